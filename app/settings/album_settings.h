@@ -1,0 +1,76 @@
+// The album settings record: everything that shapes a generated album.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace mirofoto {
+
+/// A colour with red in the low byte, then green, then blue; top byte zero.
+using Colour = std::uint32_t;
+
+/// The three page kinds of an album; indexes of AlbumSettings::pages and the
+/// digit appended to the page keys of the settings files.
+enum AlbumPage : int {
+    MenuPage = 0,       ///< the album's index page
+    ThumbnailPage = 1,  ///< one per album folder
+    EnlargedPage = 2,   ///< one per picture
+};
+
+/// The look of one page kind.
+struct PageStyle {
+    Colour textColor = 0;
+    Colour linkColor = 0;
+    Colour activeLinkColor = 0;  ///< never stored: always equal to linkColor
+    Colour visitedLinkColor = 0;
+    bool useBackgroundColor = true;  ///< false: tile backgroundImage instead
+    Colour backgroundColor = 0;
+    std::string backgroundImage;     ///< full path of the background image
+    std::string htmlAfterBodyStart;  ///< free HTML blocks, with real CR LF line breaks
+    std::string htmlMiddle;
+    std::string htmlBeforeBodyEnd;
+
+    bool operator==(const PageStyle&) const = default;
+};
+
+/// The album settings of a run. A default-constructed record holds zeros, as
+/// the program's record does before its first load; defaults() gives the
+/// values a missing settings file yields.
+struct AlbumSettings {
+    std::string imageFolder;   ///< the main window's image folder, stored with the record
+    std::string outputFolder;  ///< "HTML出力先"
+    std::int16_t columns = 0;
+    std::int16_t thumbWidth = 0;
+    std::int16_t thumbHeight = 0;
+    std::int16_t thumbQuality = 0;
+    std::int16_t largeWidth = 0;
+    std::int16_t largeHeight = 0;
+    std::int16_t largeQuality = 0;
+    std::int16_t thumbShowFileName = 0;  ///< caption flags: 0 or 1
+    std::int16_t thumbShowDate = 0;
+    std::int16_t thumbShowComment = 0;
+    std::int16_t largeShowFileName = 0;
+    std::int16_t largeShowDate = 0;
+    std::int16_t largeShowComment = 0;
+    std::array<PageStyle, 3> pages;  ///< indexed by AlbumPage
+
+    bool operator==(const AlbumSettings&) const = default;
+
+    /// The record a start without any settings file yields (the image folder
+    /// left empty: it comes from the documents folder).
+    static AlbumSettings defaults();
+};
+
+/// The main window's placement, stored in the program state file.
+struct WindowPlacement {
+    int windowState = 0;  ///< 0 normal, 1 minimized, 2 maximized
+    float top = 0;        ///< twips
+    float left = 0;
+    float height = 0;
+    float width = 0;
+
+    bool operator==(const WindowPlacement&) const = default;
+};
+
+}  // namespace mirofoto

@@ -1,0 +1,22 @@
+# Warnings and sanitizers shared by every target of the project.
+add_library(project_options INTERFACE)
+target_compile_options(project_options INTERFACE
+  $<$<COMPILE_LANGUAGE:CXX>:-Wall -Wextra -Wno-unused-parameter>)
+
+if(MIROFOTO_SANITIZE)
+  set(_san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_compile_options(${_san})
+  add_link_options(${_san})
+endif()
+
+# mirofoto_add_gtest(name SOURCES ... LIBS ...): one test executable whose
+# cases CTest lists one by one.
+include(GoogleTest)
+function(mirofoto_add_gtest name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main project_options)
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "MIROFOTO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+endfunction()

@@ -1,0 +1,81 @@
+// Helpers shared by the tests of every area.
+#pragma once
+
+#include "platform/ui_services.h"
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testing_support {
+
+/// A fresh folder under the system's temporary folder, removed with its
+/// contents when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    /// The folder's path as UTF-8 text, with a file name appended when given.
+    std::string str(std::string_view child = {}) const;
+    std::filesystem::path operator/(std::string_view child) const;
+
+private:
+    std::filesystem::path m_path;
+};
+
+/// The whole file as bytes; the empty text when it cannot be read.
+std::string readBytes(const std::filesystem::path& file);
+/// Writes the bytes as the whole file (creating parent folders).
+void writeBytes(const std::filesystem::path& file, std::string_view bytes);
+/// The path of a file under tests/data.
+std::filesystem::path dataPath(std::string_view relative);
+/// A readable hex dump for failure messages ("41 42 0D 0A").
+std::string hex(std::string_view bytes);
+
+/// User-interface services for tests: every call is recorded, every answer
+/// comes from a script. A call that finds no scripted answer throws, so an
+/// unexpected dialog fails the test instead of hanging it.
+class ScriptedUi final : public platform::UiServices {
+public:
+    struct Call {
+        std::string kind;  ///< "message", "open", "save", "folder", "colour", "document"
+        std::string text;  ///< message text, dialog title or opened path
+        std::string caption;
+        platform::MsgButtons buttons = platform::MsgButtons::Ok;
+        platform::MsgIcon icon = platform::MsgIcon::None;
+        platform::FileDialogOptions fileOptions;
+        std::string initialFolder;
+    };
+
+    std::vector<Call> calls;
+    std::deque<platform::MsgResult> messageAnswers;
+    std::deque<std::optional<std::string>> fileAnswers;  ///< open and save dialogs
+    std::deque<std::string> folderAnswers;
+    std::deque<std::optional<std::uint32_t>> colourAnswers;
+    bool openDocumentResult = true;
+    std::string documents = "/nonexistent-documents";
+    /// When set, message boxes without a scripted answer return this.
+    std::optional<platform::MsgResult> defaultMessageAnswer;
+
+    platform::MsgResult messageBox(platform::WindowRef, std::string_view text, std::string_view caption,
+                                   platform::MsgButtons buttons, platform::MsgIcon icon) override;
+    std::optional<std::string> openFileDialog(platform::WindowRef, const platform::FileDialogOptions&) override;
+    std::optional<std::string> saveFileDialog(platform::WindowRef, const platform::FileDialogOptions&) override;
+    std::string browseForFolder(platform::WindowRef, std::string_view initialFolder, std::string_view title) override;
+    std::optional<std::uint32_t> chooseColour(platform::WindowRef, std::uint32_t initial) override;
+    bool openDocument(platform::WindowRef, std::string_view pathOrUrl) override;
+    std::string documentsFolder() override { return documents; }
+
+    /// The texts of the message boxes shown so far, in order.
+    std::vector<std::string> messages() const;
+};
+
+}  // namespace testing_support
