@@ -1,0 +1,26 @@
+// A calendar date and time of day, as the album shows shooting dates.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mirofoto {
+
+struct DateTime {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+
+    bool operator==(const DateTime&) const = default;
+};
+
+/// Parses "yyyy/mm/dd hh:mm:ss" strictly: exactly that layout, a real
+/// Gregorian date (years 100 to 9999) and a real time of day. Nothing else
+/// is accepted, so EXIF's "0000:00:00 00:00:00" placeholder means no date.
+std::optional<DateTime> parseDateText(std::string_view text);
+
+}  // namespace mirofoto

@@ -1,0 +1,28 @@
+#include "app/util/date_time.h"
+#include "app/util/jpeg_info.h"
+
+#include <gtest/gtest.h>
+
+using namespace mirofoto;
+
+TEST(ExifDateToDateText, TurnsTheDateColonsIntoSlashes) {
+    EXPECT_EQ(ExifDateToDateText("2004:05:06 12:34:56"), "2004/05/06 12:34:56");
+    EXPECT_EQ(ExifDateToDateText("  2004:05:06 12:34:56 "), "2004/05/06 12:34:56");
+    EXPECT_EQ(ExifDateToDateText("2004:05:06 12:34"), "2004:05:06 12:34");  // three colons: unchanged
+    EXPECT_EQ(ExifDateToDateText("   "), "");
+}
+
+TEST(ParseDateText, AcceptsOnlyRealDatesInTheOneLayout) {
+    const auto d = parseDateText("2004/05/06 12:34:56");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(*d, (DateTime{2004, 5, 6, 12, 34, 56}));
+    EXPECT_TRUE(parseDateText("2000/02/29 00:00:00"));   // a leap year
+    EXPECT_TRUE(parseDateText("2023/12/31 23:59:59"));
+
+    for (const char* bad : {"0000/00/00 00:00:00", "1900/02/29 10:00:00", "2023/02/29 10:00:00",
+                            "2023/04/31 10:00:00", "2023/13/01 10:00:00", "2023/01/01 24:00:00",
+                            "2023/01/01 10:60:00", "2023/01/01 10:00:60", "2023/1/01 10:00:00",
+                            "2023/01/01T10:00:00", "2023:01:01 10:00:00", "", "    /  /     :  :  ",
+                            "2023/01/01 10:00:00 ", "+023/01/01 10:00:00"})
+        EXPECT_FALSE(parseDateText(bad)) << bad;
+}
