@@ -1,0 +1,136 @@
+#include "app/albumoutput/album_names.h"
+
+#include "app/util/paths.h"
+#include "app/util/url_encode.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace mirofoto {
+namespace {
+
+constexpr std::string_view kThumbnailSuffix = "_s.jpg";
+constexpr std::string_view kEnlargedSuffix = "_l.jpg";
+constexpr std::string_view kPageExtension = ".htm";
+// The longest stem whose thumbnail, enlarged file and page all fit.
+constexpr std::size_t kMaxStem = kMaxAlbumFileName - kThumbnailSuffix.size();
+static_assert(kThumbnailSuffix.size() == kEnlargedSuffix.size() && kPageExtension.size() <= kThumbnailSuffix.size());
+
+// Derived names are ASCII; comparing them with ASCII case folded keeps them
+// apart on case-insensitive file systems and web servers too.
+std::string foldCase(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+    return out;
+}
+
+// Candidate k of a replacement name: the base itself for k = 1, then base
+// + "_k"; the base is cut so that the whole stays within maxLength.
+std::string candidate(std::string_view base, int k, std::size_t maxLength) {
+    const std::string suffix = k == 1 ? std::string() : "_" + std::to_string(k);
+    return std::string(base.substr(0, maxLength - suffix.size())) + suffix;
+}
+
+class NameSet {
+public:
+    bool contains(std::string_view name) const { return m_names.count(foldCase(name)) != 0; }
+    void insert(std::string_view name) { m_names.insert(foldCase(name)); }
+
+private:
+    std::unordered_set<std::string> m_names;
+};
+
+void setStem(AlbumImage& image, const std::string& fileStem, const std::string& pageStem) {
+    image.thumbnailFileName = fileStem + std::string(kThumbnailSuffix);
+    image.enlargedFileName = fileStem + std::string(kEnlargedSuffix);
+    image.pageStem = pageStem;
+}
+
+}  // namespace
+
+std::string EncodedName(std::string_view text) {
+    std::string encoded = UrlEncodeUtf8(text);
+    encoded.erase(std::remove(encoded.begin(), encoded.end(), '%'), encoded.end());
+    return encoded;
+}
+
+std::string pageStemOf(std::string_view encodedName) {
+    return encodedName.size() < 4 ? std::string() : std::string(encodedName.substr(0, encodedName.size() - 4));
+}
+
+std::vector<AlbumImage> makeAlbumImages(const std::vector<std::string>& listedNames) {
+    std::vector<AlbumImage> images(listedNames.size());
+    NameSet fileStems;  // stems of thumbnails and enlarged files in use
+    NameSet pageStems;  // stems of pages in use
+    // The album's own thumbnail page; an empty stem would make the hidden
+    // page ".htm", which web servers commonly refuse to serve.
+    auto pageStemReserved = [](std::string_view stem) { return stem.empty() || foldCase(stem) == "index"; };
+
+    // First every picture whose own names are free keeps them, so a name is
+    // only ever changed because of a real clash, never because an earlier
+    // replacement took it.
+    std::vector<std::size_t> displaced;
+    for (std::size_t i = 0; i < listedNames.size(); ++i) {
+        AlbumImage& image = images[i];
+        image.listedName = listedNames[i];
+        image.encodedName = EncodedName(image.listedName);
+        const std::string fileStem = RemoveExtension(image.encodedName);
+        const std::string pageStem = pageStemOf(image.encodedName);
+        const bool fits = fileStem.size() <= kMaxStem && pageStem.size() + kPageExtension.size() <= kMaxAlbumFileName;
+        if (fits && !pageStemReserved(pageStem) && !fileStems.contains(fileStem) && !pageStems.contains(pageStem)) {
+            fileStems.insert(fileStem);
+            pageStems.insert(pageStem);
+            setStem(image, fileStem, pageStem);
+        } else {
+            displaced.push_back(i);
+        }
+    }
+
+    // Then each displaced picture, in order, takes the first free stem for
+    // its thumbnail, enlarged file and page alike.
+    for (const std::size_t i : displaced) {
+        AlbumImage& image = images[i];
+        const std::string base = RemoveExtension(image.encodedName);
+        for (int k = 1;; ++k) {
+            const std::string stem = candidate(base, k, kMaxStem);
+            if (pageStemReserved(stem) || fileStems.contains(stem) || pageStems.contains(stem)) continue;
+            fileStems.insert(stem);
+            pageStems.insert(stem);
+            setStem(image, stem, stem);
+            break;
+        }
+    }
+    return images;
+}
+
+std::vector<std::string> makeAlbumDirectoryNames(const std::vector<std::string>& entries) {
+    std::vector<std::string> names(entries.size());
+    NameSet used;
+    // The output folder's own menu page and background image folder.
+    used.insert("index.htm");
+    used.insert("images");
+    std::vector<std::size_t> displaced;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::string encoded = EncodedName(entries[i]);
+        if (encoded.size() <= kMaxAlbumFileName && !used.contains(encoded)) {
+            used.insert(encoded);
+            names[i] = encoded;
+        } else {
+            displaced.push_back(i);
+        }
+    }
+    for (const std::size_t i : displaced) {
+        const std::string encoded = EncodedName(entries[i]);
+        for (int k = 1;; ++k) {
+            const std::string name = candidate(encoded, k, kMaxAlbumFileName);
+            if (used.contains(name)) continue;
+            used.insert(name);
+            names[i] = name;
+            break;
+        }
+    }
+    return names;
+}
+
+}  // namespace mirofoto
