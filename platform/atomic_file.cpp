@@ -1,87 +1,112 @@
 #include "platform/atomic_file.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 namespace {
 
-void setError(std::string* error, const std::string& what) {
-    if (error) *error = what + ": " + std::strerror(errno);
+std::error_code lastError() { return {errno, std::generic_category()}; }
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return {};
+    return path.substr(0, slash + 1);
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// The umask, read without changing it (umask() itself would have to set it,
-// which races with other threads creating files).
-mode_t processUmask() {
-    static const mode_t mask = [] {
-        mode_t m = 022;
-        if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
-            char line[256];
-            while (std::fgets(line, sizeof line, f))
-                if (std::strncmp(line, "Umask:", 6) == 0) m = static_cast<mode_t>(std::strtol(line + 6, nullptr, 8));
-            std::fclose(f);
-        }
-        return m;
-    }();
-    return mask;
+// A short hidden name that cannot be taken for a page or picture of an album.
+std::string temporaryName() {
+    static std::atomic<unsigned> counter{0};
+    static const unsigned seed = std::random_device{}();
+    char buf[48];
+    std::snprintf(buf, sizeof buf, ".mirofoto-%08x%04x.tmp", seed ^ static_cast<unsigned>(::getpid()),
+                  counter++ & 0xFFFFu);
+    return buf;
 }
 
 }  // namespace
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    // A hidden name in the same folder, so the rename stays on one file system.
-    std::string tmp = folder + "/." + name.substr(0, 200) + ".tmpXXXXXX";
-    const int fd = ::mkstemp(tmp.data());
-    if (fd < 0) {
-        setError(error, "cannot create a temporary file in " + folder);
-        return false;
+AtomicFile::~AtomicFile() { discard(); }
+
+std::error_code AtomicFile::open(std::string_view targetPath) {
+    discard();
+    m_target = std::string(targetPath);
+    m_error.clear();
+    if (m_target.empty()) return m_error = std::make_error_code(std::errc::invalid_argument);
+    if (m_target.back() == '/') return m_error = std::make_error_code(std::errc::is_a_directory);
+    const std::string folder = folderOf(m_target);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        m_temp = folder + temporaryName();
+        // 0666 under the umask: a new page must be as readable as any file
+        // the user writes, a web server included.
+        m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd >= 0) break;
+        if (errno != EEXIST) break;
     }
-    mode_t mode = 0666 & ~processUmask();
+    if (m_fd < 0) {
+        m_error = lastError();
+        m_temp.clear();
+        return m_error;
+    }
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
-    bool ok = writeAll(fd, bytes);
-    if (!ok) setError(error, "cannot write " + tmp);
-    if (ok && ::fchmod(fd, mode) != 0) {
-        setError(error, "cannot set the permissions of " + tmp);
-        ok = false;
+    if (::stat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(m_fd, st.st_mode & 07777);
+    return {};
+}
+
+std::error_code AtomicFile::write(std::string_view bytes) {
+    if (m_error) return m_error;
+    if (m_fd < 0) return m_error = std::make_error_code(std::errc::bad_file_descriptor);
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return m_error = lastError();
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
     }
-    if (ok && ::fsync(fd) != 0) {
-        setError(error, "cannot flush " + tmp);
-        ok = false;
+    return {};
+}
+
+std::error_code AtomicFile::commit(bool durable) {
+    if (!m_error && m_fd < 0) m_error = std::make_error_code(std::errc::bad_file_descriptor);
+    if (!m_error && durable && ::fsync(m_fd) != 0) m_error = lastError();
+    if (!m_error) {
+        const int fd = m_fd;
+        m_fd = -1;
+        if (::close(fd) != 0) m_error = lastError();
     }
-    if (::close(fd) != 0 && ok) {
-        setError(error, "cannot close " + tmp);
-        ok = false;
+    if (!m_error && ::rename(m_temp.c_str(), m_target.c_str()) != 0) m_error = lastError();
+    if (m_error) {
+        discard();
+        return m_error;
     }
-    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) {
-        setError(error, "cannot rename " + tmp + " to " + path);
-        ok = false;
+    m_temp.clear();
+    return {};
+}
+
+void AtomicFile::discard() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
     }
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
+    if (!m_temp.empty()) {
+        ::unlink(m_temp.c_str());
+        m_temp.clear();
+    }
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
+    AtomicFile file;
+    std::error_code ec = file.open(path);
+    if (!ec) ec = file.write(bytes);
+    if (!ec) ec = file.commit(true);
+    if (ec && error) *error = path + ": " + ec.message();
+    return !ec;
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes) {

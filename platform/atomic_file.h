@@ -1,16 +1,53 @@
-// Writing a whole file so that a crash never leaves half of it: the bytes go
-// to a temporary file in the same folder, which is then renamed over the
-// target.
+// Files that appear under their name only once they are complete: the bytes
+// go to a temporary file in the same folder, which is then renamed over the
+// target, so a crash never leaves half a file.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace platform {
 
-/// Replaces (or creates) the file with the bytes. An existing file keeps its
-/// permission bits. On failure the target is untouched, no temporary file is
-/// left, false is returned and *error (when given) says why.
+/// A file written through a temporary file and renamed into place on
+/// commit(), so the target is either its old self or the whole new text.
+/// Destroying an uncommitted file removes the temporary file and leaves the
+/// target untouched. A target that exists keeps its permission bits; a new
+/// one gets 0666 under the umask.
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    /// Starts a new file for the target path (discarding one begun before).
+    /// Fails when the folder is missing or not writable.
+    std::error_code open(std::string_view targetPath);
+    /// Appends bytes. The first failure sticks: later writes and commit()
+    /// return it.
+    std::error_code write(std::string_view bytes);
+    /// Closes the temporary file (flushing it to the disk first when durable)
+    /// and renames it over the target. On failure the temporary file is
+    /// removed and the target keeps what it held.
+    std::error_code commit(bool durable = false);
+    /// Drops what was written; the target stays as it was.
+    void discard();
+
+    bool isOpen() const { return m_fd >= 0; }
+    const std::string& targetPath() const { return m_target; }
+
+private:
+    int m_fd = -1;
+    std::string m_target;
+    std::string m_temp;
+    std::error_code m_error;
+};
+
+/// Replaces (or creates) the file with the bytes, flushed to the disk before
+/// the rename: for files whose loss would hurt (a user's photo). On failure
+/// the target is untouched, no temporary file is left, false is returned and
+/// *error (when given) says why.
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error = nullptr);
 
 /// The whole file; false when it cannot be read.

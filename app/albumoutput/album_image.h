@@ -1,7 +1,7 @@
 // One picture of an album as the page writers see it.
 #pragma once
 
-#include "app/albumoutput/shooting_date.h"
+#include "app/util/date_time.h"
 
 #include <optional>
 #include <string>

@@ -58,7 +58,7 @@ std::string pageLink(std::string_view stem, std::string_view text) {
 
 PageWriteResult failure(std::string path, std::errc code) { return {std::move(path), std::make_error_code(code)}; }
 
-PageWriteResult appendTo(AtomicFile& file, const std::string& utf8) {
+PageWriteResult appendTo(platform::AtomicFile& file, const std::string& utf8) {
     return {file.targetPath(), file.write(platform::utf8ToCp932Html(utf8))};
 }
 
@@ -240,7 +240,7 @@ PageWriteResult WriteEnlargedPage(const AlbumSettings& settings, const Backgroun
     line(page, "</BODY>");
     line(page, "</HTML>");
 
-    AtomicFile file;
+    platform::AtomicFile file;
     if (const std::error_code ec = file.open(path)) return {path, ec};
     if (const std::error_code ec = file.write(platform::utf8ToCp932Html(page))) return {path, ec};
     return {path, file.commit()};

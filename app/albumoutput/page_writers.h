@@ -6,7 +6,7 @@
 #pragma once
 
 #include "app/albumoutput/album_image.h"
-#include "app/albumoutput/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "app/settings/album_settings.h"
 
 #include <array>
@@ -67,7 +67,7 @@ private:
     PageWriteResult append(const std::string& utf8);
 
     AlbumSettings m_settings;
-    AtomicFile m_file;
+    platform::AtomicFile m_file;
 };
 
 /// The thumbnail page of one album ("index.htm" in the album directory),
@@ -93,7 +93,7 @@ private:
     AlbumSettings m_settings;
     BackgroundCopies m_copied;
     int m_columns = 1;
-    AtomicFile m_file;
+    platform::AtomicFile m_file;
 };
 
 /// Writes the page of picture index of the album (its pageFileName() in the

@@ -1,5 +1,7 @@
 #include "app/util/date_time.h"
 
+#include <cstdio>
+
 namespace mirofoto {
 namespace {
 
@@ -34,6 +36,12 @@ std::optional<DateTime> parseDateText(std::string_view text) {
         return std::nullopt;
     if (d.hour > 23 || d.minute > 59 || d.second > 59) return std::nullopt;
     return d;
+}
+
+std::string formatShootingDate(const DateTime& v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d年%02d月%02d日 %02d時%02d分", v.year, v.month, v.day, v.hour, v.minute);
+    return buf;
 }
 
 }  // namespace mirofoto

@@ -18,6 +18,10 @@ struct DateTime {
     bool operator==(const DateTime&) const = default;
 };
 
+/// The caption form of a shooting date: "yyyy年mm月dd日 hh時nn分", every part
+/// zero-padded (year to four digits, the others to two), 24-hour clock.
+std::string formatShootingDate(const DateTime& value);
+
 /// Parses "yyyy/mm/dd hh:mm:ss" strictly: exactly that layout, a real
 /// Gregorian date (years 100 to 9999) and a real time of day. Nothing else
 /// is accepted, so EXIF's "0000:00:00 00:00:00" placeholder means no date.

@@ -1,7 +1,7 @@
 // A page is complete or absent: failures leave no partial page, no stray
 // temporary file and the earlier page in place, and are reported.
 #include "app/albumoutput/album_names.h"
-#include "app/albumoutput/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "app/albumoutput/page_writers.h"
 #include "tests/support/test_support.h"
 
@@ -33,7 +33,7 @@ TEST(AtomicFile, TargetChangesOnlyAtCommit) {
     TempDir dir;
     writeBytes(dir / "page.htm", "old");
     {
-        AtomicFile file;
+        platform::AtomicFile file;
         ASSERT_FALSE(file.open(dir.str("page.htm")));
         ASSERT_FALSE(file.write("new "));
         ASSERT_FALSE(file.write("text"));
@@ -48,7 +48,7 @@ TEST(AtomicFile, AbandonedFileLeavesNothingBehind) {
     TempDir dir;
     writeBytes(dir / "page.htm", "old");
     {
-        AtomicFile file;
+        platform::AtomicFile file;
         ASSERT_FALSE(file.open(dir.str("page.htm")));
         ASSERT_FALSE(file.write("half a pa"));
     }
@@ -58,13 +58,13 @@ TEST(AtomicFile, AbandonedFileLeavesNothingBehind) {
 
 TEST(AtomicFile, FailuresAreReportedAndStick) {
     TempDir dir;
-    AtomicFile file;
+    platform::AtomicFile file;
     EXPECT_EQ(file.open(dir.str("missing/page.htm")), std::errc::no_such_file_or_directory);
     EXPECT_TRUE(file.write("x"));
     EXPECT_TRUE(file.commit());
     EXPECT_EQ(file.open(""), std::errc::invalid_argument);
     EXPECT_EQ(file.open(dir.str() + "/"), std::errc::is_a_directory);
-    AtomicFile never;
+    platform::AtomicFile never;
     EXPECT_EQ(never.commit(), std::errc::bad_file_descriptor);
     EXPECT_TRUE(entriesOf(dir.path()).empty());
 }
@@ -74,7 +74,7 @@ TEST(AtomicFile, NewFilesAreReadableLikeAnyOther) {
     // private mode must not survive the rename.
     TempDir dir;
     const mode_t old = ::umask(022);
-    AtomicFile file;
+    platform::AtomicFile file;
     ASSERT_FALSE(file.open(dir.str("page.htm")));
     ASSERT_FALSE(file.commit());
     ::umask(old);
