@@ -26,30 +26,23 @@ void noteAccess(ProfileAccess access, std::string_view section, std::string_view
     if (ProfileObserver* o = g_observer.load(std::memory_order_acquire)) o->onProfileAccess(access, section, key, file);
 }
 
-// The form of a file's text. Lines are held in a working encoding: the CP932
-// bytes themselves for CP932 files, UTF-8 for the two Unicode forms.
+// The form of a file's text. Names are compared in a working encoding: the
+// CP932 bytes themselves for CP932 files, UTF-8 for the two Unicode forms.
 enum class Encoding { Cp932, Utf16le, Utf8 };
 
 constexpr std::string_view kUtf16Bom = "\xFF\xFE";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-struct Line {
-    std::string text;  ///< working encoding, without the line end
-    std::string eol;   ///< "\r\n", "\n", "\r" or "" (last line without one)
-    /// UTF-16 files: the line's own bytes while it is unchanged, so that
-    /// code units UTF-8 cannot carry (a lone surrogate) survive a rewrite.
-    std::optional<std::string> raw;
-};
-
-struct Document {
-    Encoding encoding = Encoding::Cp932;
-    std::vector<Line> lines;
-    std::string oddTail;  ///< UTF-16 files: a last byte without its partner
-};
+constexpr std::string_view kCrLf = "\r\n";
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool isAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
 
 // Characters are one byte in UTF-8 working text for every purpose here
 // (the bytes of a multi-byte sequence are never ASCII). In CP932 a lead byte
@@ -103,95 +96,77 @@ ParsedLine parseLine(Encoding enc, std::string_view t) {
     return {};
 }
 
-bool isBlankLine(std::string_view t) { return trimBlanks(t).empty(); }
+// One line of a file: where its bytes and line end lie in the file's body.
+struct LineSpan {
+    std::size_t rawStart = 0;
+    std::size_t rawLength = 0;
+    std::size_t rawEolLength = 0;  ///< 0 for a last line without a line end
+};
 
-// Splits text at CR LF, LF and lone CR; eolOf tells the line end starting at
-// a position (its length in units), unitSize the width of one unit.
-template <typename Emit>
-void splitLines(std::string_view text, std::size_t unitSize, Emit emit) {
+// A file's parts; its lines are visited by forEachLine without copying.
+struct Scan {
+    Encoding encoding = Encoding::Cp932;
+    std::string_view bom;
+    std::string_view body;     ///< the bytes after the byte-order mark
+    std::string_view oddTail;  ///< UTF-16: a last byte without its partner
+};
+
+Scan scanFile(std::string_view bytes) {
+    Scan sc;
+    sc.body = bytes;
+    if (bytes.substr(0, 2) == kUtf16Bom) {
+        sc.encoding = Encoding::Utf16le;
+        sc.bom = bytes.substr(0, 2);
+        sc.body = bytes.substr(2);
+        if (sc.body.size() % 2) {
+            sc.oddTail = sc.body.substr(sc.body.size() - 1);
+            sc.body.remove_suffix(1);
+        }
+    } else if (bytes.substr(0, 3) == kUtf8Bom) {
+        sc.encoding = Encoding::Utf8;
+        sc.bom = bytes.substr(0, 3);
+        sc.body = bytes.substr(3);
+    }
+    return sc;
+}
+
+// Calls visit(span, text) for every line in order, text in the working
+// encoding, until visit returns false. CR LF, a lone LF and a lone CR each
+// end a line.
+template <typename Visit>
+void forEachLine(const Scan& sc, Visit visit) {
+    const std::string_view body = sc.body;
+    const std::size_t unit = sc.encoding == Encoding::Utf16le ? 2 : 1;
     auto unitAt = [&](std::size_t pos) -> unsigned {
-        if (unitSize == 1) return static_cast<unsigned char>(text[pos]);
-        return static_cast<unsigned char>(text[pos]) | (static_cast<unsigned char>(text[pos + 1]) << 8);
+        if (unit == 1) return static_cast<unsigned char>(body[pos]);
+        return static_cast<unsigned char>(body[pos]) | (static_cast<unsigned char>(body[pos + 1]) << 8);
+    };
+    std::string decoded;
+    auto emit = [&](std::size_t start, std::size_t length, std::size_t eolLength) {
+        const LineSpan span{start, length, eolLength};
+        if (unit == 1) return visit(span, body.substr(start, length));
+        decoded = utf16leBytesToUtf8(body.substr(start, length));
+        return visit(span, std::string_view(decoded));
     };
     std::size_t start = 0, pos = 0;
-    while (pos < text.size()) {
+    while (pos < body.size()) {
+        if (unit == 1) {
+            // Byte files: run to the next line end.
+            while (pos < body.size() && body[pos] != '\r' && body[pos] != '\n') ++pos;
+            if (pos == body.size()) break;
+        }
         const unsigned u = unitAt(pos);
-        if (u == '\r' || u == '\n') {
-            std::size_t eolLen = unitSize;
-            if (u == '\r' && pos + unitSize < text.size() && unitAt(pos + unitSize) == '\n') eolLen += unitSize;
-            emit(text.substr(start, pos - start), text.substr(pos, eolLen));
-            pos += eolLen;
-            start = pos;
-        } else {
-            pos += unitSize;
+        if (u != '\r' && u != '\n') {
+            pos += unit;
+            continue;
         }
+        std::size_t eol = unit;
+        if (u == '\r' && pos + unit < body.size() && unitAt(pos + unit) == '\n') eol += unit;
+        if (!emit(start, pos - start, eol)) return;
+        pos += eol;
+        start = pos;
     }
-    if (start < text.size()) emit(text.substr(start), std::string_view{});
-}
-
-std::string asciiFromUtf16(std::string_view units) {
-    std::string out;
-    for (std::size_t i = 0; i < units.size(); i += 2) out += units[i];
-    return out;
-}
-
-std::string utf16FromAscii(std::string_view ascii) {
-    std::string out;
-    for (char c : ascii) {
-        out += c;
-        out += '\0';
-    }
-    return out;
-}
-
-Document parseDocument(std::string_view bytes) {
-    Document doc;
-    if (bytes.substr(0, 2) == kUtf16Bom) {
-        doc.encoding = Encoding::Utf16le;
-        std::string_view body = bytes.substr(2);
-        if (body.size() % 2) {
-            doc.oddTail = std::string(body.substr(body.size() - 1));
-            body.remove_suffix(1);
-        }
-        splitLines(body, 2, [&](std::string_view line, std::string_view eol) {
-            doc.lines.push_back({utf16leBytesToUtf8(line), asciiFromUtf16(eol), std::string(line)});
-        });
-        return doc;
-    }
-    std::string_view body = bytes;
-    if (bytes.substr(0, 3) == kUtf8Bom) {
-        doc.encoding = Encoding::Utf8;
-        body = bytes.substr(3);
-    }
-    splitLines(body, 1, [&](std::string_view line, std::string_view eol) {
-        doc.lines.push_back({std::string(line), std::string(eol), std::nullopt});
-    });
-    return doc;
-}
-
-std::string serialize(const Document& doc) {
-    std::string out;
-    if (doc.encoding == Encoding::Utf16le) {
-        out += kUtf16Bom;
-        for (const Line& l : doc.lines) {
-            out += l.raw ? *l.raw : utf8ToUtf16leBytes(l.text);
-            out += utf16FromAscii(l.eol);
-        }
-        out += doc.oddTail;
-        return out;
-    }
-    if (doc.encoding == Encoding::Utf8) out += kUtf8Bom;
-    for (const Line& l : doc.lines) {
-        out += l.text;
-        out += l.eol;
-    }
-    return out;
-}
-
-bool isAscii(std::string_view s) {
-    for (char c : s)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
+    if (start < body.size()) emit(start, body.size() - start, 0);
 }
 
 // The CP932 form of a UTF-8 text, only when it comes back unchanged.
@@ -202,9 +177,9 @@ std::optional<std::string> exactCp932(std::string_view utf8) {
     return cp;
 }
 
-// A UTF-8 text in a document's working encoding; nothing when it has no
-// exact form there. Invalid UTF-8 becomes U+FFFD for the Unicode forms, the
-// same way for every read and write, so a key always finds its own entry.
+// A UTF-8 text in a file's working encoding; nothing when it has no exact
+// form there. Invalid UTF-8 becomes U+FFFD for the Unicode forms, the same
+// way for every read and write, so a key always finds its own entry.
 std::optional<std::string> toWorking(Encoding enc, std::string_view utf8) {
     if (enc == Encoding::Cp932) return exactCp932(utf8);
     if (isAscii(utf8)) return std::string(utf8);
@@ -216,54 +191,95 @@ std::string fromWorking(Encoding enc, std::string_view text) {
     return std::string(text);
 }
 
-void convertToUtf16(Document& doc) {
-    if (doc.encoding == Encoding::Utf16le) return;
-    for (Line& l : doc.lines) {
-        if (doc.encoding == Encoding::Cp932) l.text = fromWorking(Encoding::Cp932, l.text);
-        l.raw.reset();
-    }
-    doc.encoding = Encoding::Utf16le;
+// Working text in the file's own bytes.
+std::string toFileBytes(Encoding enc, std::string_view work) {
+    return enc == Encoding::Utf16le ? utf8ToUtf16leBytes(work) : std::string(work);
 }
 
 struct Location {
-    std::optional<std::size_t> entry;       ///< the line of the key
-    std::size_t valueStart = 0;
-    std::optional<std::size_t> insertAfter; ///< last non-blank line of the first matching section
+    std::optional<LineSpan> entry;        ///< the line of the key
+    std::string entryPrefix;              ///< its text up to and including the "="
+    std::optional<LineSpan> insertAfter;  ///< last non-blank line of the first matching section
+    std::optional<LineSpan> lastLine;     ///< set when the key was not found
+    std::string value;                    ///< working encoding
 };
 
-Location locate(const Document& doc, std::string_view section, std::string_view key) {
+Location locate(const Scan& sc, std::string_view section, std::string_view key) {
     Location loc;
     bool inSection = false;
     bool inFirstSection = false;
     bool firstSeen = false;
-    for (std::size_t i = 0; i < doc.lines.size(); ++i) {
-        const std::string_view text = doc.lines[i].text;
-        const ParsedLine p = parseLine(doc.encoding, text);
+    forEachLine(sc, [&](const LineSpan& span, std::string_view text) {
+        loc.lastLine = span;
+        const ParsedLine p = parseLine(sc.encoding, text);
         switch (p.kind) {
         case LineKind::Header:
-            inSection = namesEqual(doc.encoding, p.name, section);
+            inSection = namesEqual(sc.encoding, p.name, section);
             inFirstSection = inSection && !firstSeen;
             if (inFirstSection) {
                 firstSeen = true;
-                loc.insertAfter = i;
+                loc.insertAfter = span;
             }
-            continue;
+            return true;
         case LineKind::BrokenHeader:
             inSection = inFirstSection = false;
-            continue;
+            return true;
         case LineKind::Entry:
-            if (inSection && namesEqual(doc.encoding, p.name, key)) {
-                loc.entry = i;
-                loc.valueStart = p.valueStart;
-                return loc;
+            if (inSection && namesEqual(sc.encoding, p.name, key)) {
+                loc.entry = span;
+                loc.entryPrefix = std::string(text.substr(0, p.valueStart));
+                loc.value = std::string(text.substr(p.valueStart));
+                return false;
             }
             break;
         case LineKind::Other:
             break;
         }
-        if (inFirstSection && !isBlankLine(text)) loc.insertAfter = i;
-    }
+        if (inFirstSection && !trimBlanks(text).empty()) loc.insertAfter = span;
+        return true;
+    });
     return loc;
+}
+
+// The file with one value stored: the changed or added lines are spliced
+// between the untouched bytes.
+std::string withValue(const Scan& sc, const Location& loc, std::string_view section, std::string_view key,
+                      std::string_view value) {
+    const Encoding enc = sc.encoding;
+    std::string out(sc.bom);
+    if (loc.entry) {
+        const LineSpan& l = *loc.entry;
+        out += sc.body.substr(0, l.rawStart);
+        out += toFileBytes(enc, loc.entryPrefix + std::string(value));
+        out += sc.body.substr(l.rawStart + l.rawLength);
+    } else {
+        std::string added;
+        if (!loc.insertAfter) {
+            added += "[";
+            added += section;
+            added += "]\r\n";
+        }
+        added += key;
+        added += "=";
+        added += value;
+        added += kCrLf;
+        // A last line without its line end gets one before anything follows.
+        const std::optional<LineSpan>& before = loc.insertAfter ? loc.insertAfter : loc.lastLine;
+        const std::size_t split = before ? before->rawStart + before->rawLength + before->rawEolLength : 0;
+        out += sc.body.substr(0, split);
+        if (before && before->rawEolLength == 0) out += toFileBytes(enc, kCrLf);
+        out += toFileBytes(enc, added);
+        out += sc.body.substr(split);
+    }
+    out += sc.oddTail;
+    return out;
+}
+
+// A CP932 file as UTF-16LE with a byte-order mark, line for line. CR and LF
+// are never the second byte of a CP932 character, so the lines stay as
+// they were; bytes that are not CP932 become U+FFFD.
+std::string cp932FileAsUtf16(const Scan& sc) {
+    return std::string(kUtf16Bom) + utf8ToUtf16leBytes(cp932ToUtf8(sc.body));
 }
 
 enum class FileRead { Ok, Missing, Failed };
@@ -298,21 +314,23 @@ std::optional<std::string> lookUp(std::string_view section, std::string_view key
     if (file.empty()) return std::nullopt;
     std::string bytes;
     if (readWholeFile(std::string(file), bytes) != FileRead::Ok) return std::nullopt;
-    const Document doc = parseDocument(bytes);
-    const auto s = toWorking(doc.encoding, trimBlanks(section));
-    const auto k = toWorking(doc.encoding, trimBlanks(key));
+    const Scan sc = scanFile(bytes);
+    const auto s = toWorking(sc.encoding, trimBlanks(section));
+    const auto k = toWorking(sc.encoding, trimBlanks(key));
     if (!s || !k) return std::nullopt;  // the file's form cannot hold these names
-    const Location loc = locate(doc, *s, *k);
+    const Location loc = locate(sc, *s, *k);
     if (!loc.entry) return std::nullopt;
-    return fromWorking(doc.encoding, std::string_view(doc.lines[*loc.entry].text).substr(loc.valueStart));
+    return fromWorking(sc.encoding, loc.value);
 }
 
 bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
-// Decodes one UTF-8 character at s[i]: its length, and whether it is valid.
+// Decodes one UTF-8 character at s[i]; returns its length. Invalid bytes
+// come one at a time as U+FFFD.
 std::size_t utf8Length(std::string_view s, std::size_t i, char32_t& cp) {
     const auto b0 = static_cast<unsigned char>(s[i]);
-    std::size_t len = b0 < 0x80 ? 1 : (b0 & 0xE0) == 0xC0 ? 2 : (b0 & 0xF0) == 0xE0 ? 3 : (b0 & 0xF8) == 0xF0 ? 4 : 0;
+    const std::size_t len =
+        b0 < 0x80 ? 1 : (b0 & 0xE0) == 0xC0 ? 2 : (b0 & 0xF0) == 0xE0 ? 3 : (b0 & 0xF8) == 0xF0 ? 4 : 0;
     if (len == 0 || i + len > s.size()) {
         cp = 0xFFFD;
         return 1;
@@ -384,39 +402,23 @@ bool writeProfileString(std::string_view section, std::string_view key, std::str
     std::string original;
     const FileRead r = readWholeFile(path, original);
     if (r == FileRead::Failed) return false;  // never replace what we could not read
-    Document doc = parseDocument(original);
 
-    auto s = toWorking(doc.encoding, trimBlanks(section));
-    auto k = toWorking(doc.encoding, trimmedKey);
-    auto v = toWorking(doc.encoding, value);
+    std::string converted;  // the file as UTF-16, when its CP932 cannot take the new text
+    Scan sc = scanFile(original);
+    auto s = toWorking(sc.encoding, section);
+    auto k = toWorking(sc.encoding, trimmedKey);
+    auto v = toWorking(sc.encoding, value);
     if (!s || !k || !v) {
-        convertToUtf16(doc);
-        s = toWorking(doc.encoding, trimBlanks(section));
-        k = toWorking(doc.encoding, trimmedKey);
-        v = toWorking(doc.encoding, value);
+        converted = cp932FileAsUtf16(sc);
+        sc = scanFile(converted);
+        s = toWorking(sc.encoding, section);
+        k = toWorking(sc.encoding, trimmedKey);
+        v = toWorking(sc.encoding, value);
     }
 
-    const Location loc = locate(doc, *s, *k);
-    const auto giveLineEnd = [&](std::size_t i) {
-        if (doc.lines[i].eol.empty()) doc.lines[i].eol = "\r\n";
-    };
-    if (loc.entry) {
-        Line& line = doc.lines[*loc.entry];
-        line.text = line.text.substr(0, loc.valueStart) + *v;
-        line.raw.reset();
-    } else if (loc.insertAfter) {
-        giveLineEnd(*loc.insertAfter);
-        doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(*loc.insertAfter + 1),
-                         Line{*k + "=" + *v, "\r\n", std::nullopt});
-    } else {
-        if (!doc.lines.empty()) giveLineEnd(doc.lines.size() - 1);
-        // The section keeps the spelling the caller gave it.
-        const auto header = toWorking(doc.encoding, section);
-        doc.lines.push_back(Line{"[" + *header + "]", "\r\n", std::nullopt});
-        doc.lines.push_back(Line{*k + "=" + *v, "\r\n", std::nullopt});
-    }
-
-    const std::string bytes = serialize(doc);
+    const Location loc = locate(sc, trimBlanks(*s), *k);
+    // A new section keeps the spelling the caller gave it.
+    const std::string bytes = withValue(sc, loc, *s, *k, *v);
     if (r == FileRead::Ok && bytes == original) {
         // Nothing changes; still refuse what the real write would refuse.
         return ::access(path.c_str(), W_OK) == 0;
