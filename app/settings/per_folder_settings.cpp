@@ -26,9 +26,16 @@ int turnFromStored(std::string_view stored) {
     return 0;
 }
 
-int turnedRight(int degrees) { return (turnFromStored(std::to_string(degrees)) + 90) % 360; }
+namespace {
 
-int turnedLeft(int degrees) { return (turnFromStored(std::to_string(degrees)) + 270) % 360; }
+// 0, 90, 180 or 270; any other angle counts as 0.
+int quarterTurn(int degrees) { return degrees == 90 || degrees == 180 || degrees == 270 ? degrees : 0; }
+
+}  // namespace
+
+int turnedRight(int degrees) { return (quarterTurn(degrees) + 90) % 360; }
+
+int turnedLeft(int degrees) { return (quarterTurn(degrees) + 270) % 360; }
 
 PerFolderSettings::PerFolderSettings(std::string_view imageFolder)
     : m_imageFolder(imageFolderPath(imageFolder)),
@@ -84,7 +91,7 @@ int PerFolderSettings::turn(std::string_view imagePath) const {
 }
 
 bool PerFolderSettings::setTurn(std::string_view imagePath, int degrees) const {
-    return write(kTurns, imagePath, std::to_string(turnFromStored(std::to_string(degrees))));
+    return write(kTurns, imagePath, std::to_string(quarterTurn(degrees)));
 }
 
 std::string PerFolderSettings::storedMenuTitle() const {

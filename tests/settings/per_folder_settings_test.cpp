@@ -48,7 +48,7 @@ TEST(SettingsLocations, ANameTooLongForTheFileSystemIsShortenedWithAStableHash) 
     std::string expected = "￥";
     for (int i = 0; i < 78; ++i) expected += "写";
     EXPECT_EQ(perFolderSettingsFolderName(japanese), expected + "~284d8c512b6f0aef");
-    // Names that fit keep their specified form exactly.
+    // Names that fit keep their usual form exactly.
     const std::string fits = "/" + std::string(249, 'b') + "/";  // 3 + 249 + 3 = 255 bytes
     EXPECT_EQ(perFolderSettingsFolderName(fits), "￥" + std::string(249, 'b') + "￥");
 }
