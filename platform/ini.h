@@ -21,9 +21,9 @@
 //   reading.
 // - Section and key names match with ASCII letters compared without case;
 //   every other character must match exactly (a CP932 double-byte character
-//   is one character, so its second byte is never folded). The first
-//   matching key of the first matching section wins; the requested names are
-//   trimmed like the stored ones.
+//   is one character, so its second byte is never folded). When a section
+//   appears twice, its parts are searched in file order and the first
+//   matching key wins; the requested names are trimmed like the stored ones.
 //
 // A write replaces the value of an existing entry in place (keeping its key
 // as spelled in the file), else adds "key=value" after the last non-blank
