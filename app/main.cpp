@@ -1,6 +1,8 @@
 // The start routine of ミロフォト. Without a command it reports where the
 // program keeps its settings; "generate" (the album run without a window)
 // and the windows come with their own parts of the program.
+#include "app/settings/album_settings.h"
+#include "app/settings/settings_files.h"
 #include "app/util/paths.h"
 
 #include <cstring>
@@ -15,7 +17,44 @@ constexpr int kMinor = 1;
 
 void printUsage(std::ostream& out) {
     out << "使い方: mirofoto [--version | --help | info]\n"
-           "  info       設定ファイルの場所を表示します\n";
+           "  info       設定ファイルの場所とアルバム設定を表示します\n";
+}
+
+// Prints the album settings as the base settings file holds them. Reading
+// only: info never writes a settings file.
+void printAlbumSettings(std::ostream& out) {
+    mirofoto::AlbumSettings s;
+    mirofoto::WindowPlacement placement;
+    mirofoto::基本設定読込(mirofoto::baseSettingsFile(), s, placement);
+    static const char* pageNames[] = {"menu page", "thumbnail pages", "enlarged pages"};
+    const auto oneLine = [](const std::string& html) {
+        std::string shown;
+        for (char c : html) shown += c == '\r' ? std::string() : c == '\n' ? std::string("\\n") : std::string(1, c);
+        return shown;
+    };
+    out << "image folder:        " << s.imageFolder << "\n"
+        << "output folder:       " << s.outputFolder << "\n"
+        << "columns:             " << s.columns << "\n"
+        << "thumbnails:          " << s.thumbWidth << " x " << s.thumbHeight << " quality " << s.thumbQuality << "\n"
+        << "enlarged images:     " << s.largeWidth << " x " << s.largeHeight << " quality " << s.largeQuality << "\n"
+        << "thumbnail captions:  file name " << s.thumbShowFileName << ", date " << s.thumbShowDate
+        << ", comment " << s.thumbShowComment << "\n"
+        << "enlarged captions:   file name " << s.largeShowFileName << ", date " << s.largeShowDate
+        << ", comment " << s.largeShowComment << "\n";
+    for (int p = 0; p < 3; ++p) {
+        const mirofoto::PageStyle& page = s.pages[p];
+        out << pageNames[p] << ":\n"
+            << "  text " << page.textColor << ", link " << page.linkColor << ", active link "
+            << page.activeLinkColor << ", visited link " << page.visitedLinkColor << "\n"
+            << "  background " << (page.useBackgroundColor ? "colour " + std::to_string(page.backgroundColor)
+                                                         : "image " + page.backgroundImage)
+            << "\n"
+            << "  HTML after body start: " << oneLine(page.htmlAfterBodyStart) << "\n"
+            << "  HTML middle:           " << oneLine(page.htmlMiddle) << "\n"
+            << "  HTML before body end:  " << oneLine(page.htmlBeforeBodyEnd) << "\n";
+    }
+    out << "window:              state " << placement.windowState << ", top " << placement.top << ", left "
+        << placement.left << ", height " << placement.height << ", width " << placement.width << "\n";
 }
 
 }  // namespace
@@ -34,8 +73,9 @@ int main(int argc, char** argv) {
         const std::string folder = mirofoto::ProgramFolder();
         std::cout << kTitle << "\u3000Ver" << kMajor << "." << kMinor << "\n"
                   << "program folder:      " << folder << "\n"
-                  << "base settings file:  " << folder << "ミロフォト.ini\n"
-                  << "program state file:  " << folder << "設定.ini\n";
+                  << "base settings file:  " << mirofoto::baseSettingsFile() << "\n"
+                  << "program state file:  " << mirofoto::programStateFile() << "\n";
+        printAlbumSettings(std::cout);
         return 0;
     }
     std::cerr << "mirofoto: unknown command: " << command << "\n";

@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <random>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace fs = std::filesystem;
 
 namespace platform {
 namespace {
@@ -19,42 +21,62 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash + 1);
 }
 
-// A short hidden name that cannot be taken for a page or picture of an album.
+// A short hidden name that cannot be taken for a page or picture of an album
+// and that does not grow with the target's name, so a name near the system's
+// length limit still gets a temporary file.
 std::string temporaryName() {
     static std::atomic<unsigned> counter{0};
-    static const unsigned seed = std::random_device{}();
-    char buf[48];
-    std::snprintf(buf, sizeof buf, ".mirofoto-%08x%04x.tmp", seed ^ static_cast<unsigned>(::getpid()),
-                  counter++ & 0xFFFFu);
-    return buf;
+    return ".mirofoto-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
 }
 
 }  // namespace
+
+std::string followFileLink(std::string_view path) {
+    const fs::path p{std::string(path)};
+    std::error_code ec;
+    if (!fs::is_symlink(p, ec)) return std::string(path);
+    const fs::path target = fs::canonical(p, ec);
+    return ec ? std::string(path) : target.string();
+}
 
 AtomicFile::~AtomicFile() { discard(); }
 
 std::error_code AtomicFile::open(std::string_view targetPath) {
     discard();
-    m_target = std::string(targetPath);
     m_error.clear();
-    if (m_target.empty()) return m_error = std::make_error_code(std::errc::invalid_argument);
-    if (m_target.back() == '/') return m_error = std::make_error_code(std::errc::is_a_directory);
+    if (targetPath.empty()) return m_error = std::make_error_code(std::errc::invalid_argument);
+    if (targetPath.back() == '/') return m_error = std::make_error_code(std::errc::is_a_directory);
+    m_target = followFileLink(targetPath);
+
+    struct stat existing {};
+    const bool exists = ::stat(m_target.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) return m_error = std::make_error_code(std::errc::is_a_directory);
+    if (exists && !S_ISREG(existing.st_mode)) return m_error = std::make_error_code(std::errc::invalid_argument);
+    // A file the user made read-only stays as it is; the rename would
+    // otherwise replace it.
+    if (exists && ::access(m_target.c_str(), W_OK) != 0) return m_error = lastError();
+
     const std::string folder = folderOf(m_target);
     for (int attempt = 0; attempt < 100; ++attempt) {
         m_temp = folder + temporaryName();
-        // 0666 under the umask: a new page must be as readable as any file
-        // the user writes, a web server included.
         m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (m_fd >= 0) break;
-        if (errno != EEXIST) break;
+        if (m_fd >= 0 || errno != EEXIST) break;
     }
     if (m_fd < 0) {
         m_error = lastError();
         m_temp.clear();
         return m_error;
     }
-    struct stat st {};
-    if (::stat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(m_fd, st.st_mode & 07777);
+    if (exists) {
+        // open() applied the umask; the replaced file's own bits win.
+        if (::fchmod(m_fd, existing.st_mode & 07777) != 0) {
+            m_error = lastError();
+            discard();
+            return m_error;
+        }
+        if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid())
+            (void)!::fchown(m_fd, existing.st_uid, existing.st_gid);  // only a privileged process may
+    }
     return {};
 }
 
@@ -100,25 +122,39 @@ void AtomicFile::discard() {
     }
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
+bool writeFileAtomically(std::string_view path, std::string_view bytes, std::string* error) {
     AtomicFile file;
     std::error_code ec = file.open(path);
     if (!ec) ec = file.write(bytes);
     if (!ec) ec = file.commit(true);
-    if (ec && error) *error = path + ": " + ec.message();
+    if (ec && error) *error = std::string(path) + ": " + ec.message();
     return !ec;
 }
 
-bool readWholeFile(const std::string& path, std::string& bytes) {
-    bytes.clear();
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+FileRead readFileBytes(const std::string& path, std::string& out) {
+    // O_NONBLOCK: a FIFO in the file's place must not hang the program.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? FileRead::Missing : FileRead::Failed;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return FileRead::Failed;
+    }
+    out.clear();
+    out.reserve(static_cast<std::size_t>(st.st_size));
     char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return FileRead::Failed;
+        }
+        if (n == 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return FileRead::Ok;
 }
 
 }  // namespace platform

@@ -12,8 +12,12 @@ namespace platform {
 /// A file written through a temporary file and renamed into place on
 /// commit(), so the target is either its old self or the whole new text.
 /// Destroying an uncommitted file removes the temporary file and leaves the
-/// target untouched. A target that exists keeps its permission bits; a new
-/// one gets 0666 under the umask.
+/// target untouched.
+///
+/// An existing target keeps its permission bits (and its owner, where the
+/// process may set it); a new one gets 0666 under the umask. A symbolic link
+/// to an existing file replaces that file and stays a link. A target that is
+/// not a regular file, or that the user made read-only, is refused.
 class AtomicFile {
 public:
     AtomicFile() = default;
@@ -22,7 +26,8 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     /// Starts a new file for the target path (discarding one begun before).
-    /// Fails when the folder is missing or not writable.
+    /// Fails when the folder is missing or not writable, or the target is
+    /// refused (above).
     std::error_code open(std::string_view targetPath);
     /// Appends bytes. The first failure sticks: later writes and commit()
     /// return it.
@@ -45,12 +50,20 @@ private:
 };
 
 /// Replaces (or creates) the file with the bytes, flushed to the disk before
-/// the rename: for files whose loss would hurt (a user's photo). On failure
-/// the target is untouched, no temporary file is left, false is returned and
-/// *error (when given) says why.
-bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error = nullptr);
+/// the rename: for files whose loss would hurt (settings, a user's photo).
+/// On failure the target is untouched, no temporary file is left, false is
+/// returned and *error (when given) says why.
+bool writeFileAtomically(std::string_view path, std::string_view bytes, std::string* error = nullptr);
 
-/// The whole file; false when it cannot be read.
-bool readWholeFile(const std::string& path, std::string& bytes);
+enum class FileRead { Ok, Missing, Failed };
+
+/// The whole of a regular file. Missing when nothing is there; Failed when
+/// something else stands there (a folder, a FIFO, which is never waited on)
+/// or the file cannot be read.
+FileRead readFileBytes(const std::string& path, std::string& bytes);
+
+/// The path with a symbolic link at its end followed to the file it names
+/// (when that exists); otherwise the path unchanged.
+std::string followFileLink(std::string_view path);
 
 }  // namespace platform

@@ -83,7 +83,7 @@ bool WriteJpegComment(std::string_view pathText, std::string_view text) {
     const std::string path(pathText);
     if (!PathExists(path)) return false;
     std::string bytes;
-    if (!platform::readWholeFile(path, bytes)) return false;
+    if (platform::readFileBytes(path, bytes) != platform::FileRead::Ok) return false;
     if (bytes.size() < 2 || byteAt(bytes, 0) != 0xFF || byteAt(bytes, 1) != 0xD8) return false;
 
     const auto encoded = platform::utf8ToCp932(text);

@@ -99,17 +99,17 @@ TEST(PageFiles, MissingAlbumDirectoryIsReportedAtOnce) {
     EXPECT_TRUE(entriesOf(out.path()).empty());
 }
 
-TEST(PageFiles, AFolderWhereThePageMustGoFailsTheEnd) {
+TEST(PageFiles, AFolderWhereThePageMustGoFailsAtOnce) {
     TempDir out;
     fs::create_directory(out / "index.htm");
     writeBytes(out / "index.htm" / "keep.txt", "kept");
     ThumbnailPageWriter writer(AlbumSettings::defaults(), kNoCopies);
     const auto images = makeAlbumImages({"a.jpg"});
-    ASSERT_TRUE(writer.BeginThumbnailPage(out.str(), "t", 4));
-    ASSERT_TRUE(writer.AddThumbnailCell(0, images[0]));
-    const PageWriteResult end = writer.EndThumbnailPage();
-    EXPECT_FALSE(end);
-    EXPECT_FALSE(end.message().empty());
+    const PageWriteResult begin = writer.BeginThumbnailPage(out.str(), "t", 4);
+    EXPECT_FALSE(begin);
+    EXPECT_FALSE(begin.message().empty());
+    EXPECT_FALSE(writer.AddThumbnailCell(0, images[0]));  // the failure sticks
+    EXPECT_FALSE(writer.EndThumbnailPage());
     EXPECT_TRUE(fs::is_directory(out / "index.htm"));
     EXPECT_EQ(readBytes(out / "index.htm" / "keep.txt"), "kept");
     EXPECT_EQ(entriesOf(out.path()), std::vector<std::string>{"index.htm"});

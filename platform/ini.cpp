@@ -1,0 +1,408 @@
+#include "platform/ini.h"
+
+#include "platform/atomic_file.h"
+#include "platform/codepage.h"
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+namespace {
+
+std::atomic<std::uint64_t> g_reads{0};
+std::atomic<std::uint64_t> g_writes{0};
+std::atomic<ProfileObserver*> g_observer{nullptr};
+// Writes are read-modify-write cycles; two threads writing one file at once
+// would lose one of the values.
+std::mutex g_writeMutex;
+
+void noteAccess(ProfileAccess access, std::string_view section, std::string_view key, std::string_view file) {
+    (access == ProfileAccess::Read ? g_reads : g_writes).fetch_add(1, std::memory_order_relaxed);
+    if (ProfileObserver* o = g_observer.load(std::memory_order_acquire)) o->onProfileAccess(access, section, key, file);
+}
+
+// The form of a file's text. Names are compared in a working encoding: the
+// CP932 bytes themselves for CP932 files, UTF-8 for the two Unicode forms.
+enum class Encoding { Cp932, Utf16le, Utf8 };
+
+constexpr std::string_view kUtf16Bom = "\xFF\xFE";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kCrLf = "\r\n";
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool isAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// Characters are one byte in UTF-8 working text for every purpose here
+// (the bytes of a multi-byte sequence are never ASCII). In CP932 a lead byte
+// takes the next byte with it, which may look like "[", "]" or a letter.
+std::size_t charWidth(Encoding enc, std::string_view s, std::size_t i) {
+    if (enc == Encoding::Cp932 && isCp932LeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) return 2;
+    return 1;
+}
+
+std::string_view trimBlanks(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && isBlank(s[b])) ++b;
+    while (e > b && isBlank(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+bool namesEqual(Encoding enc, std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size();) {
+        const std::size_t w = charWidth(enc, a, i);
+        if (w == 2) {
+            if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+        } else if (asciiLower(a[i]) != asciiLower(b[i])) {
+            return false;
+        }
+        i += w;
+    }
+    return true;
+}
+
+enum class LineKind { Other, Header, BrokenHeader, Entry };
+
+struct ParsedLine {
+    LineKind kind = LineKind::Other;
+    std::string_view name;      ///< section or key, trimmed
+    std::size_t valueStart = 0; ///< entries: index after the "="
+};
+
+ParsedLine parseLine(Encoding enc, std::string_view t) {
+    std::size_t i = 0;
+    while (i < t.size() && isBlank(t[i])) ++i;
+    if (i < t.size() && t[i] == '[') {
+        std::size_t close = std::string_view::npos;
+        for (std::size_t j = i + 1; j < t.size(); j += charWidth(enc, t, j))
+            if (t[j] == ']') close = j;
+        if (close == std::string_view::npos) return {LineKind::BrokenHeader, {}, 0};
+        return {LineKind::Header, trimBlanks(t.substr(i + 1, close - i - 1)), 0};
+    }
+    for (std::size_t j = i; j < t.size(); j += charWidth(enc, t, j))
+        if (t[j] == '=') return {LineKind::Entry, trimBlanks(t.substr(i, j - i)), j + 1};
+    return {};
+}
+
+// One line of a file: where its bytes and line end lie in the file's body.
+struct LineSpan {
+    std::size_t rawStart = 0;
+    std::size_t rawLength = 0;
+    std::size_t rawEolLength = 0;  ///< 0 for a last line without a line end
+};
+
+// A file's parts; its lines are visited by forEachLine without copying.
+struct Scan {
+    Encoding encoding = Encoding::Cp932;
+    std::string_view bom;
+    std::string_view body;     ///< the bytes after the byte-order mark
+    std::string_view oddTail;  ///< UTF-16: a last byte without its partner
+};
+
+Scan scanFile(std::string_view bytes) {
+    Scan sc;
+    sc.body = bytes;
+    if (bytes.substr(0, 2) == kUtf16Bom) {
+        sc.encoding = Encoding::Utf16le;
+        sc.bom = bytes.substr(0, 2);
+        sc.body = bytes.substr(2);
+        if (sc.body.size() % 2) {
+            sc.oddTail = sc.body.substr(sc.body.size() - 1);
+            sc.body.remove_suffix(1);
+        }
+    } else if (bytes.substr(0, 3) == kUtf8Bom) {
+        sc.encoding = Encoding::Utf8;
+        sc.bom = bytes.substr(0, 3);
+        sc.body = bytes.substr(3);
+    }
+    return sc;
+}
+
+// Calls visit(span, text) for every line in order, text in the working
+// encoding, until visit returns false. CR LF, a lone LF and a lone CR each
+// end a line.
+template <typename Visit>
+void forEachLine(const Scan& sc, Visit visit) {
+    const std::string_view body = sc.body;
+    const std::size_t unit = sc.encoding == Encoding::Utf16le ? 2 : 1;
+    auto unitAt = [&](std::size_t pos) -> unsigned {
+        if (unit == 1) return static_cast<unsigned char>(body[pos]);
+        return static_cast<unsigned char>(body[pos]) | (static_cast<unsigned char>(body[pos + 1]) << 8);
+    };
+    std::string decoded;
+    auto emit = [&](std::size_t start, std::size_t length, std::size_t eolLength) {
+        const LineSpan span{start, length, eolLength};
+        if (unit == 1) return visit(span, body.substr(start, length));
+        decoded = utf16leBytesToUtf8(body.substr(start, length));
+        return visit(span, std::string_view(decoded));
+    };
+    std::size_t start = 0, pos = 0;
+    while (pos < body.size()) {
+        if (unit == 1) {
+            // Byte files: run to the next line end.
+            while (pos < body.size() && body[pos] != '\r' && body[pos] != '\n') ++pos;
+            if (pos == body.size()) break;
+        }
+        const unsigned u = unitAt(pos);
+        if (u != '\r' && u != '\n') {
+            pos += unit;
+            continue;
+        }
+        std::size_t eol = unit;
+        if (u == '\r' && pos + unit < body.size() && unitAt(pos + unit) == '\n') eol += unit;
+        if (!emit(start, pos - start, eol)) return;
+        pos += eol;
+        start = pos;
+    }
+    if (start < body.size()) emit(start, body.size() - start, 0);
+}
+
+// The CP932 form of a UTF-8 text, only when it comes back unchanged.
+std::optional<std::string> exactCp932(std::string_view utf8) {
+    if (isAscii(utf8)) return std::string(utf8);
+    auto cp = utf8ToCp932(utf8);
+    if (!cp || cp932ToUtf8(*cp) != utf8) return std::nullopt;
+    return cp;
+}
+
+// A UTF-8 text in a file's working encoding; nothing when it has no exact
+// form there. Invalid UTF-8 becomes U+FFFD for the Unicode forms, the same
+// way for every read and write, so a key always finds its own entry.
+std::optional<std::string> toWorking(Encoding enc, std::string_view utf8) {
+    if (enc == Encoding::Cp932) return exactCp932(utf8);
+    if (isAscii(utf8)) return std::string(utf8);
+    return utf16ToUtf8(utf8ToUtf16(utf8));
+}
+
+std::string fromWorking(Encoding enc, std::string_view text) {
+    if (enc == Encoding::Cp932 && !isAscii(text)) return cp932ToUtf8(text);
+    return std::string(text);
+}
+
+// Working text in the file's own bytes.
+std::string toFileBytes(Encoding enc, std::string_view work) {
+    return enc == Encoding::Utf16le ? utf8ToUtf16leBytes(work) : std::string(work);
+}
+
+struct Location {
+    std::optional<LineSpan> entry;        ///< the line of the key
+    std::string entryPrefix;              ///< its text up to and including the "="
+    std::optional<LineSpan> insertAfter;  ///< last non-blank line of the first matching section
+    std::optional<LineSpan> lastLine;     ///< set when the key was not found
+    std::string value;                    ///< working encoding
+};
+
+Location locate(const Scan& sc, std::string_view section, std::string_view key) {
+    Location loc;
+    bool inSection = false;
+    bool inFirstSection = false;
+    bool firstSeen = false;
+    forEachLine(sc, [&](const LineSpan& span, std::string_view text) {
+        loc.lastLine = span;
+        const ParsedLine p = parseLine(sc.encoding, text);
+        switch (p.kind) {
+        case LineKind::Header:
+            inSection = namesEqual(sc.encoding, p.name, section);
+            inFirstSection = inSection && !firstSeen;
+            if (inFirstSection) {
+                firstSeen = true;
+                loc.insertAfter = span;
+            }
+            return true;
+        case LineKind::BrokenHeader:
+            inSection = inFirstSection = false;
+            return true;
+        case LineKind::Entry:
+            if (inSection && namesEqual(sc.encoding, p.name, key)) {
+                loc.entry = span;
+                loc.entryPrefix = std::string(text.substr(0, p.valueStart));
+                loc.value = std::string(text.substr(p.valueStart));
+                return false;
+            }
+            break;
+        case LineKind::Other:
+            break;
+        }
+        if (inFirstSection && !trimBlanks(text).empty()) loc.insertAfter = span;
+        return true;
+    });
+    return loc;
+}
+
+// The file with one value stored: the changed or added lines are spliced
+// between the untouched bytes.
+std::string withValue(const Scan& sc, const Location& loc, std::string_view section, std::string_view key,
+                      std::string_view value) {
+    const Encoding enc = sc.encoding;
+    std::string out(sc.bom);
+    if (loc.entry) {
+        const LineSpan& l = *loc.entry;
+        out += sc.body.substr(0, l.rawStart);
+        out += toFileBytes(enc, loc.entryPrefix + std::string(value));
+        out += sc.body.substr(l.rawStart + l.rawLength);
+    } else {
+        std::string added;
+        if (!loc.insertAfter) {
+            added += "[";
+            added += section;
+            added += "]\r\n";
+        }
+        added += key;
+        added += "=";
+        added += value;
+        added += kCrLf;
+        // A last line without its line end gets one before anything follows.
+        const std::optional<LineSpan>& before = loc.insertAfter ? loc.insertAfter : loc.lastLine;
+        const std::size_t split = before ? before->rawStart + before->rawLength + before->rawEolLength : 0;
+        out += sc.body.substr(0, split);
+        if (before && before->rawEolLength == 0) out += toFileBytes(enc, kCrLf);
+        out += toFileBytes(enc, added);
+        out += sc.body.substr(split);
+    }
+    out += sc.oddTail;
+    return out;
+}
+
+// A CP932 file as UTF-16LE with a byte-order mark, line for line. CR and LF
+// are never the second byte of a CP932 character, so the lines stay as
+// they were; bytes that are not CP932 become U+FFFD.
+std::string cp932FileAsUtf16(const Scan& sc) {
+    return std::string(kUtf16Bom) + utf8ToUtf16leBytes(cp932ToUtf8(sc.body));
+}
+
+
+std::optional<std::string> lookUp(std::string_view section, std::string_view key, std::string_view file) {
+    if (file.empty()) return std::nullopt;
+    std::string bytes;
+    if (readFileBytes(std::string(file), bytes) != FileRead::Ok) return std::nullopt;
+    const Scan sc = scanFile(bytes);
+    const auto s = toWorking(sc.encoding, trimBlanks(section));
+    const auto k = toWorking(sc.encoding, trimBlanks(key));
+    if (!s || !k) return std::nullopt;  // the file's form cannot hold these names
+    const Location loc = locate(sc, *s, *k);
+    if (!loc.entry) return std::nullopt;
+    return fromWorking(sc.encoding, loc.value);
+}
+
+bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
+// Decodes one UTF-8 character at s[i]; returns its length. Invalid bytes
+// come one at a time as U+FFFD.
+std::size_t utf8Length(std::string_view s, std::size_t i, char32_t& cp) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    const std::size_t len =
+        b0 < 0x80 ? 1 : (b0 & 0xE0) == 0xC0 ? 2 : (b0 & 0xF0) == 0xE0 ? 3 : (b0 & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || i + len > s.size()) {
+        cp = 0xFFFD;
+        return 1;
+    }
+    cp = len == 1 ? b0 : len == 2 ? (b0 & 0x1F) : len == 3 ? (b0 & 0x0F) : (b0 & 0x07);
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) {
+            cp = 0xFFFD;
+            return 1;
+        }
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    return len;
+}
+
+// The CP932 width of the character at s[i]; len receives its UTF-8 length.
+// ASCII, the half-width katakana and the two characters CP932 writes as
+// single bytes (yen sign 0x5C, overline 0x7E) take one byte, as does a byte
+// that is not UTF-8; everything else two.
+std::size_t cp932WidthAt(std::string_view s, std::size_t i, std::size_t& len) {
+    char32_t cp = 0;
+    len = utf8Length(s, i, cp);
+    if (cp < 0x80 || (len == 1 && cp == 0xFFFD)) return 1;
+    if ((cp >= 0xFF61 && cp <= 0xFF9F) || cp == 0xA5 || cp == 0x203E) return 1;
+    return 2;
+}
+
+}  // namespace
+
+std::size_t cp932Width(std::string_view utf8) {
+    std::size_t width = 0, len = 0;
+    for (std::size_t i = 0; i < utf8.size(); i += len) width += cp932WidthAt(utf8, i, len);
+    return width;
+}
+
+std::optional<std::string> readProfileValue(std::string_view section, std::string_view key, std::string_view file) {
+    noteAccess(ProfileAccess::Read, section, key, file);
+    return lookUp(section, key, file);
+}
+
+std::string readProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                              int bufferSize, std::string_view file) {
+    noteAccess(ProfileAccess::Read, section, key, file);
+    if (bufferSize < 1) return {};
+    const std::optional<std::string> found = lookUp(section, key, file);
+    const std::string_view value = found ? std::string_view(*found) : defaultValue;
+    const auto limit = static_cast<std::size_t>(bufferSize - 1);
+    std::size_t width = 0, i = 0, len = 0;
+    while (i < value.size()) {
+        const std::size_t w = cp932WidthAt(value, i, len);
+        if (width + w > limit) break;
+        width += w;
+        i += len;
+    }
+    return std::string(value.substr(0, i));
+}
+
+bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
+                        std::string_view file) {
+    noteAccess(ProfileAccess::Write, section, key, file);
+    if (file.empty() || hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value)) return false;
+    const std::string_view trimmedKey = trimBlanks(key);
+    if (trimmedKey.find('=') != std::string_view::npos || (!trimmedKey.empty() && trimmedKey.front() == '['))
+        return false;
+
+    std::lock_guard<std::mutex> lock(g_writeMutex);
+    const std::string path = followFileLink(file);
+    std::string original;
+    const FileRead r = readFileBytes(path, original);
+    if (r == FileRead::Failed) return false;  // never replace what we could not read
+
+    std::string converted;  // the file as UTF-16, when its CP932 cannot take the new text
+    Scan sc = scanFile(original);
+    auto s = toWorking(sc.encoding, section);
+    auto k = toWorking(sc.encoding, trimmedKey);
+    auto v = toWorking(sc.encoding, value);
+    if (!s || !k || !v) {
+        converted = cp932FileAsUtf16(sc);
+        sc = scanFile(converted);
+        s = toWorking(sc.encoding, section);
+        k = toWorking(sc.encoding, trimmedKey);
+        v = toWorking(sc.encoding, value);
+    }
+
+    const Location loc = locate(sc, trimBlanks(*s), *k);
+    // A new section keeps the spelling the caller gave it.
+    const std::string bytes = withValue(sc, loc, *s, *k, *v);
+    if (r == FileRead::Ok && bytes == original) {
+        // Nothing changes; still refuse what the real write would refuse.
+        return ::access(path.c_str(), W_OK) == 0;
+    }
+    return writeFileAtomically(path, bytes);
+}
+
+ProfileCounters profileCounters() {
+    return {g_reads.load(std::memory_order_relaxed), g_writes.load(std::memory_order_relaxed)};
+}
+
+ProfileObserver* setProfileObserver(ProfileObserver* observer) { return g_observer.exchange(observer); }
+
+}  // namespace platform
