@@ -1,0 +1,48 @@
+// The albums of an image folder as the folder tree and the album run see
+// them: the folder itself and each of its immediate subfolders, whether they
+// hold pictures, whether they are ticked, and the menu page's texts. Reading
+// never writes.
+#pragma once
+
+#include "app/settings/per_folder_settings.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mirofoto {
+
+/// A picture file's name: its lower-cased name ends in ".jpg", ".jpe" or
+/// ".jpeg". Hidden files (a leading ".") never count.
+bool isPictureFileName(std::string_view fileName);
+
+/// The picture files of a folder (regular files, hidden ones left out), in
+/// the program's name order.
+std::vector<std::string> listPictureFiles(std::string_view folder);
+
+/// One album: the image folder itself or one of its immediate subfolders.
+struct AlbumFolder {
+    std::string treeText;  ///< the image folder's full path ending in "/", or the subfolder's name
+    std::string key;       ///< the album folder's full path ending in "/"
+    bool hasPictures = false;  ///< shown black (true) or grey
+    bool ticked = false;       ///< takes part in the album: never when grey
+    std::string linkText;      ///< its entry on the menu page (stored, or the folder's name)
+};
+
+/// Everything the menu page and the album run need to know of an image folder.
+struct ImageFolderAlbums {
+    std::string imageFolder;         ///< trimmed, ending in "/"; empty for none
+    PerFolderSettings settings;      ///< its per-folder settings
+    std::vector<AlbumFolder> albums;  ///< the folder itself, then its subfolders in name order
+    std::string menuTitle;
+    std::string menuSubtitle;
+
+    /// The ticked albums in the order the run processes them (by tree text).
+    std::vector<AlbumFolder> tickedInRunOrder() const;
+};
+
+/// Reads the image folder named by an image-folder box text. A folder that
+/// does not exist gives the folder alone, without pictures.
+ImageFolderAlbums readImageFolderAlbums(std::string_view imageFolderText);
+
+}  // namespace mirofoto
