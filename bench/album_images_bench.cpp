@@ -6,7 +6,9 @@
 //   album_images_bench derive OUTDIR FILE...
 //       makes the thumbnail (120 x 90, quality 60) and the enlarged picture
 //       (480 x 360, quality 90) of every file with MakeAlbumImage, on this one
-//       thread, and prints the elapsed seconds and the peak memory.
+//       thread, and prints the elapsed seconds and the peak memory;
+//   album_images_bench derive-both OUTDIR FILE...
+//       the same two copies from one decode per picture (MakeAlbumImages).
 #include "app/albumoutput/album_image.h"
 #include "app/util/paths.h"
 
@@ -25,59 +27,60 @@ int usage() {
     return 2;
 }
 
-// Smooth large shapes, mid-sized structure, fine texture and sensor grain,
-// with a brighter "sky" towards the top: a JPEG encoder and decoder see
-// about the entropy of a real photograph, not a flat synthetic picture.
+// Shared light and shade (large shapes, mid-sized structure, fine texture,
+// cell-like edges), a weaker colour cast per channel, sensor grain and a
+// brighter "sky" towards the top: a JPEG codec sees about the entropy of a
+// real photograph, not a flat synthetic picture.
 VipsImage* photo(VipsObject* scope, int width, int height, int seed) {
-    VipsImage** t = (VipsImage**)vips_object_local_array(scope, 24);
+    VipsImage** t = (VipsImage**)vips_object_local_array(scope, 64);
+    int n = 0;
     auto check = [](int r) {
         if (r != 0) {
             std::fprintf(stderr, "%s\n", vips_error_buffer());
             std::exit(1);
         }
     };
-    const int cells[3] = {640, 160, 24};
-    const double weights[3] = {70, 30, 14};
-    int n = 0;
+    auto keep = [&](VipsImage* im) { return t[n++] = im; };
+    auto add = [&](VipsImage* a, VipsImage* b) {
+        VipsImage* r;
+        check(vips_add(a, b, &r, nullptr));
+        return keep(r);
+    };
+    auto scaled = [&](VipsImage* a, double k) {
+        VipsImage* r;
+        check(vips_linear1(a, &r, k, 0, nullptr));
+        return keep(r);
+    };
+    auto perlin = [&](int cell, int s) {
+        VipsImage* r;
+        check(vips_perlin(&r, width, height, "cell_size", cell, "seed", s, nullptr));
+        return keep(r);
+    };
+    VipsImage* worley;
+    check(vips_worley(&worley, width, height, "cell_size", 180, "seed", seed * 7 + 3, nullptr));
+    keep(worley);
+    VipsImage* light = scaled(perlin(640, seed * 101), 60);
+    light = add(light, scaled(perlin(160, seed * 101 + 1), 30));
+    light = add(light, scaled(perlin(24, seed * 101 + 2), 14));
+    light = add(light, scaled(worley, 0.25));
     VipsImage* bands[3];
-    for (int b = 0; b < 3; ++b) {
-        VipsImage* sum = nullptr;
-        for (int c = 0; c < 3; ++c) {
-            check(vips_perlin(&t[n], width, height, "cell_size", cells[c] + 37 * b, "seed", seed * 101 + b * 11 + c, nullptr));
-            VipsImage* scaled;
-            check(vips_linear1(t[n++], &scaled, weights[c], 0, nullptr));
-            t[n++] = scaled;
-            if (sum) {
-                check(vips_add(sum, scaled, &t[n], nullptr));
-                sum = t[n++];
-            } else {
-                sum = scaled;
-            }
-        }
-        bands[b] = sum;
-    }
+    for (int b = 0; b < 3; ++b) bands[b] = add(light, scaled(perlin(480 + 40 * b, seed * 101 + 10 + b), 25));
     VipsImage* rgb;
     check(vips_bandjoin(bands, &rgb, 3, nullptr));
-    t[n++] = rgb;
-    // Sky: brighter and bluer towards the top.
-    VipsImage *xy, *y, *sky, *lit, *grain, *noisy, *out;
+    keep(rgb);
+    VipsImage *xy, *y, *sky, *grain, *out;
     check(vips_xyz(&xy, width, height, nullptr));
-    t[n++] = xy;
+    keep(xy);
     check(vips_extract_band(xy, &y, 1, nullptr));
-    t[n++] = y;
-    double a[3] = {-40.0 / height, -30.0 / height, -10.0 / height};
-    double b[3] = {150, 150, 160};
+    keep(y);
+    double a[3] = {-50.0 / height, -40.0 / height, -15.0 / height};
+    double b[3] = {110, 120, 140};
     check(vips_linear(y, &sky, a, b, 3, nullptr));
-    t[n++] = sky;
-    check(vips_add(rgb, sky, &lit, nullptr));
-    t[n++] = lit;
+    keep(sky);
     check(vips_gaussnoise(&grain, width, height, "sigma", 4.0, "mean", 0.0, "seed", seed, nullptr));
-    t[n++] = grain;
-    check(vips_add(lit, grain, &noisy, nullptr));
-    t[n++] = noisy;
-    check(vips_cast_uchar(noisy, &out, nullptr));
-    t[n++] = out;
-    return out;
+    keep(grain);
+    check(vips_cast_uchar(add(add(rgb, sky), grain), &out, nullptr));
+    return keep(out);
 }
 
 int makePhotos(const std::string& dir, int count) {
@@ -97,12 +100,19 @@ int makePhotos(const std::string& dir, int count) {
     return 0;
 }
 
-int derive(const std::string& outDir, int count, char** files) {
+int derive(const std::string& outDir, int count, char** files, bool oneDecode) {
     const auto start = std::chrono::steady_clock::now();
     int failed = 0;
     for (int i = 0; i < count; ++i) {
         const std::string src = files[i];
         const std::string stem = outDir + "/" + mirofoto::RemoveExtension(mirofoto::GetFileName(src));
+        if (oneDecode) {
+            mirofoto::AlbumImageRequest both[] = {{stem + "_s.jpg", 90, 120, 60, true},
+                                                  {stem + "_l.jpg", 360, 480, 90, true}};
+            mirofoto::MakeAlbumImages(src, both);
+            for (const auto& r : both) failed += r.made ? 0 : 1;
+            continue;
+        }
         if (!mirofoto::MakeAlbumImage(src, stem + "_s.jpg", 90, 120, true, 60, true)) ++failed;
         if (!mirofoto::MakeAlbumImage(src, stem + "_l.jpg", 360, 480, true, 90, true)) ++failed;
     }
@@ -120,9 +130,9 @@ int main(int argc, char** argv) {
     if (argc < 3) return usage();
     const std::string cmd = argv[1];
     if (cmd == "make-photos" && argc == 4) return makePhotos(argv[2], std::atoi(argv[3]));
-    if (cmd == "derive") {
+    if (cmd == "derive" || cmd == "derive-both") {
         if (!mirofoto::EnsureFolder(argv[2])) return 1;
-        return derive(argv[2], argc - 3, argv + 3);
+        return derive(argv[2], argc - 3, argv + 3, cmd == "derive-both");
     }
     return usage();
 }

@@ -5,7 +5,10 @@
 #include "app/util/paths.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numeric>
 #include <string>
+#include <vector>
 
 namespace mirofoto {
 
@@ -49,6 +52,55 @@ bool MakeAlbumImage(std::string_view sourcePath, std::string_view destinationPat
                     std::int32_t boxWidth, bool keepAspect, std::int32_t quality, bool encoderFlag) {
     return MakeAlbumImage(ImgctlLibrary::instance(), sourcePath, destinationPath, boxHeight, boxWidth, keepAspect,
                           quality, encoderFlag);
+}
+
+TargetSize ResolvedSize(std::int32_t imageWidth, std::int32_t imageHeight, TargetSize target) {
+    // The library's own rule, evaluated in the same order.
+    auto derive = [](std::int32_t side, std::int32_t mul, std::int32_t div) {
+        return static_cast<std::int32_t>(std::max(1LL, std::llround(double(side) * mul / div)));
+    };
+    if (target.width < 0 && target.height > 0) target.width = derive(target.height, imageWidth, imageHeight);
+    if (target.height < 0 && target.width > 0) target.height = derive(target.width, imageHeight, imageWidth);
+    return target;
+}
+
+bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std::span<AlbumImageRequest> requests,
+                     bool keepAspect) {
+    for (auto& r : requests) r.made = false;
+    if (requests.empty() || !PathExists(sourcePath)) return false;
+    const ImageSizeInfo info = GetImageSize(sourcePath, DetectionMode::ByContent);
+    if (info.width <= 0 || info.height <= 0) return false;
+
+    // Sizes from the source's own proportions, so that resampling from a
+    // larger copy gives exactly the size a separate call would.
+    std::vector<TargetSize> sizes;
+    for (const auto& r : requests)
+        sizes.push_back(ResolvedSize(info.width, info.height,
+                                     FitBox(info.width, info.height, r.boxWidth, r.boxHeight, keepAspect)));
+    std::vector<std::size_t> order(requests.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return std::int64_t(sizes[a].width) * sizes[a].height > std::int64_t(sizes[b].width) * sizes[b].height;
+    });
+
+    const DibHandle dib(lib, sourcePath);
+    if (!dib) return false;
+    bool all = true;
+    for (const std::size_t i : order) {
+        auto& r = requests[i];
+        std::string destination = r.destination;
+        if (destination.empty()) destination = RemoveExtension(sourcePath) + "_s" + GetExtension(sourcePath);
+        const std::string folder = GetParentPath(destination);
+        r.made = (folder.empty() || FolderExists(folder) || EnsureFolder(folder)) &&
+                 lib.resizeDIB(dib.get(), sizes[i].width, sizes[i].height) &&
+                 lib.dibToJPG(destination, dib.get(), std::clamp(r.quality, 1, 100), r.encoderFlag);
+        all = all && r.made;
+    }
+    return all;
+}
+
+bool MakeAlbumImages(std::string_view sourcePath, std::span<AlbumImageRequest> requests, bool keepAspect) {
+    return MakeAlbumImages(ImgctlLibrary::instance(), sourcePath, requests, keepAspect);
 }
 
 bool RotateImageFile(const ImgctlLibrary& lib, std::string_view path, std::int32_t angle) {

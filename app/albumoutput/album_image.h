@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string>
 #include <string_view>
 
 namespace mirofoto {
@@ -36,6 +38,30 @@ bool MakeAlbumImage(std::string_view sourcePath, std::string_view destinationPat
 bool MakeAlbumImage(const ImgctlLibrary& lib, std::string_view sourcePath, std::string_view destinationPath,
                     std::int32_t boxHeight, std::int32_t boxWidth, bool keepAspect, std::int32_t quality,
                     bool encoderFlag);
+
+/// One copy of a picture for MakeAlbumImages.
+struct AlbumImageRequest {
+    std::string destination;
+    std::int32_t boxHeight = 0;
+    std::int32_t boxWidth = 0;
+    std::int32_t quality = 90;
+    bool encoderFlag = true;
+    bool made = false;  ///< set by MakeAlbumImages
+};
+
+/// Makes several copies of one picture from a single decode: the largest copy
+/// first, each smaller one resampled from the copy before it. Each copy has
+/// the size MakeAlbumImage would give it; the largest has the same bytes, the
+/// smaller ones differ slightly in their pixels (resampled twice). Sets each
+/// request's made flag; true when all were made.
+bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std::span<AlbumImageRequest> requests,
+                     bool keepAspect = true);
+bool MakeAlbumImages(std::string_view sourcePath, std::span<AlbumImageRequest> requests, bool keepAspect = true);
+
+/// The size the image library makes for the target: a side of -1 derived
+/// from the other and the picture's proportions, rounded to nearest, at
+/// least 1.
+TargetSize ResolvedSize(std::int32_t imageWidth, std::int32_t imageHeight, TargetSize target);
 
 /// Turns the JPEG file right by 90, 180 or 270 degrees in place, re-encoded
 /// at quality 90 for speed. True when the file was turned; on failure it is

@@ -310,3 +310,49 @@ TEST(RotateImageFile, WritesQuality90WithTheFastEncoder) {
     ASSERT_TRUE(MakeAlbumImage(src, dir.str("b.jpg"), 0, 0, true, 30, true));
     EXPECT_GT(fs::file_size(dir / "a.jpg"), 2 * fs::file_size(dir / "b.jpg"));
 }
+
+TEST(MakeAlbumImages, OneDecodeGivesTheSizesOfSeparateCalls) {
+    TempDir dir;
+    for (auto [w, h] : {std::pair{4000, 3000}, {3000, 4000}, {1001, 751}, {300, 200}}) {
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        const auto src = writeJpeg(dir / "a.jpg", w, h);
+        // The thumbnail is listed first: the order of work is by size.
+        std::vector<AlbumImageRequest> reqs = {{dir.str("both_s.jpg"), 90, 120, 60, true},
+                                               {dir.str("both_l.jpg"), 360, 480, 90, true}};
+        ASSERT_TRUE(MakeAlbumImages(src, reqs));
+        EXPECT_TRUE(reqs[0].made && reqs[1].made);
+        ASSERT_TRUE(MakeAlbumImage(src, dir.str("one_s.jpg"), 90, 120, true, 60, true));
+        ASSERT_TRUE(MakeAlbumImage(src, dir.str("one_l.jpg"), 360, 480, true, 90, true));
+        EXPECT_EQ(readBytes(dir / "both_l.jpg"), readBytes(dir / "one_l.jpg"));
+        const auto both = decodeJpeg(dir / "both_s.jpg"), one = decodeJpeg(dir / "one_s.jpg");
+        EXPECT_EQ(both.width, one.width);
+        EXPECT_EQ(both.height, one.height);
+        EXPECT_EQ(redCorner(both), Corner::TopLeft);
+    }
+}
+
+TEST(MakeAlbumImages, OneFailedCopyDoesNotStopTheOthers) {
+    TempDir dir;
+    const auto src = writeJpeg(dir / "a.jpg", 800, 600);
+    writeBytes(dir / "blocker", "x");
+    std::vector<AlbumImageRequest> reqs = {{dir.str("blocker/a_l.jpg"), 360, 480, 90, true},
+                                           {dir.str("a_s.jpg"), 90, 120, 60, true}};
+    EXPECT_FALSE(MakeAlbumImages(src, reqs));
+    EXPECT_FALSE(reqs[0].made);
+    EXPECT_TRUE(reqs[1].made);
+    EXPECT_EQ(decodeJpeg(dir / "a_s.jpg").width, 120);
+
+    const std::string good = imaging_test::makeJpeg(800, 600);
+    writeBytes(dir / "cut.jpg", good.substr(0, good.size() / 3));
+    std::vector<AlbumImageRequest> bad = {{dir.str("c_l.jpg"), 360, 480, 90, true}, {dir.str("c_s.jpg"), 90, 120, 60, true}};
+    EXPECT_FALSE(MakeAlbumImages(dir.str("cut.jpg"), bad));
+    EXPECT_FALSE(bad[0].made || bad[1].made);
+    EXPECT_FALSE(fs::exists(dir / "c_l.jpg") || fs::exists(dir / "c_s.jpg"));
+}
+
+TEST(MakeAlbumImages, ResolvedSizeFollowsTheLibrarysRounding) {
+    EXPECT_EQ(ResolvedSize(640, 480, {-1, 90}), (TargetSize{120, 90}));
+    EXPECT_EQ(ResolvedSize(480, 640, {-1, 90}), (TargetSize{68, 90}));
+    EXPECT_EQ(ResolvedSize(3000, 10, {120, -1}), (TargetSize{120, 1}));
+    EXPECT_EQ(ResolvedSize(640, 480, {200, 100}), (TargetSize{200, 100}));
+}
