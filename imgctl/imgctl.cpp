@@ -238,6 +238,9 @@ bool writeJpegFile(VipsImage* im, const std::string& dest, int quality, bool sma
         if (fd < 0 && errno != EEXIST) return false;
     }
     if (fd < 0) return false;
+    // A picture turned in place keeps the permissions it had.
+    struct stat old {};
+    if (::stat(dest.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
 
     Ref<VipsTarget> target(vips_target_new_to_descriptor(fd));
     // 4:2:0 at every quality: libvips would switch to 4:4:4 from quality 90
@@ -261,7 +264,8 @@ extern "C" {
 
 int32_t ToDIB(const char* path) {
     if (!path || !*path || !startVips()) return 0;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO under a picture's name cannot stall us.
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return 0;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -295,8 +299,9 @@ int32_t ResizeDIB(int32_t handle, int32_t width, int32_t height) {
     if (tw == w && th == h) return 1;
 
     ImageRef in;
-    if (dib->pristine) {
-        in = loadJpeg(dib->source.get(), VIPS_ACCESS_SEQUENTIAL, jpegShrinkFor(w, h, int(tw), int(th)));
+    const int shrink = dib->pristine ? jpegShrinkFor(w, h, int(tw), int(th)) : 1;
+    if (shrink > 1) {
+        in = loadJpeg(dib->source.get(), VIPS_ACCESS_SEQUENTIAL, shrink);
         if (!in) return fail();
     } else {
         in = ImageRef(dib->image.get());

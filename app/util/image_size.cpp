@@ -14,7 +14,7 @@ namespace {
 class HeaderFile {
 public:
     explicit HeaderFile(std::string_view path) {
-        m_fd = ::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC);
+        m_fd = ::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         struct stat st {};
         if (m_fd >= 0 && ::fstat(m_fd, &st) == 0) m_size = static_cast<std::uint64_t>(st.st_size);
     }

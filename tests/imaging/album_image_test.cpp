@@ -300,6 +300,15 @@ TEST(RotateImageFile, OtherAnglesAndBadFilesLeaveTheFileAlone) {
     EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"cut.jpg", "r.jpg"}));
 }
 
+TEST(RotateImageFile, KeepsTheFilesPermissions) {
+    TempDir dir;
+    const auto src = writeJpeg(dir / "r.jpg", 64, 48);
+    fs::permissions(src, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(RotateImageFile(src, 90));
+    EXPECT_EQ(fs::status(src).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
 TEST(RotateImageFile, WritesQuality90WithTheFastEncoder) {
     TempDir dir;
     const auto src = writeJpeg(dir / "r.jpg", 640, 480);

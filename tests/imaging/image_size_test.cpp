@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace mirofoto;
@@ -159,6 +160,8 @@ TEST(ImageSize, FilesThatAreNotImagesGiveNothing) {
     std::filesystem::create_directory(dir / "folder.jpg");
     expectNotRecognised(GetImageSize(dir.str("folder.jpg"), DetectionMode::ByContent));
     expectNotRecognised(GetImageSize("", DetectionMode::ByContent));
+    ASSERT_EQ(::mkfifo(dir.str("fifo.jpg").c_str(), 0600), 0);
+    expectNotRecognised(GetImageSize(dir.str("fifo.jpg"), DetectionMode::ByContent));
 }
 
 TEST(ImageSize, NamedModesRunTheNamedReaderWhichStillChecksTheSignature) {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -68,6 +69,8 @@ TEST(Imgctl, RefusesSizesAndHandlesThatMakeNoSense) {
     EXPECT_FALSE(lib().dibToJPG(dir.str("x.jpg"), -3, 80, false));
     lib().deleteDIB(987654);  // unknown: ignored
     EXPECT_EQ(lib().toDIB(dir.str()), 0);  // a folder
+    ASSERT_EQ(::mkfifo(dir.str("fifo.jpg").c_str(), 0600), 0);
+    EXPECT_EQ(lib().toDIB(dir.str("fifo.jpg")), 0);  // returns at once, no writer needed
     EXPECT_EQ(lib().toDIB(""), 0);
     EXPECT_FALSE(fs::exists(dir / "x.jpg"));
 }
