@@ -9,7 +9,7 @@
 //       thread, and prints the elapsed seconds and the peak memory;
 //   album_images_bench derive-both OUTDIR FILE...
 //       the same two copies from one decode per picture (MakeAlbumImages).
-#include "app/albumoutput/album_image.h"
+#include "app/albumoutput/image_derivation.h"
 #include "app/util/paths.h"
 
 #include <vips/vips.h>

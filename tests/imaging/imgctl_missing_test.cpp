@@ -1,6 +1,6 @@
 // The program without a usable image library: every image operation fails
 // cleanly and the reason is told once.
-#include "app/albumoutput/album_image.h"
+#include "app/albumoutput/image_derivation.h"
 #include "app/util/imgctl.h"
 #include "tests/imaging/jpeg_fixtures.h"
 #include "tests/support/test_support.h"

@@ -1,4 +1,4 @@
-#include "app/albumoutput/album_image.h"
+#include "app/albumoutput/image_derivation.h"
 
 #include "app/util/image_size.h"
 #include "app/util/imgctl.h"
