@@ -1,0 +1,119 @@
+#include "app/albumoutput/image_derivation.h"
+
+#include "app/util/image_size.h"
+#include "app/util/imgctl.h"
+#include "app/util/paths.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <string>
+#include <vector>
+
+namespace mirofoto {
+
+TargetSize FitBox(std::int32_t imageWidth, std::int32_t imageHeight, std::int32_t boxWidth,
+                  std::int32_t boxHeight, bool keepAspect) {
+    const bool widthFree = boxWidth <= 0;
+    const bool heightFree = boxHeight <= 0;
+    if (widthFree && heightFree) return {imageWidth, imageHeight};
+    if (heightFree) return {std::min(imageWidth, boxWidth), -1};
+    if (widthFree) return {-1, std::min(imageHeight, boxHeight)};
+    if (!keepAspect) return {std::min(imageWidth, boxWidth), std::min(imageHeight, boxHeight)};
+    const double widthRatio = double(boxWidth) / imageWidth;
+    const double heightRatio = double(boxHeight) / imageHeight;
+    if (heightRatio > widthRatio) return {std::min(imageWidth, boxWidth), -1};
+    return {-1, std::min(imageHeight, boxHeight)};
+}
+
+bool MakeAlbumImage(const ImgctlLibrary& lib, std::string_view sourcePath, std::string_view destinationPath,
+                    std::int32_t boxHeight, std::int32_t boxWidth, bool keepAspect, std::int32_t quality,
+                    bool encoderFlag) {
+    if (!PathExists(sourcePath)) return false;
+    // A file whose header we do not understand never reaches the library.
+    const ImageSizeInfo info = GetImageSize(sourcePath, DetectionMode::ByContent);
+    if (info.width <= 0 || info.height <= 0) return false;
+
+    std::string destination(destinationPath);
+    if (destination.empty()) destination = RemoveExtension(sourcePath) + "_s" + GetExtension(sourcePath);
+    const std::string folder = GetParentPath(destination);
+    if (!folder.empty() && !FolderExists(folder) && !EnsureFolder(folder)) return false;
+
+    const TargetSize target = FitBox(info.width, info.height, boxWidth, boxHeight, keepAspect);
+    quality = std::clamp(quality, 1, 100);
+
+    const DibHandle dib(lib, sourcePath);
+    if (!dib) return false;
+    if (!lib.resizeDIB(dib.get(), target.width, target.height)) return false;
+    return lib.dibToJPG(destination, dib.get(), quality, encoderFlag);
+}
+
+bool MakeAlbumImage(std::string_view sourcePath, std::string_view destinationPath, std::int32_t boxHeight,
+                    std::int32_t boxWidth, bool keepAspect, std::int32_t quality, bool encoderFlag) {
+    return MakeAlbumImage(ImgctlLibrary::instance(), sourcePath, destinationPath, boxHeight, boxWidth, keepAspect,
+                          quality, encoderFlag);
+}
+
+TargetSize ResolvedSize(std::int32_t imageWidth, std::int32_t imageHeight, TargetSize target) {
+    // The library's own rule, evaluated in the same order.
+    auto derive = [](std::int32_t side, std::int32_t mul, std::int32_t div) {
+        return static_cast<std::int32_t>(std::max(1LL, std::llround(double(side) * mul / div)));
+    };
+    if (target.width < 0 && target.height > 0) target.width = derive(target.height, imageWidth, imageHeight);
+    if (target.height < 0 && target.width > 0) target.height = derive(target.width, imageHeight, imageWidth);
+    return target;
+}
+
+bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std::span<AlbumImageRequest> requests,
+                     bool keepAspect) {
+    for (auto& r : requests) r.made = false;
+    if (requests.empty() || !PathExists(sourcePath)) return false;
+    const ImageSizeInfo info = GetImageSize(sourcePath, DetectionMode::ByContent);
+    if (info.width <= 0 || info.height <= 0) return false;
+
+    // Sizes from the source's own proportions, so that resampling from a
+    // larger copy gives exactly the size a separate call would.
+    std::vector<TargetSize> sizes;
+    for (const auto& r : requests)
+        sizes.push_back(ResolvedSize(info.width, info.height,
+                                     FitBox(info.width, info.height, r.boxWidth, r.boxHeight, keepAspect)));
+    std::vector<std::size_t> order(requests.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return std::int64_t(sizes[a].width) * sizes[a].height > std::int64_t(sizes[b].width) * sizes[b].height;
+    });
+
+    const DibHandle dib(lib, sourcePath);
+    if (!dib) return false;
+    bool all = true;
+    for (const std::size_t i : order) {
+        auto& r = requests[i];
+        std::string destination = r.destination;
+        if (destination.empty()) destination = RemoveExtension(sourcePath) + "_s" + GetExtension(sourcePath);
+        const std::string folder = GetParentPath(destination);
+        r.made = (folder.empty() || FolderExists(folder) || EnsureFolder(folder)) &&
+                 lib.resizeDIB(dib.get(), sizes[i].width, sizes[i].height) &&
+                 lib.dibToJPG(destination, dib.get(), std::clamp(r.quality, 1, 100), r.encoderFlag);
+        all = all && r.made;
+    }
+    return all;
+}
+
+bool MakeAlbumImages(std::string_view sourcePath, std::span<AlbumImageRequest> requests, bool keepAspect) {
+    return MakeAlbumImages(ImgctlLibrary::instance(), sourcePath, requests, keepAspect);
+}
+
+bool RotateImageFile(const ImgctlLibrary& lib, std::string_view path, std::int32_t angle) {
+    if (!PathExists(path)) return false;
+    const DibHandle dib(lib, path);
+    if (!dib) return false;
+    if (!lib.turnDIB(dib.get(), angle)) return false;
+    // Always quality 90 and the fast encoder, whatever the album's settings.
+    return lib.dibToJPG(path, dib.get(), 90, false);
+}
+
+bool RotateImageFile(std::string_view path, std::int32_t angle) {
+    return RotateImageFile(ImgctlLibrary::instance(), path, angle);
+}
+
+}  // namespace mirofoto

@@ -1,0 +1,72 @@
+// The JPEG copies an album shows: a picture fitted into a box, and a picture
+// turned in place. The pixel work is the image library's (app/util/imgctl.h).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace mirofoto {
+
+class ImgctlLibrary;
+
+/// The size handed to the image library; -1 for a side means "derive it from
+/// the other side and the picture's proportions".
+struct TargetSize {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    friend bool operator==(const TargetSize&, const TargetSize&) = default;
+};
+
+/// Fits a picture of imageWidth x imageHeight into a box of boxWidth x
+/// boxHeight (a side of 0 or less is free). The binding side is never made
+/// larger than the picture; with keepAspect the other side is -1. With equal
+/// ratios the height binds.
+TargetSize FitBox(std::int32_t imageWidth, std::int32_t imageHeight, std::int32_t boxWidth,
+                  std::int32_t boxHeight, bool keepAspect);
+
+/// Writes the picture at sourcePath, fitted into the box, as a JPEG file of
+/// the quality (clamped to 1..100) at destinationPath. An empty destination
+/// means the source's name with "_s" before its extension. A missing
+/// destination folder is created. The encoder flag asks for the smallest file
+/// (album) rather than the fastest encoding (previews). True when the
+/// destination was written; on failure it is left as it was.
+bool MakeAlbumImage(std::string_view sourcePath, std::string_view destinationPath, std::int32_t boxHeight,
+                    std::int32_t boxWidth, bool keepAspect, std::int32_t quality, bool encoderFlag);
+/// The same with a given image library (tests).
+bool MakeAlbumImage(const ImgctlLibrary& lib, std::string_view sourcePath, std::string_view destinationPath,
+                    std::int32_t boxHeight, std::int32_t boxWidth, bool keepAspect, std::int32_t quality,
+                    bool encoderFlag);
+
+/// One copy of a picture for MakeAlbumImages.
+struct AlbumImageRequest {
+    std::string destination;
+    std::int32_t boxHeight = 0;
+    std::int32_t boxWidth = 0;
+    std::int32_t quality = 90;
+    bool encoderFlag = true;
+    bool made = false;  ///< set by MakeAlbumImages
+};
+
+/// Makes several copies of one picture from a single decode: the largest copy
+/// first, each smaller one resampled from the copy before it. Each copy has
+/// the size MakeAlbumImage would give it; the largest has the same bytes, the
+/// smaller ones differ slightly in their pixels (resampled twice). Sets each
+/// request's made flag; true when all were made.
+bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std::span<AlbumImageRequest> requests,
+                     bool keepAspect = true);
+bool MakeAlbumImages(std::string_view sourcePath, std::span<AlbumImageRequest> requests, bool keepAspect = true);
+
+/// The size the image library makes for the target: a side of -1 derived
+/// from the other and the picture's proportions, rounded to nearest, at
+/// least 1.
+TargetSize ResolvedSize(std::int32_t imageWidth, std::int32_t imageHeight, TargetSize target);
+
+/// Turns the JPEG file right by 90, 180 or 270 degrees in place, re-encoded
+/// at quality 90 for speed. True when the file was turned; on failure it is
+/// left as it was.
+bool RotateImageFile(std::string_view path, std::int32_t angle);
+bool RotateImageFile(const ImgctlLibrary& lib, std::string_view path, std::int32_t angle);
+
+}  // namespace mirofoto

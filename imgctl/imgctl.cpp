@@ -1,0 +1,379 @@
+// The image library over libvips.
+//
+// A handle keeps the open source file and a lazy libvips pipeline. Nothing is
+// decoded when ToDIB returns: the first resize knows the target size and
+// reloads the JPEG with the largest DCT scaling (1/2, 1/4, 1/8) that still
+// leaves the Lanczos kernel at least a factor of two to work with, so a
+// 24-megapixel photo is never held in memory at full size on the album path.
+#include "imgctl/imgctl.h"
+
+#include <vips/vips.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace {
+
+// Larger pictures are refused outright: a forged header must not make us
+// stream gigapixels or allocate for them.
+constexpr long long kMaxPixels = 1LL << 28;  // 268 megapixels
+// The largest side a JPEG file can carry.
+constexpr int kMaxJpegSide = 65500;
+// Results up to this size are kept decoded in memory after encoding, so the
+// same handle can be resized again (a smaller copy) without decoding the
+// source a second time.
+constexpr long long kKeepDecodedPixels = 4LL << 20;
+// Turning needs the whole picture at once; this bounds that memory.
+constexpr long long kMaxTurnPixels = 64LL << 20;
+
+// One reference to a libvips object, released on scope exit.
+template <class T>
+class Ref {
+public:
+    Ref() = default;
+    explicit Ref(T* p) : m_p(p) {}
+    ~Ref() { reset(); }
+    Ref(Ref&& o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
+    Ref& operator=(Ref&& o) noexcept {
+        if (this != &o) {
+            reset();
+            m_p = o.m_p;
+            o.m_p = nullptr;
+        }
+        return *this;
+    }
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+
+    T* get() const { return m_p; }
+    T* operator->() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+    void reset() {
+        if (m_p) g_object_unref(m_p);
+        m_p = nullptr;
+    }
+    // For libvips' output arguments.
+    T** out() {
+        reset();
+        return &m_p;
+    }
+
+private:
+    T* m_p = nullptr;
+};
+
+using ImageRef = Ref<VipsImage>;
+using SourceRef = Ref<VipsSource>;
+
+bool startVips() {
+    static std::once_flag once;
+    static bool ok = false;
+    std::call_once(once, [] {
+        if (vips_init("imgctl") != 0) return;
+        // The operation cache would keep decoded pictures alive after their
+        // handle is gone; every call here works on fresh inputs anyway.
+        vips_cache_set_max(0);
+        // Callers parallelise across pictures (one picture per thread), which
+        // scales better than threads inside one small pipeline. VIPS_CONCURRENCY
+        // still overrides.
+        if (!std::getenv("VIPS_CONCURRENCY")) vips_concurrency_set(1);
+        ok = true;
+    });
+    return ok;
+}
+
+// libvips keeps one process-wide error text; ours is reported only as 0.
+int fail() {
+    vips_error_clear();
+    return 0;
+}
+
+struct Dib {
+    std::mutex mutex;
+    SourceRef source;      // the open file, for reloading at a smaller scale
+    ImageRef image;        // the current picture, possibly still a lazy pipeline
+    bool pristine = true;  // image is the plain full-size load of source
+    bool spent = false;    // a streamed pipeline was consumed and cannot run again
+};
+
+class HandleTable {
+public:
+    int32_t add(std::shared_ptr<Dib> dib) {
+        std::lock_guard lock(m_mutex);
+        for (;;) {
+            const int32_t h = m_next;
+            m_next = m_next == INT32_MAX ? 1 : m_next + 1;
+            if (m_map.emplace(h, dib).second) return h;
+        }
+    }
+    std::shared_ptr<Dib> find(int32_t h) {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_map.find(h);
+        return it == m_map.end() ? nullptr : it->second;
+    }
+    // A call still working on the handle keeps its own reference; the picture
+    // goes when that call ends.
+    void remove(int32_t h) {
+        std::shared_ptr<Dib> gone;
+        std::lock_guard lock(m_mutex);
+        const auto it = m_map.find(h);
+        if (it == m_map.end()) return;
+        gone = std::move(it->second);
+        m_map.erase(it);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::unordered_map<int32_t, std::shared_ptr<Dib>> m_map;
+    int32_t m_next = 1;
+};
+
+HandleTable& table() {
+    static HandleTable* t = new HandleTable;  // never destroyed: handles may outlive static destruction
+    return *t;
+}
+
+long long pixels(const VipsImage* im) { return static_cast<long long>(im->Xsize) * im->Ysize; }
+
+ImageRef loadJpeg(VipsSource* source, VipsAccess access, int shrink) {
+    ImageRef im;
+    if (vips_source_rewind(source) != 0) return {};
+    if (vips_jpegload_source(source, im.out(), "access", access, "shrink", shrink, "fail_on",
+                             VIPS_FAIL_ON_TRUNCATED, nullptr) != 0)
+        return {};
+    return im;
+}
+
+// The DCT scaling to decode at: as much as the target allows while leaving at
+// least a factor of two for the resampling kernel, whose result is much
+// cleaner than the block averaging of scaled decoding.
+int jpegShrinkFor(int w, int h, int tw, int th) {
+    const double factor = std::min(double(w) / tw, double(h) / th);
+    for (int s : {8, 4, 2})
+        if (factor >= 2.0 * s) return s;
+    return 1;
+}
+
+// Resamples to exactly tw x th. libvips rounds the output size itself; a
+// one-pixel disagreement is settled by repeating the edge.
+ImageRef resampleTo(VipsImage* in, int tw, int th) {
+    ImageRef out;
+    const double hs = double(tw) / in->Xsize;
+    const double vs = double(th) / in->Ysize;
+    if (vips_resize(in, out.out(), hs, "vscale", vs, "kernel", VIPS_KERNEL_LANCZOS3, nullptr) != 0) return {};
+    if (out->Xsize == tw && out->Ysize == th) return out;
+    ImageRef exact;
+    if (vips_embed(out.get(), exact.out(), 0, 0, tw, th, "extend", VIPS_EXTEND_COPY, nullptr) != 0) return {};
+    return exact;
+}
+
+// What a browser shows correctly without metadata: 8-bit sRGB (or grey),
+// no alpha. Pictures with their own colour profile are converted to sRGB,
+// since the profile itself is not written.
+ImageRef forJpeg(VipsImage* in) {
+    ImageRef cur(in);
+    g_object_ref(in);
+    if (vips_image_hasalpha(cur.get())) {
+        ImageRef flat;
+        VipsArrayDouble* white = vips_array_double_newv(1, 255.0);
+        const int r = vips_flatten(cur.get(), flat.out(), "background", white, nullptr);
+        vips_area_unref(VIPS_AREA(white));
+        if (r != 0) return {};
+        cur = std::move(flat);
+    }
+    if (vips_image_get_typeof(cur.get(), VIPS_META_ICC_NAME)) {
+        ImageRef srgb;
+        if (vips_icc_transform(cur.get(), srgb.out(), "srgb", "embedded", TRUE, "depth", 8, nullptr) == 0) {
+            cur = std::move(srgb);
+        } else {
+            vips_error_clear();  // a broken profile: keep the pixels as they are
+        }
+    }
+    const VipsInterpretation want =
+        cur->Bands < 3 ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB;
+    if (vips_image_guess_interpretation(cur.get()) != want || cur->BandFmt != VIPS_FORMAT_UCHAR) {
+        ImageRef conv;
+        if (vips_colourspace(cur.get(), conv.out(), want, nullptr) != 0) return {};
+        cur = std::move(conv);
+        if (cur->BandFmt != VIPS_FORMAT_UCHAR) {
+            ImageRef cast;
+            if (vips_cast_uchar(cur.get(), cast.out(), nullptr) != 0) return {};
+            cur = std::move(cast);
+        }
+    }
+    return cur;
+}
+
+std::string tempNameBeside(const std::string& dest) {
+    static std::atomic<unsigned long long> counter{0};
+    static const unsigned long long seed = std::random_device{}();
+    const auto slash = dest.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : dest.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? dest : dest.substr(slash + 1);
+    char suffix[40];
+    std::snprintf(suffix, sizeof suffix, ".%d.%llx.tmp", int(::getpid()), seed ^ counter++);
+    return dir + "." + base + suffix;
+}
+
+// Encodes into a fresh file beside the destination and renames it over the
+// destination: a failure at any point leaves the destination as it was.
+bool writeJpegFile(VipsImage* im, const std::string& dest, int quality, bool smallest) {
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tmp = tempNameBeside(dest);
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return false;
+    }
+    if (fd < 0) return false;
+    // A picture turned in place keeps the permissions it had.
+    struct stat old {};
+    if (::stat(dest.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
+
+    Ref<VipsTarget> target(vips_target_new_to_descriptor(fd));
+    // 4:2:0 at every quality: libvips would switch to 4:4:4 from quality 90
+    // on, which makes the enlarged pictures about a third larger for colour
+    // detail that photographs hardly have and that web pages do not need.
+    bool ok = target && vips_jpegsave_target(im, target.get(), "Q", quality, "strip", TRUE, "optimize_coding",
+                                             smallest ? TRUE : FALSE, "subsample_mode",
+                                             VIPS_FOREIGN_SUBSAMPLE_ON, nullptr) == 0;
+    target.reset();
+    if (::close(fd) != 0) ok = false;
+    if (ok && std::rename(tmp.c_str(), dest.c_str()) != 0) ok = false;
+    if (!ok) ::unlink(tmp.c_str());
+    return ok;
+}
+
+bool validTarget(long long w, long long h) { return w >= 1 && h >= 1 && w <= kMaxJpegSide && h <= kMaxJpegSide && w * h <= kMaxPixels; }
+
+}  // namespace
+
+extern "C" {
+
+int32_t ToDIB(const char* path) {
+    if (!path || !*path || !startVips()) return 0;
+    // Non-blocking, so that a FIFO under a picture's name cannot stall us.
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return 0;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return 0;
+    }
+    auto dib = std::make_shared<Dib>();
+    dib->source = SourceRef(vips_source_new_from_descriptor(fd));  // keeps its own duplicate
+    ::close(fd);
+    if (!dib->source) return fail();
+    // JPEG only: the program hands nothing else, and a picture of another
+    // kind behind a .jpg name is not what the album expects.
+    const char* loader = vips_foreign_find_load_source(dib->source.get());
+    if (!loader || std::strcmp(loader, "VipsForeignLoadJpegSource") != 0) return fail();
+    dib->image = loadJpeg(dib->source.get(), VIPS_ACCESS_SEQUENTIAL, 1);
+    if (!dib->image || !validTarget(dib->image->Xsize, dib->image->Ysize)) return fail();
+    return table().add(std::move(dib));
+}
+
+int32_t ResizeDIB(int32_t handle, int32_t width, int32_t height) {
+    const auto dib = table().find(handle);
+    if (!dib) return 0;
+    std::lock_guard lock(dib->mutex);
+    if (dib->spent) return 0;
+    if ((width < 1 && width != -1) || (height < 1 && height != -1) || (width == -1 && height == -1)) return 0;
+    const int w = dib->image->Xsize;
+    const int h = dib->image->Ysize;
+    const long long tw = width > 0 ? width : std::max(1LL, std::llround(double(height) * w / h));
+    const long long th = height > 0 ? height : std::max(1LL, std::llround(double(width) * h / w));
+    if (!validTarget(tw, th)) return 0;
+    if (tw == w && th == h) return 1;
+
+    ImageRef in;
+    const int shrink = dib->pristine ? jpegShrinkFor(w, h, int(tw), int(th)) : 1;
+    if (shrink > 1) {
+        in = loadJpeg(dib->source.get(), VIPS_ACCESS_SEQUENTIAL, shrink);
+        if (!in) return fail();
+    } else {
+        in = ImageRef(dib->image.get());
+        g_object_ref(in.get());
+    }
+    ImageRef out = resampleTo(in.get(), int(tw), int(th));
+    if (!out) return fail();
+    dib->image = std::move(out);
+    dib->pristine = false;
+    return 1;
+}
+
+int32_t TurnDIB(int32_t handle, int32_t angle) {
+    VipsAngle a;
+    switch (angle) {
+        case 90: a = VIPS_ANGLE_D90; break;  // clockwise, a right turn
+        case 180: a = VIPS_ANGLE_D180; break;
+        case 270: a = VIPS_ANGLE_D270; break;
+        default: return 0;
+    }
+    const auto dib = table().find(handle);
+    if (!dib) return 0;
+    std::lock_guard lock(dib->mutex);
+    if (dib->spent || pixels(dib->image.get()) > kMaxTurnPixels) return 0;
+    // A turn reads the picture out of order, which a streamed pipeline
+    // cannot do: decode it whole first (libvips puts very large pictures in
+    // a temporary file rather than in memory).
+    ImageRef whole;
+    if (dib->pristine) {
+        whole = loadJpeg(dib->source.get(), VIPS_ACCESS_RANDOM, 1);
+    } else {
+        whole = ImageRef(vips_image_copy_memory(dib->image.get()));  // a memory picture is only referenced
+    }
+    if (!whole) return fail();
+    ImageRef out;
+    if (vips_rot(whole.get(), out.out(), a, nullptr) != 0) return fail();
+    dib->image = std::move(out);
+    dib->pristine = false;
+    return 1;
+}
+
+int32_t DIBtoJPG(const char* path, int32_t handle, int32_t quality, int32_t encoderFlag) {
+    if (!path || !*path || quality < 1 || quality > 100) return 0;
+    const auto dib = table().find(handle);
+    if (!dib) return 0;
+    std::lock_guard lock(dib->mutex);
+    if (dib->spent) return 0;
+
+    const bool keep = pixels(dib->image.get()) <= kKeepDecodedPixels;
+    if (keep) {
+        ImageRef mem(vips_image_copy_memory(dib->image.get()));
+        if (!mem) return fail();
+        dib->image = std::move(mem);
+        dib->pristine = false;
+    }
+    ImageRef ready = forJpeg(dib->image.get());
+    const bool ok = ready && writeJpegFile(ready.get(), path, quality, encoderFlag != 0);
+    ready.reset();
+    if (!keep) {
+        // The stream has been read; a full-size load can start over from
+        // the file, anything derived from it cannot.
+        if (dib->pristine) {
+            dib->image = loadJpeg(dib->source.get(), VIPS_ACCESS_SEQUENTIAL, 1);
+            if (!dib->image) dib->spent = true;
+        } else {
+            dib->spent = true;
+        }
+    }
+    if (!ok) return fail();
+    return 1;
+}
+
+void DeleteDIB(int32_t handle) { table().remove(handle); }
+
+}  // extern "C"

@@ -1,0 +1,152 @@
+// The image library through its C interface, loaded the way the program
+// loads it.
+#include "app/util/imgctl.h"
+#include "tests/imaging/jpeg_fixtures.h"
+#include "tests/support/test_support.h"
+
+#include <atomic>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+using mirofoto::DibHandle;
+using mirofoto::ImgctlLibrary;
+using imaging_test::decodeJpeg;
+using imaging_test::writeJpeg;
+using testing_support::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+const ImgctlLibrary& lib() {
+    static ImgctlLibrary library({IMGCTL_PATH});
+    return library;
+}
+
+}  // namespace
+
+TEST(Imgctl, LoadsAllFiveFunctions) {
+    EXPECT_TRUE(lib().loaded()) << lib().loadError();
+    EXPECT_TRUE(lib().loadError().empty());
+}
+
+TEST(Imgctl, ResizeDerivesAFreeSideByRoundingToNearest) {
+    TempDir dir;
+    const auto src = writeJpeg(dir / "a.jpg", 1000, 3);
+    struct Case {
+        int w, h, ew, eh;
+    } cases[] = {{-1, 2, 667, 2}, {500, -1, 500, 2}, {100, -1, 100, 1}, {1, -1, 1, 1}, {-1, 1, 333, 1}, {7, 9, 7, 9}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
+        const DibHandle dib(lib(), src);
+        ASSERT_TRUE(dib);
+        ASSERT_TRUE(lib().resizeDIB(dib.get(), c.w, c.h));
+        ASSERT_TRUE(lib().dibToJPG(dir.str("out.jpg"), dib.get(), 80, false));
+        const auto d = decodeJpeg(dir / "out.jpg");
+        EXPECT_EQ(d.width, c.ew);
+        EXPECT_EQ(d.height, c.eh);
+    }
+}
+
+TEST(Imgctl, RefusesSizesAndHandlesThatMakeNoSense) {
+    TempDir dir;
+    const auto src = writeJpeg(dir / "a.jpg", 64, 48);
+    const DibHandle dib(lib(), src);
+    ASSERT_TRUE(dib);
+    for (auto [w, h] : {std::pair{-1, -1}, {0, 10}, {10, 0}, {-2, 10}, {10, -7}, {70000, 10}, {30000, 30000}})
+        EXPECT_FALSE(lib().resizeDIB(dib.get(), w, h)) << w << "x" << h;
+    EXPECT_FALSE(lib().dibToJPG(dir.str("q0.jpg"), dib.get(), 0, false));
+    EXPECT_FALSE(lib().dibToJPG(dir.str("q101.jpg"), dib.get(), 101, false));
+    EXPECT_FALSE(lib().dibToJPG("", dib.get(), 80, false));
+    // The handle still works after all that.
+    EXPECT_TRUE(lib().dibToJPG(dir.str("ok.jpg"), dib.get(), 80, false));
+    EXPECT_EQ(decodeJpeg(dir / "ok.jpg").width, 64);
+
+    EXPECT_FALSE(lib().resizeDIB(0, 10, 10));
+    EXPECT_FALSE(lib().turnDIB(987654, 90));
+    EXPECT_FALSE(lib().dibToJPG(dir.str("x.jpg"), -3, 80, false));
+    lib().deleteDIB(987654);  // unknown: ignored
+    EXPECT_EQ(lib().toDIB(dir.str()), 0);  // a folder
+    ASSERT_EQ(::mkfifo(dir.str("fifo.jpg").c_str(), 0600), 0);
+    EXPECT_EQ(lib().toDIB(dir.str("fifo.jpg")), 0);  // returns at once, no writer needed
+    EXPECT_EQ(lib().toDIB(""), 0);
+    EXPECT_FALSE(fs::exists(dir / "x.jpg"));
+}
+
+TEST(Imgctl, ADeletedHandleIsGone) {
+    TempDir dir;
+    const auto src = writeJpeg(dir / "a.jpg", 64, 48);
+    const std::int32_t h = lib().toDIB(src);
+    ASSERT_NE(h, 0);
+    lib().deleteDIB(h);
+    EXPECT_FALSE(lib().resizeDIB(h, 10, -1));
+    EXPECT_FALSE(lib().dibToJPG(dir.str("gone.jpg"), h, 80, false));
+    lib().deleteDIB(h);  // twice: ignored
+}
+
+TEST(Imgctl, OneDecodeServesASecondSmallerCopy) {
+    TempDir dir;
+    const auto src = writeJpeg(dir / "a.jpg", 2000, 1500);
+    const DibHandle dib(lib(), src);
+    ASSERT_TRUE(lib().resizeDIB(dib.get(), 480, -1));
+    ASSERT_TRUE(lib().dibToJPG(dir.str("l.jpg"), dib.get(), 90, true));
+    ASSERT_TRUE(lib().resizeDIB(dib.get(), -1, 90));
+    ASSERT_TRUE(lib().dibToJPG(dir.str("s.jpg"), dib.get(), 60, true));
+    ASSERT_TRUE(lib().turnDIB(dib.get(), 90));
+    ASSERT_TRUE(lib().dibToJPG(dir.str("t.jpg"), dib.get(), 60, true));
+    EXPECT_EQ(decodeJpeg(dir / "l.jpg").height, 360);
+    EXPECT_EQ(decodeJpeg(dir / "s.jpg").width, 120);
+    EXPECT_EQ(decodeJpeg(dir / "t.jpg").width, 90);
+}
+
+TEST(Imgctl, AFullSizePictureCanBeEncodedTwice) {
+    TempDir dir;
+    // Larger than what stays decoded after encoding, so it is streamed twice.
+    const auto src = writeJpeg(dir / "a.jpg", 2600, 1800, {.quality = 50});
+    const DibHandle dib(lib(), src);
+    ASSERT_TRUE(lib().dibToJPG(dir.str("1.jpg"), dib.get(), 50, false));
+    ASSERT_TRUE(lib().dibToJPG(dir.str("2.jpg"), dib.get(), 50, false));
+    EXPECT_EQ(decodeJpeg(dir / "2.jpg").width, 2600);
+    ASSERT_TRUE(lib().resizeDIB(dib.get(), 260, 180));
+    ASSERT_TRUE(lib().dibToJPG(dir.str("3.jpg"), dib.get(), 50, false));
+    EXPECT_EQ(decodeJpeg(dir / "3.jpg").width, 260);
+}
+
+TEST(Imgctl, TheHandleKeepsItsFileOpen) {
+    TempDir dir;
+    const auto src = writeJpeg(dir / "a.jpg", 640, 480);
+    const DibHandle dib(lib(), src);
+    ASSERT_TRUE(dib);
+    // The file disappears between opening and decoding: the picture does not.
+    fs::remove(src);
+    ASSERT_TRUE(lib().resizeDIB(dib.get(), 120, -1));
+    ASSERT_TRUE(lib().dibToJPG(dir.str("s.jpg"), dib.get(), 60, true));
+    EXPECT_EQ(decodeJpeg(dir / "s.jpg").height, 90);
+    // Gone before opening: no handle.
+    EXPECT_EQ(lib().toDIB(src), 0);
+}
+
+TEST(Imgctl, HandlesFromManyThreadsStayApart) {
+    TempDir dir;
+    const auto a = writeJpeg(dir / "a.jpg", 800, 600);
+    const auto b = writeJpeg(dir / "b.jpg", 600, 800);
+    std::atomic<int> good{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 5; ++i) {
+                const bool portrait = (t + i) % 2 != 0;
+                const DibHandle dib(lib(), portrait ? b : a);
+                const std::string out = dir.str("o" + std::to_string(t) + "_" + std::to_string(i) + ".jpg");
+                if (dib && lib().resizeDIB(dib.get(), -1, 90) && lib().turnDIB(dib.get(), 180) &&
+                    lib().dibToJPG(out, dib.get(), 70, false)) {
+                    const auto d = decodeJpeg(out);
+                    if (d.width == (portrait ? 68 : 120) && d.height == 90) ++good;
+                }
+            }
+        });
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(good.load(), 40);
+}
