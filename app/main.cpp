@@ -1,6 +1,6 @@
-// The start routine of ミロフォト. Without a command it reports where the
-// program keeps its settings; "generate" (the album run without a window)
-// and the windows come with their own parts of the program.
+// The start routine of ミロフォト. "generate" makes an album without a
+// window; "info" reports where the program keeps its settings.
+#include "app/albumoutput/generate_command.h"
 #include "app/settings/album_settings.h"
 #include "app/settings/settings_files.h"
 #include "app/util/paths.h"
@@ -8,6 +8,8 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -16,7 +18,8 @@ constexpr int kMajor = 1;
 constexpr int kMinor = 1;
 
 void printUsage(std::ostream& out) {
-    out << "使い方: mirofoto [--version | --help | info]\n"
+    out << "使い方: mirofoto [--version | --help | info | generate ...]\n"
+           "  generate   画像フォルダから HTML アルバムを作成します（mirofoto generate --help）\n"
            "  info       設定ファイルの場所とアルバム設定を表示します\n";
 }
 
@@ -77,6 +80,10 @@ int main(int argc, char** argv) {
                   << "program state file:  " << mirofoto::programStateFile() << "\n";
         printAlbumSettings(std::cout);
         return 0;
+    }
+    if (command == "generate") {
+        const std::vector<std::string> args(argv + 2, argv + argc);
+        return mirofoto::runGenerateCommand(args, std::cin, std::cout, std::cerr, ::isatty(STDIN_FILENO) != 0);
     }
     std::cerr << "mirofoto: unknown command: " << command << "\n";
     printUsage(std::cerr);

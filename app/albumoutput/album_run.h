@@ -1,0 +1,97 @@
+// The album run: from the ticked albums of an image folder to a finished
+// album in the output folder (menu page, album directories with thumbnail
+// pages, picture pages and resized copies, background images). The album
+// output form and the headless "generate" command both drive it; questions
+// and progress go through an observer.
+#pragma once
+
+#include "app/settings/album_settings.h"
+#include "platform/ui_services.h"
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mirofoto {
+
+/// What the run does with an album directory that already exists.
+enum class ExistingAlbumPolicy {
+    Ask,           ///< "フォルダ単位で確認メッセージを表示する"
+    OverwriteAll,  ///< "すべて上書きする": delete and make anew
+    HtmlOnly,      ///< "HTMLファイルのみ上書きする": keep existing pictures, rewrite the pages
+    Skip,          ///< "上書きしない": leave it alone
+};
+
+/// One ticked album of the run.
+struct AlbumRunAlbum {
+    std::string entry;  ///< the image folder's path ending in "/", or a subfolder's name
+    std::string title;  ///< its entry text on the menu page
+};
+
+struct AlbumRunRequest {
+    std::string outputFolderText;  ///< the output folder box, as typed
+    ExistingAlbumPolicy existing = ExistingAlbumPolicy::Ask;
+    std::string imageFolderText;  ///< the image folder box
+    std::vector<AlbumRunAlbum> albums;  ///< the ticked albums, in any order
+    std::string menuTitle;
+    std::string menuSubtitle;
+    AlbumSettings settings;
+    /// Threads making the resized pictures; 0 means one per processor core.
+    /// Every output file is the same whatever the number.
+    unsigned threads = 0;
+    /// The shooting date reader ("yyyy/mm/dd hh:mm:ss" or empty); called on
+    /// the thread that runs the album. Empty means the EXIF reader.
+    std::function<std::string(std::string_view path)> readShootingDate;
+};
+
+/// Thrown by an observer's ask() to stop the run where it stands (for
+/// instance when no one can answer). GenerateAlbum catches it and returns
+/// with stopped set; what was finished stays, the menu page is not replaced.
+struct AlbumRunCancelled : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+/// The questions the run asks.
+enum class AlbumQuestion { CreateOutputFolder, RecreateAlbum, ShowAlbum };
+
+/// Receives the run's questions, messages and progress, all on the thread
+/// that called GenerateAlbum. The defaults show message boxes through the
+/// user-interface services, with the application title as caption.
+class AlbumRunObserver {
+public:
+    virtual ~AlbumRunObserver() = default;
+    virtual platform::MsgResult ask(AlbumQuestion question, std::string_view text, platform::MsgButtons buttons,
+                                    platform::MsgIcon icon);
+    virtual void tell(std::string_view text, platform::MsgIcon icon);
+    /// Opens the finished album's menu page (the answer Yes to ShowAlbum).
+    virtual void showAlbum(std::string_view indexPage);
+
+    virtual void outputFolderTrimmed(std::string_view /*text*/) {}
+    virtual void focusOutputFolder() {}
+    virtual void runStarted() {}                                            ///< the form grows to show progress
+    virtual void runStopped() {}                                            ///< a stop before the albums
+    virtual void albumsListed(const std::vector<std::string>& /*entries*/) {}
+    virtual void albumStarted(int /*index*/) {}
+    virtual void picturesListed(const std::vector<std::string>& /*names*/) {}
+    virtual void pictureStarted(int /*index*/) {}
+    virtual void pictureDone(int /*index*/) {}
+    virtual void albumDone(int /*index*/) {}
+    virtual void runFinished() {}  ///< after the last question: the form closes
+};
+
+struct AlbumRunResult {
+    bool finished = false;     ///< false: the run stopped before or among the albums
+    std::string cancelled;     ///< the text of an AlbumRunCancelled that stopped it
+    std::string outputFolder;  ///< the output folder, ending in "/"
+    int albums = 0;            ///< albums on the menu page
+    int pictures = 0;          ///< pictures whose pages were written
+    std::vector<std::string> failedPictures;  ///< sources whose copies could not be made
+    std::vector<std::string> problems;        ///< pages, folders and copies that failed
+};
+
+/// Runs the album output. Never throws.
+AlbumRunResult GenerateAlbum(const AlbumRunRequest& request, AlbumRunObserver& observer);
+
+}  // namespace mirofoto

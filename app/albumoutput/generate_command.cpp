@@ -1,0 +1,225 @@
+#include "app/albumoutput/generate_command.h"
+
+#include "app/albumoutput/album_folders.h"
+#include "app/albumoutput/album_run.h"
+#include "app/settings/settings_files.h"
+#include "app/util/paths.h"
+
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <stdexcept>
+
+namespace mirofoto {
+namespace {
+
+using platform::MsgButtons;
+using platform::MsgIcon;
+using platform::MsgResult;
+
+struct Options {
+    std::optional<std::string> imageFolder;
+    std::optional<std::string> output;
+    std::optional<std::string> settingsFile;
+    ExistingAlbumPolicy existing = ExistingAlbumPolicy::Ask;
+    unsigned threads = 0;
+};
+
+std::string lines(std::string_view text) {
+    std::string s(text);
+    for (char& c : s)
+        if (c == '\r') c = '\n';
+    return s;
+}
+
+class TerminalObserver final : public AlbumRunObserver {
+public:
+    TerminalObserver(std::istream& in, std::ostream& out, std::ostream& err, bool interactive)
+        : m_in(in), m_out(out), m_err(err), m_interactive(interactive) {}
+
+    MsgResult ask(AlbumQuestion question, std::string_view text, MsgButtons buttons, MsgIcon) override {
+        const bool okCancel = buttons == MsgButtons::OkCancel;
+        if (!m_interactive) {
+            // Showing the album is a courtesy; everything else decides what
+            // happens to files and must not be guessed.
+            if (question == AlbumQuestion::ShowAlbum) return MsgResult::No;
+            throw AlbumRunCancelled(lines(text));
+        }
+        m_out << lines(text) << (okCancel ? " [y=OK / N=キャンセル] " : " [y/N] ") << std::flush;
+        std::string answer;
+        if (!std::getline(m_in, answer)) answer.clear();
+        const bool yes = answer == "y" || answer == "Y" || answer == "yes" || answer == "はい";
+        if (okCancel) return yes ? MsgResult::Ok : MsgResult::Cancel;
+        return yes ? MsgResult::Yes : MsgResult::No;
+    }
+
+    void tell(std::string_view text, MsgIcon icon) override {
+        (icon == MsgIcon::Information ? m_out : m_err) << lines(text) << "\n";
+    }
+
+    void albumsListed(const std::vector<std::string>& entries) override {
+        m_albums = entries;
+        m_out << "アルバム " << entries.size() << " 件\n";
+    }
+    void albumStarted(int index) override {
+        m_album = index;
+        m_out << "[" << index + 1 << "/" << m_albums.size() << "] " << m_albums[index] << "\n";
+    }
+    void picturesListed(const std::vector<std::string>& names) override {
+        m_pictures = names;
+        m_out << "  画像 " << names.size() << " 枚\n";
+    }
+    void pictureDone(int index) override {
+        m_out << "  (" << index + 1 << "/" << m_pictures.size() << ") " << m_pictures[index] << "\n";
+    }
+
+private:
+    std::istream& m_in;
+    std::ostream& m_out;
+    std::ostream& m_err;
+    bool m_interactive;
+    std::vector<std::string> m_albums;
+    std::vector<std::string> m_pictures;
+    int m_album = 0;
+};
+
+bool parse(const std::vector<std::string>& args, Options& o, std::string& error) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::optional<std::string>& into) {
+            if (i + 1 >= args.size()) {
+                error = a + " には値が必要です";
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        if (a == "--image-folder") {
+            if (!value(o.imageFolder)) return false;
+        } else if (a == "--output") {
+            if (!value(o.output)) return false;
+        } else if (a == "--settings") {
+            if (!value(o.settingsFile)) return false;
+        } else if (a == "--existing") {
+            std::optional<std::string> v;
+            if (!value(v)) return false;
+            if (*v == "ask") o.existing = ExistingAlbumPolicy::Ask;
+            else if (*v == "overwrite") o.existing = ExistingAlbumPolicy::OverwriteAll;
+            else if (*v == "html-only") o.existing = ExistingAlbumPolicy::HtmlOnly;
+            else if (*v == "skip") o.existing = ExistingAlbumPolicy::Skip;
+            else {
+                error = "--existing は ask, overwrite, html-only, skip のどれかです: " + *v;
+                return false;
+            }
+        } else if (a == "--threads") {
+            std::optional<std::string> v;
+            if (!value(v)) return false;
+            try {
+                std::size_t used = 0;
+                const long n = std::stol(*v, &used);
+                if (used != v->size() || n < 0 || n > 256) throw std::out_of_range(*v);
+                o.threads = static_cast<unsigned>(n);
+            } catch (const std::exception&) {
+                error = "--threads は 0 から 256 の整数です: " + *v;
+                return false;
+            }
+        } else {
+            error = "知らない引数です: " + a;
+            return false;
+        }
+    }
+    return true;
+}
+
+// A path as typed on the command line, made absolute against the working
+// folder; the empty text stays empty.
+std::string absolutePath(const std::string& path) {
+    if (path.empty() || path.front() == '/') return path;
+    std::error_code ec;
+    const std::filesystem::path abs = std::filesystem::absolute(path, ec);
+    return ec ? path : abs.lexically_normal().string();
+}
+
+}  // namespace
+
+std::string generateHelp() {
+    return "使い方: mirofoto generate [--image-folder DIR] [--output DIR]\n"
+           "                          [--existing ask|overwrite|html-only|skip]\n"
+           "                          [--settings FILE.mfs] [--threads N]\n"
+           "\n"
+           "画像フォルダとそのサブフォルダから HTML アルバムを作成します。\n"
+           "アルバムの設定は前回の設定（ミロフォト.ini）か、--settings で指定した\n"
+           "アルバム設定ファイルから読みます。どのアルバムと画像を載せるか、回転、\n"
+           "メニューページの文字は画像フォルダごとに保存された設定に従います。\n"
+           "\n"
+           "  --image-folder DIR  画像フォルダ（省略時は保存された画像フォルダ）\n"
+           "  --output DIR        HTML出力先（省略時は保存された出力先）\n"
+           "  --existing MODE     出力先に同じアルバムがあるとき:\n"
+           "                        ask        フォルダごとに確認する（既定。端末が必要）\n"
+           "                        overwrite  すべて上書きする\n"
+           "                        html-only  HTMLファイルのみ上書きする\n"
+           "                        skip       上書きしない\n"
+           "  --settings FILE     アルバム設定ファイル（.mfs）の設定を使う\n"
+           "  --threads N         縮小画像を作るスレッド数（0 はコア数、既定）\n"
+           "\n"
+           "終了コード: 0 完了、1 中止、2 引数の誤り、3 作成できなかった画像やページがある\n"
+           "\n"
+           "例:\n"
+           "  mirofoto generate --image-folder ~/写真/旅行 --output ~/public_html/旅行\n"
+           "  mirofoto generate --image-folder ~/写真 --output /srv/www/album --existing overwrite\n"
+           "  mirofoto generate --settings ~/アルバム.mfs --existing html-only\n";
+}
+
+int runGenerateCommand(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+                       bool interactive) {
+    Options options;
+    std::string error;
+    for (const std::string& a : args)
+        if (a == "--help" || a == "-h") {
+            out << generateHelp();
+            return kGenerateDone;
+        }
+    if (!parse(args, options, error)) {
+        err << "mirofoto generate: " << error << "\n\n" << generateHelp();
+        return kGenerateUsage;
+    }
+    const std::string settingsFile = options.settingsFile.value_or(baseSettingsFile());
+    if (options.settingsFile && !PathExists(settingsFile)) {
+        err << "mirofoto generate: アルバム設定ファイルがありません: " << settingsFile << "\n";
+        return kGenerateUsage;
+    }
+    AlbumSettings settings;
+    WindowPlacement placement;
+    基本設定読込(settingsFile, settings, placement);
+
+    // Album and setting keys hold the image folder's full path.
+    const std::string imageFolder = absolutePath(options.imageFolder.value_or(settings.imageFolder));
+    if (!FolderExists(imageFolder)) {
+        err << "mirofoto generate: 画像フォルダがありません: " << imageFolder << "\n";
+        return kGenerateStopped;
+    }
+    const ImageFolderAlbums folder = readImageFolderAlbums(imageFolder);
+
+    AlbumRunRequest request;
+    request.outputFolderText = options.output ? absolutePath(*options.output) : settings.outputFolder;
+    request.existing = options.existing;
+    request.imageFolderText = imageFolder;
+    for (const AlbumFolder& a : folder.tickedInRunOrder()) request.albums.push_back({a.treeText, a.linkText});
+    request.menuTitle = folder.menuTitle;
+    request.menuSubtitle = folder.menuSubtitle;
+    request.settings = settings;
+    request.threads = options.threads;
+
+    TerminalObserver observer(in, out, err, interactive);
+    const AlbumRunResult result = GenerateAlbum(request, observer);
+    if (!result.cancelled.empty()) {
+        err << "mirofoto generate: 次の質問に答える端末がないため中止しました:\n" << result.cancelled << "\n"
+            << "出力先のフォルダを先に作成し、既存のアルバムの扱いを --existing で指定してください。\n";
+        return kGenerateStopped;
+    }
+    if (!result.finished) return kGenerateStopped;
+    out << "アルバムを作成しました: " << result.outputFolder << "index.htm\n";
+    return result.failedPictures.empty() && result.problems.empty() ? kGenerateDone : kGenerateIncomplete;
+}
+
+}  // namespace mirofoto
