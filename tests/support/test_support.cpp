@@ -86,12 +86,13 @@ platform::MsgResult ScriptedUi::messageBox(platform::WindowRef, std::string_view
     c.buttons = buttons;
     c.icon = icon;
     calls.push_back(c);
+    // A box with only an OK button asks nothing: it never takes a scripted answer.
+    if (buttons == platform::MsgButtons::Ok) return platform::MsgResult::Ok;
     if (!messageAnswers.empty()) {
         auto a = messageAnswers.front();
         messageAnswers.pop_front();
         return a;
     }
-    if (buttons == platform::MsgButtons::Ok) return platform::MsgResult::Ok;
     if (defaultMessageAnswer) return *defaultMessageAnswer;
     throw std::logic_error("unscripted message box: " + std::string(text));
 }

@@ -56,7 +56,7 @@ public:
     };
 
     std::vector<Call> calls;
-    std::deque<platform::MsgResult> messageAnswers;
+    std::deque<platform::MsgResult> messageAnswers;  ///< for boxes that ask (not OK-only ones)
     std::deque<std::optional<std::string>> fileAnswers;  ///< open and save dialogs
     std::deque<std::string> folderAnswers;
     std::deque<std::optional<std::uint32_t>> colourAnswers;

@@ -1,0 +1,86 @@
+// An image folder with pictures, subfolders and stored choices, and the
+// helpers the album run tests share.
+#pragma once
+
+#include "app/albumoutput/album_run.h"
+#include "app/settings/per_folder_settings.h"
+#include "platform/codepage.h"
+#include "samples/photo_maker.h"
+#include "tests/support/test_support.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <initializer_list>
+#include <map>
+#include <string>
+
+namespace albumrun_testing {
+
+/// A program folder of its own (MIROFOTO_HOME), an image folder and an
+/// output folder, all in one temporary folder.
+class AlbumRunTest : public ::testing::Test {
+protected:
+    testing_support::TempDir tmp;
+    testing_support::ScriptedUi ui;
+    platform::ScopedUi scope{ui};
+    std::string root;    ///< the image folder, ending in "/"
+    std::string output;  ///< the output folder, ending in "/"
+    std::map<std::string, std::string> dates;  ///< file name -> "yyyy/mm/dd hh:mm:ss"
+
+    void SetUp() override {
+        ::setenv("MIROFOTO_HOME", tmp.str("home").c_str(), 1);
+        root = tmp.str("photos") + "/";
+        output = tmp.str("out") + "/";
+        std::filesystem::create_directories(tmp / "home");
+        std::filesystem::create_directories(tmp / "out");
+    }
+    void TearDown() override { ::unsetenv("MIROFOTO_HOME"); }
+
+    /// Writes a picture of the size into the image folder (relative path).
+    void photo(const std::string& relative, int width, int height, const std::string& date = "",
+               const std::string& comment = "") {
+        samples::PhotoSpec spec;
+        spec.width = width;
+        spec.height = height;
+        spec.seed = static_cast<std::uint32_t>(std::hash<std::string>{}(relative));
+        spec.quality = 80;
+        spec.noise = 2;
+        spec.shootingDate = date;
+        spec.commentCp932 = *platform::utf8ToCp932(comment);
+        std::filesystem::create_directories((tmp / "photos" / relative).parent_path());
+        samples::writePhotoJpeg(root + relative, spec);
+        if (!date.empty()) {
+            std::string d = date;
+            d[4] = d[7] = '/';
+            dates[std::filesystem::path(relative).filename().string()] = d;
+        }
+    }
+
+    mirofoto::PerFolderSettings stored() const { return mirofoto::PerFolderSettings(root); }
+
+    /// A request for the given albums (entries and titles) with the default
+    /// settings; dates come from the pictures' names.
+    mirofoto::AlbumRunRequest request(std::initializer_list<mirofoto::AlbumRunAlbum> albums) {
+        mirofoto::AlbumRunRequest r;
+        r.outputFolderText = output;
+        r.imageFolderText = root;
+        r.albums = albums;
+        r.menuTitle = "メニュー";
+        r.settings = mirofoto::AlbumSettings::defaults();
+        r.threads = 2;
+        r.readShootingDate = [this](std::string_view path) {
+            const auto it = dates.find(std::filesystem::path(std::string(path)).filename().string());
+            return it == dates.end() ? std::string() : it->second;
+        };
+        return r;
+    }
+
+    /// The page as the album writes it: the lines joined by CR LF, in CP932.
+    static std::string page(std::initializer_list<std::string> lines) {
+        std::string text;
+        for (const auto& l : lines) text += l + "\r\n";
+        return platform::utf8ToCp932Html(text);
+    }
+};
+
+}  // namespace albumrun_testing

@@ -1,0 +1,104 @@
+#include "album_run_fixture.h"
+
+#include "app/albumoutput/generate_command.h"
+#include "app/albumoutput/album_names.h"
+#include "app/settings/settings_files.h"
+#include "app/util/image_size.h"
+
+#include <sstream>
+
+using namespace mirofoto;
+using albumrun_testing::AlbumRunTest;
+using testing_support::readBytes;
+using testing_support::writeBytes;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CommandRun {
+    int code;
+    std::string out, err;
+};
+
+CommandRun generate(const std::vector<std::string>& args, bool interactive = false, const std::string& input = "") {
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    const int code = runGenerateCommand(args, in, out, err, interactive);
+    return {code, out.str(), err.str()};
+}
+
+}  // namespace
+
+TEST_F(AlbumRunTest, GenerateMakesTheAlbumAndReportsProgress) {
+    photo("a.jpg", 64, 48);
+    photo("旅行/x.jpg", 64, 48);
+    const CommandRun r = generate({"--image-folder", root, "--output", output, "--threads", "1"});
+    EXPECT_EQ(r.code, kGenerateDone) << r.err;
+    EXPECT_NE(r.out.find("アルバム 2 件"), std::string::npos);
+    EXPECT_NE(r.out.find("[2/2] 旅行"), std::string::npos);
+    EXPECT_NE(r.out.find("(1/1) x.jpg"), std::string::npos);
+    EXPECT_NE(r.out.find(output + "index.htm"), std::string::npos);
+    EXPECT_TRUE(fs::exists(tmp / "out/E69785E8A18C/x_l.jpg"));
+    // The command reads the base settings but never writes them.
+    EXPECT_FALSE(fs::exists(tmp / "home/ミロフォト.ini"));
+}
+
+TEST_F(AlbumRunTest, GenerateWithoutATerminalRefusesQuestions) {
+    photo("旅行/x.jpg", 64, 48);
+    // A missing output folder needs a question.
+    CommandRun r = generate({"--image-folder", root, "--output", tmp.str("missing")});
+    EXPECT_EQ(r.code, kGenerateStopped);
+    EXPECT_NE(r.err.find("フォルダを作成しますか？"), std::string::npos);
+    EXPECT_FALSE(fs::exists(tmp / "missing"));
+
+    // So does an existing album with the default policy...
+    fs::create_directories(tmp / "out/E69785E8A18C");
+    writeBytes(tmp / "out/E69785E8A18C/keep", "x");
+    r = generate({"--image-folder", root, "--output", output});
+    EXPECT_EQ(r.code, kGenerateStopped);
+    EXPECT_NE(r.err.find("--existing"), std::string::npos);
+    EXPECT_EQ(readBytes(tmp / "out/E69785E8A18C/keep"), "x");
+
+    // ...which a policy answers, as does a terminal.
+    r = generate({"--image-folder", root, "--output", output, "--existing", "skip"});
+    EXPECT_EQ(r.code, kGenerateDone) << r.err;
+    r = generate({"--image-folder", root, "--output", output}, true, "y\nn\n");
+    EXPECT_EQ(r.code, kGenerateDone) << r.err;
+    EXPECT_FALSE(fs::exists(tmp / "out/E69785E8A18C/keep"));
+    EXPECT_NE(r.out.find("再作成しますか？ [y/N]"), std::string::npos);
+}
+
+TEST_F(AlbumRunTest, GenerateUsesTheStoredSettingsOrAnAlbumSettingsFile) {
+    photo("a.jpg", 640, 480);
+    AlbumSettings s = AlbumSettings::defaults();
+    s.imageFolder = root;
+    s.outputFolder = output;
+    s.largeWidth = 200;
+    s.largeHeight = 150;
+    ASSERT_TRUE(基本設定保存(baseSettingsFile(), s, WindowPlacement{}));
+    const fs::path enlarged = tmp / "out" / EncodedName(root) / "a_l.jpg";
+
+    CommandRun r = generate({"--existing", "overwrite"});
+    ASSERT_EQ(r.code, kGenerateDone) << r.err;
+    EXPECT_EQ(GetImageSize(enlarged.string(), DetectionMode::ByContent).width, 200);
+
+    s.largeWidth = 100;
+    s.largeHeight = 75;
+    ASSERT_TRUE(基本設定保存(tmp.str("album.mfs"), s, WindowPlacement{}));
+    r = generate({"--settings", tmp.str("album.mfs"), "--existing", "overwrite"});
+    ASSERT_EQ(r.code, kGenerateDone) << r.err;
+    EXPECT_EQ(GetImageSize(enlarged.string(), DetectionMode::ByContent).width, 100);
+}
+
+TEST(GenerateCommand, BadArgumentsAreUsageErrors) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--bogus"}, {"--existing", "sometimes"}, {"--output"}, {"--threads", "-1"},
+          {"--threads", "2x"}, {"--settings", "/nonexistent/album.mfs"}}) {
+        const CommandRun r = generate(args);
+        EXPECT_EQ(r.code, kGenerateUsage) << args[0];
+        EXPECT_FALSE(r.err.empty());
+    }
+    const CommandRun help = generate({"--help"});
+    EXPECT_EQ(help.code, kGenerateDone);
+    EXPECT_NE(help.out.find("mirofoto generate --image-folder"), std::string::npos);
+}
