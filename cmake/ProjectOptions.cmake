@@ -23,5 +23,6 @@ function(mirofoto_add_gtest name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main project_options)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "MIROFOTO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;MIROFOTO_REGISTRY=${MIROFOTO_REGISTRY_FILE}")
+    PROPERTIES ENVIRONMENT "MIROFOTO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
+               ENVIRONMENT_MODIFICATION "MIROFOTO_REGISTRY=set:${MIROFOTO_REGISTRY_FILE}")
 endfunction()

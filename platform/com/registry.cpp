@@ -145,12 +145,12 @@ HRESULT errnoToHresult(int error) {
 
 HRESULT errorCodeToHresult(const std::error_code& ec) { return errnoToHresult(ec.value()); }
 
-// Reads the whole file; ENOENT reports as "missing".
+// Reads the whole file; a path that leads nowhere reports as "missing".
 HRESULT readFile(const std::string& path, std::string& text, bool& missing) {
     missing = false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT) {
+        if (errno == ENOENT || errno == ENOTDIR) {
             missing = true;
             return S_OK;
         }

@@ -375,6 +375,24 @@ HRESULT coerce(VARIANT& out, const VARIANT& in, USHORT flags, VARTYPE vt) {
     case VT_VARIANT: return DISP_E_BADVARTYPE;
     default: {
         if (!isIntegerType(vt) && vt != VT_R4 && vt != VT_R8) return DISP_E_BADVARTYPE;
+        if (in.vt == VT_BOOL && isIntegerType(vt)) {
+            // A boolean is taken bit for bit: True (-1) is 255 as a byte.
+            out.llVal = 0;
+            switch (vt) {
+            case VT_I1: out.cVal = static_cast<CHAR>(in.boolVal); break;
+            case VT_UI1: out.bVal = static_cast<BYTE>(in.boolVal); break;
+            case VT_I2: out.iVal = in.boolVal; break;
+            case VT_UI2: out.uiVal = static_cast<USHORT>(in.boolVal); break;
+            case VT_I4:
+            case VT_INT: out.lVal = in.boolVal; break;
+            case VT_UI4:
+            case VT_UINT: out.ulVal = static_cast<ULONG>(static_cast<LONG>(in.boolVal)); break;
+            case VT_I8: out.llVal = in.boolVal; break;
+            case VT_UI8: out.ullVal = static_cast<ULONGLONG>(static_cast<LONGLONG>(in.boolVal)); break;
+            }
+            out.vt = vt;
+            return S_OK;
+        }
         Number n;
         const HRESULT hr = numberOf(in, n);
         if (FAILED(hr)) return hr;
