@@ -16,7 +16,12 @@ function(mirofoto_com_module target)
     VISIBILITY_INLINES_HIDDEN ON
     PREFIX "lib")
   target_link_libraries(${target} PRIVATE platform_com)
-  target_link_options(${target} PRIVATE LINKER:--exclude-libs,ALL)
+  # The version script also keeps local what headers mark for export
+  # (template statics of the standard library).
+  target_link_options(${target} PRIVATE
+    LINKER:--exclude-libs,ALL
+    LINKER:--version-script=${PROJECT_SOURCE_DIR}/cmake/com_module.map)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/com_module.map)
   if(M_NO_REGISTER)
     return()
   endif()

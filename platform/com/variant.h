@@ -24,7 +24,7 @@ public:
     /// Shares the object (adds a reference).
     Variant(IDispatch* p) : Variant() {
         vt = VT_DISPATCH, pdispVal = p;
-        if (p) reinterpret_cast<IUnknown*>(p)->AddRef();
+        if (p) p->AddRef();
     }
     Variant(const Variant& o) : Variant() { VariantCopy(this, &o); }
     Variant(Variant&& o) noexcept : Variant() { *static_cast<VARIANT*>(this) = o, VariantInit(&o); }
