@@ -30,6 +30,9 @@ public:
     }
 
     STDMETHODIMP VerShow(BSTR pgname, BSTR ver) override {
+        // The dialog runs an event loop in which the host may release the
+        // control: hold it, and so the module, until the call is over.
+        const ComPtr<KelpoControl> self = ComPtr<KelpoControl>::share(this);
         const auto text = [](BSTR b) {
             const auto v = bstrView(b);
             return QString::fromUtf16(v.data(), qsizetype(v.size()));

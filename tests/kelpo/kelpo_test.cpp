@@ -242,6 +242,19 @@ TEST_F(KelpoTest, ASecondVerShowWhileTheDialogIsOpenIsRefused) {
     });
 }
 
+TEST_F(KelpoTest, TheModuleStaysWhileItsDialogIsOpenEvenWhenTheHostLetsGo) {
+    IDispatch* raw = m_kelpo.get();
+    raw->AddRef();  // the reference the running call goes through
+    bool stayed = false;
+    verShow(Variant("x"), Variant("y"), [&](QDialog*) {
+        m_kelpo.reset();
+        raw->Release();
+        CoFreeUnusedLibraries();
+        stayed = isModuleLoaded(KELPO_MODULE);
+    });
+    EXPECT_TRUE(stayed);
+}
+
 TEST_F(KelpoTest, WrongCallsShowNoDialog) {
     Variant result;
     EXPECT_EQ(callMethod(m_kelpo.get(), "VerShow", {Variant("only one")}), DISP_E_BADPARAMCOUNT);
