@@ -1,6 +1,6 @@
-// Lengths on forms. Geometry is specified in twips (1/1440 inch); the screen
-// wants pixels and OLE controls measure their extent in HIMETRIC (0.01 mm).
-// Every conversion goes through these functions.
+// Lengths on forms. Forms lay out their geometry in twips (1/1440 inch); the
+// screen wants pixels and OLE controls measure their extent in HIMETRIC
+// (0.01 mm). Every conversion goes through these functions.
 #pragma once
 
 namespace platform {
