@@ -9,6 +9,11 @@ if(MIROFOTO_SANITIZE)
   add_link_options(${_san})
 endif()
 
+# The registry of COM classes in the build tree: the modules register into it
+# after each build, the program in bin/ finds it beside itself, and every test
+# gets it through MIROFOTO_REGISTRY.
+set(MIROFOTO_REGISTRY_FILE ${PROJECT_BINARY_DIR}/bin/registry.ini)
+
 # mirofoto_add_gtest(name SOURCES ... LIBS ...): one test executable whose
 # cases CTest lists one by one.
 include(GoogleTest)
@@ -18,5 +23,6 @@ function(mirofoto_add_gtest name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main project_options)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "MIROFOTO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+    PROPERTIES ENVIRONMENT "MIROFOTO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
+               ENVIRONMENT_MODIFICATION "MIROFOTO_REGISTRY=set:${MIROFOTO_REGISTRY_FILE}")
 endfunction()

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -55,9 +56,24 @@ std::string expandHome(std::string v, const std::string& home) {
 
 }  // namespace
 
+}  // namespace platform
+
+// The services the host program installed, for the libraries it loads: each
+// in-process module links its own copy of this code, and asks the host's
+// copy through this symbol, which every executable exports.
+extern "C" __attribute__((visibility("default"))) platform::UiServices* mirofoto_host_ui() {
+    return platform::g_installed.load();
+}
+
+namespace platform {
+
 UiServices& ui() {
-    UiServices* s = g_installed.load();
-    return s ? *s : g_console;
+    if (UiServices* s = g_installed.load()) return *s;
+    using HostUi = UiServices* (*)();
+    static const auto host = reinterpret_cast<HostUi>(::dlsym(RTLD_DEFAULT, "mirofoto_host_ui"));
+    if (host && host != &mirofoto_host_ui)
+        if (UiServices* s = host()) return *s;
+    return g_console;
 }
 
 UiServices* installUi(UiServices* services) { return g_installed.exchange(services); }

@@ -52,7 +52,9 @@ public:
     virtual std::string documentsFolder() = 0;
 };
 
-/// The services in force: the installed ones, or the console fallback.
+/// The services in force: the installed ones, or the console fallback. In a
+/// library the host program loaded (a COM module), the ones the host
+/// installed.
 UiServices& ui();
 
 /// Installs services (not owned; null restores the console fallback).
