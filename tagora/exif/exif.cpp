@@ -68,6 +68,12 @@ bool Exif::loadBytes(std::string_view bytes) {
 }
 
 bool Exif::loadStream(std::FILE* file) {
+    // One load per document: a second one would mix two files' segments.
+    if (m_loadAttempted) {
+        note("already loaded");
+        return false;
+    }
+    m_loadAttempted = true;
     FileReader reader(file);
     try {
         m_signature = reader.read16();

@@ -45,7 +45,8 @@ public:
     /// Loads the file (a native path). False when the file cannot be opened,
     /// does not start like a JPEG file (a TIFF file is refused) or its leading
     /// segments cannot be read. A broken or foreign APP1 still loads: the
-    /// model then holds what was read before the fault.
+    /// model then holds what was read before the fault. A document loads
+    /// once; a further call returns false and changes nothing.
     bool load(const std::string& fileName);
     /// The same over bytes in memory.
     bool loadBytes(std::string_view bytes);
@@ -113,6 +114,7 @@ private:
     std::vector<std::uint8_t> m_stripThumbnail;
     ByteReader m_cursor;
     std::vector<std::string> m_diagnostics;
+    bool m_loadAttempted = false;
 };
 
 /// Well-known tag IDs the model itself looks at.

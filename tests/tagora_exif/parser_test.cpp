@@ -384,6 +384,9 @@ TEST(ExifLoad, LoadingFromMemoryMatchesLoadingTheFile) {
     EXPECT_EQ(m.ifdSub()->count(), f.exif.ifdSub()->count());
     EXPECT_EQ(m.jpegThumbnail(), f.exif.jpegThumbnail());
     EXPECT_FALSE(Exif().loadBytes(""));
+    // A document loads once.
+    EXPECT_FALSE(m.loadBytes(jpegFile(jfifSegment())));
+    EXPECT_EQ(m.markerCount(), 2u);
 }
 
 TEST(IfdModel, RemovalKeepsEveryOtherTagFoundByItsOwnId) {
