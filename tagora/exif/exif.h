@@ -41,6 +41,9 @@ class Exif {
 public:
     /// Makes the five empty directories.
     Exif();
+    // The cursor points into the document's own TIFF data.
+    Exif(const Exif&) = delete;
+    Exif& operator=(const Exif&) = delete;
 
     /// Loads the file (a native path). False when the file cannot be opened,
     /// does not start like a JPEG file (a TIFF file is refused) or its leading
