@@ -13,6 +13,8 @@ if [ "${1:-}" = "--sanitize" ]; then
 fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B "$dir" "${flags[@]}" >/dev/null
-cmake --build "$dir" -j "$jobs"
+# The build's own output goes to standard error, so that callers can take
+# the build folder from standard output and still see every compiler message.
+cmake -S . -B "$dir" "${flags[@]}" >&2
+cmake --build "$dir" -j "$jobs" >&2
 echo "$dir"
