@@ -59,9 +59,11 @@ for round in $(seq 1 "$rounds"); do
   rm -rf "$out"
   mkdir -p "$out/ours" "$out/home" "$out/magick" "$out/vips"
   start=$(now)
-  MIROFOTO_HOME="$PWD/$out/home" "$mirofoto" generate --image-folder "$PWD/$photos" --output "$PWD/$out/ours" \
-    --existing overwrite >"$out/ours.log" 2>&1 || { cat "$out/ours.log"; exit 1; }
+  MIROFOTO_HOME="$PWD/$out/home" /usr/bin/time -f '%U %S' -o "$out/ours.cpu" "$mirofoto" generate \
+    --image-folder "$PWD/$photos" --output "$PWD/$out/ours" --existing overwrite >"$out/ours.log" 2>&1 ||
+    { cat "$out/ours.log"; exit 1; }
   t_ours=$(awk "BEGIN{print $(now) - $start}")
+  cpu_ours=$(awk '{print $1 + $2}' "$out/ours.cpu")
 
   # ImageMagick: decode once at about twice the enlarged size, write both.
   start=$(now)
@@ -85,8 +87,8 @@ for round in $(seq 1 "$rounds"); do
   printf '%s\0' "${files[@]}" | xargs -0 -P 2 -n 1 djpeg -scale 1/4 -outfile /dev/null
   t_floor=$(awk "BEGIN{print $(now) - $start}")
 
-  printf 'round %d: ours %.2f s, ImageMagick %.2f s, vipsthumbnail %.2f s, decoding alone %.2f s\n' \
-    "$round" "$t_ours" "$t_magick" "$t_vips" "$t_floor"
+  printf 'round %d: ours %.2f s (%.2f s CPU), ImageMagick %.2f s, vipsthumbnail %.2f s, decoding alone %.2f s\n' \
+    "$round" "$t_ours" "$cpu_ours" "$t_magick" "$t_vips" "$t_floor"
   keep_best ours "$t_ours"
   keep_best magick "$t_magick"
   keep_best vips "$t_vips"
