@@ -13,6 +13,7 @@
 #include "platform/atomic_file.h"
 
 #include <algorithm>
+#include <deque>
 #include <filesystem>
 #include <future>
 #include <memory>
@@ -180,6 +181,8 @@ private:
             return false;
         }
         m_directories = makeAlbumDirectoryNames(entries);
+        m_prepared.resize(m_albums.size());
+        m_triedAhead.assign(m_albums.size(), false);
 
         if (!copyBackgrounds()) return false;
 
@@ -233,100 +236,132 @@ private:
         return true;
     }
 
-    void runAlbum(int i) {
-        m_observer.albumStarted(i);
-        const AlbumRunAlbum& album = m_albums[i];
-        const std::string& directory = m_directories[i];
-        const std::string albumFolder = m_output + directory;
+    // What an album needs before its pages: the decision about an existing
+    // album directory, the directory itself, its pictures and their jobs,
+    // already running on the pool.
+    struct PreparedAlbum {
         bool skip = false;
-        if (FolderExists(albumFolder)) {
-            if (overlapsSources(albumFolder)) {
+        bool folderFailed = false;  // told at the album's turn
+        std::string albumFolder;
+        std::string source;
+        std::vector<std::string> names;
+        std::vector<AlbumImage> images;
+        std::deque<PictureJob> jobs;  // stable addresses for the pool
+        std::vector<std::future<void>> done;
+    };
+
+    // Prepares album i. When ahead is set the album is prepared early, while
+    // the album before it is still being made, but only if that needs no
+    // question: then nothing is done and false returned.
+    bool prepare(int i, bool ahead) {
+        const AlbumRunAlbum& album = m_albums[i];
+        auto prepared = std::make_unique<PreparedAlbum>();
+        PreparedAlbum& p = *prepared;
+        p.albumFolder = m_output + m_directories[i];
+        if (FolderExists(p.albumFolder)) {
+            if (overlapsSources(p.albumFolder)) {
                 // A link in the output folder that leads to the photographs.
-                m_result.problems.push_back(albumFolder);
-                skip = true;
+                m_result.problems.push_back(p.albumFolder);
+                p.skip = true;
             } else {
                 switch (m_request.existing) {
                 case ExistingAlbumPolicy::Ask: {
+                    if (ahead) return false;
                     const std::string q = album.entry + CR + "フォルダは既に「HTML出力先」に存在します。" + CR + CR +
                                           "再作成しますか？";
                     if (m_observer.ask(AlbumQuestion::RecreateAlbum, q, MsgButtons::YesNo, MsgIcon::Information) ==
                         MsgResult::Yes)
-                        removeAlbumFolder(albumFolder);
+                        removeAlbumFolder(p.albumFolder);
                     else
-                        skip = true;
+                        p.skip = true;
                     break;
                 }
-                case ExistingAlbumPolicy::OverwriteAll: removeAlbumFolder(albumFolder); break;
+                case ExistingAlbumPolicy::OverwriteAll: removeAlbumFolder(p.albumFolder); break;
                 case ExistingAlbumPolicy::HtmlOnly: break;
-                case ExistingAlbumPolicy::Skip: skip = true; break;
+                case ExistingAlbumPolicy::Skip: p.skip = true; break;
                 }
             }
         }
-        if (!skip && !EnsureFolder(albumFolder)) {
+        if (!p.skip && !EnsureFolder(p.albumFolder)) {
+            p.folderFailed = true;
+            p.skip = true;
+        }
+        if (!p.skip) {
+            p.source = album.entry == m_root ? m_root : m_root + album.entry + "/";
+            for (std::string& name : listPictureFiles(p.source))
+                if (m_perFolder.imageInAlbum(album.entry, name)) p.names.push_back(std::move(name));
+            p.images = makeAlbumImages(p.names);
+            const bool keepExisting = m_request.existing == ExistingAlbumPolicy::HtmlOnly;
+            for (const AlbumImage& image : p.images) {
+                PictureJob& job = p.jobs.emplace_back();
+                job.source = p.source + image.listedName;
+                job.thumbnail = p.albumFolder + "/" + image.thumbnailFileName;
+                job.enlarged = p.albumFolder + "/" + image.enlargedFileName;
+                job.makeThumbnail = !(keepExisting && PathExists(job.thumbnail));
+                job.makeEnlarged = !(keepExisting && PathExists(job.enlarged));
+                job.turn = m_perFolder.turn(job.source);
+                job.settings = &m_settings;
+                if (m_pool) p.done.push_back(m_pool->submit([&job] { job.run(); }));
+            }
+        }
+        m_prepared[i] = std::move(prepared);
+        return true;
+    }
+
+    // Keeps the pool busy across album boundaries: once the pictures still
+    // to come in this album no longer fill the pool, the next album starts.
+    void prepareNextWhenDue(int i, std::size_t picturesLeft) {
+        const std::size_t next = static_cast<std::size_t>(i) + 1;
+        if (m_pool && next < m_albums.size() && !m_prepared[next] && !m_triedAhead[next] &&
+            picturesLeft <= m_pool->size()) {
+            m_triedAhead[next] = true;
+            prepare(static_cast<int>(next), true);
+        }
+    }
+
+    void runAlbum(int i) {
+        m_observer.albumStarted(i);
+        const AlbumRunAlbum& album = m_albums[i];
+        if (!m_prepared[i]) prepare(i, false);
+        PreparedAlbum& p = *m_prepared[i];
+        if (p.folderFailed)
             m_observer.tell("フォルダの作成に失敗しました。" + std::string(1, CR) + "（" + album.entry + "）",
                             MsgIcon::Critical);
-            skip = true;
-        }
-        if (!skip) makeAlbum(album, albumFolder);
-        if (const PageWriteResult r = m_menu->AddMenuEntry(directory, album.title); !r)
+        if (p.skip) prepareNextWhenDue(i, 0);
+        else makeAlbum(i, album, p);
+        if (const PageWriteResult r = m_menu->AddMenuEntry(m_directories[i], album.title); !r)
             m_result.problems.push_back(r.message());
         ++m_result.albums;
         m_observer.albumDone(i);
+        m_prepared[i].reset();
     }
 
     void removeAlbumFolder(const std::string& folder) {
         if (!removeTreeBestEffort(folder)) m_result.problems.push_back(folder);
     }
 
-    void makeAlbum(const AlbumRunAlbum& album, const std::string& albumFolder) {
-        const std::string source = album.entry == m_root ? m_root : m_root + album.entry + "/";
-        std::vector<std::string> names;
-        for (std::string& name : listPictureFiles(source))
-            if (m_perFolder.imageInAlbum(album.entry, name)) names.push_back(std::move(name));
-        m_observer.picturesListed(names);
-        std::vector<AlbumImage> images = makeAlbumImages(names);
-
-        const bool keepExisting = m_request.existing == ExistingAlbumPolicy::HtmlOnly;
-        std::vector<PictureJob> jobs(images.size());
-        for (std::size_t j = 0; j < images.size(); ++j) {
-            PictureJob& job = jobs[j];
-            job.source = source + images[j].listedName;
-            job.thumbnail = albumFolder + "/" + images[j].thumbnailFileName;
-            job.enlarged = albumFolder + "/" + images[j].enlargedFileName;
-            job.makeThumbnail = !(keepExisting && PathExists(job.thumbnail));
-            job.makeEnlarged = !(keepExisting && PathExists(job.enlarged));
-            job.turn = m_perFolder.turn(job.source);
-            job.settings = &m_settings;
-        }
-        std::vector<std::future<void>> done;
-        // The jobs refer to this function's data: whatever happens below,
-        // none may outlive it.
-        struct WaitAll {
-            std::vector<std::future<void>>& futures;
-            ~WaitAll() {
-                for (auto& f : futures)
-                    if (f.valid()) f.wait();
-            }
-        } waitAll{done};
-        if (m_pool)
-            for (PictureJob& job : jobs) done.push_back(m_pool->submit([&job] { job.run(); }));
-
+    void makeAlbum(int i, const AlbumRunAlbum& album, PreparedAlbum& p) {
+        m_observer.picturesListed(p.names);
+        std::vector<AlbumImage>& images = p.images;
         ThumbnailPageWriter thumbnails(m_settings, m_copied);
-        bool pageOk = record(thumbnails.BeginThumbnailPage(albumFolder, album.title, m_settings.columns));
+        bool pageOk = record(thumbnails.BeginThumbnailPage(p.albumFolder, album.title, m_settings.columns));
         for (std::size_t j = 0; j < images.size(); ++j) {
             const int index = static_cast<int>(j);
+            PictureJob& job = p.jobs[j];
             m_observer.pictureStarted(index);
-            const std::string dateText = m_request.readShootingDate ? m_request.readShootingDate(jobs[j].source) : "";
+            prepareNextWhenDue(i, images.size() - j);
+            const std::string dateText = m_request.readShootingDate ? m_request.readShootingDate(job.source) : "";
             images[j].shootingDate = dateText.empty() ? std::nullopt : parseDateText(dateText);
-            images[j].comment = ReadJpegComment(jobs[j].source);
+            images[j].comment = ReadJpegComment(job.source);
             if (pageOk) pageOk = record(thumbnails.AddThumbnailCell(index, images[j]));
-            record(WriteEnlargedPage(m_settings, m_copied, albumFolder, album.title, images, index));
-            if (m_pool) done[j].wait();
-            else jobs[j].run();
-            if (jobs[j].failed) m_result.failedPictures.push_back(jobs[j].source);
+            record(WriteEnlargedPage(m_settings, m_copied, p.albumFolder, album.title, images, index));
+            if (m_pool) p.done[j].wait();
+            else job.run();
+            if (job.failed) m_result.failedPictures.push_back(job.source);
             ++m_result.pictures;
             m_observer.pictureDone(index);
         }
+        if (images.empty()) prepareNextWhenDue(i, 0);
         if (pageOk) record(thumbnails.EndThumbnailPage());
     }
 
@@ -360,6 +395,10 @@ private:
     BackgroundCopies m_copied{};
     std::unique_ptr<MenuPageWriter> m_menu;
     PerFolderSettings m_perFolder;
+    // Prepared albums hold the jobs the pool works on: declared before the
+    // pool, so that the pool (finishing its queue) goes first.
+    std::vector<std::unique_ptr<PreparedAlbum>> m_prepared;
+    std::vector<bool> m_triedAhead;
     std::unique_ptr<ThreadPool> m_pool;
 };
 
