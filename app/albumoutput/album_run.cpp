@@ -6,6 +6,7 @@
 #include "app/albumoutput/page_writers.h"
 #include "app/settings/per_folder_settings.h"
 #include "app/settings/settings_files.h"
+#include "app/util/exif_info.h"
 #include "app/util/jpeg_info.h"
 #include "app/util/name_order.h"
 #include "app/util/paths.h"
@@ -316,7 +317,8 @@ private:
         for (std::size_t j = 0; j < images.size(); ++j) {
             const int index = static_cast<int>(j);
             m_observer.pictureStarted(index);
-            const std::string dateText = m_request.readShootingDate ? m_request.readShootingDate(jobs[j].source) : "";
+            const std::string dateText = m_request.readShootingDate ? m_request.readShootingDate(jobs[j].source)
+                                                                    : ReadShootingDate(jobs[j].source);
             images[j].shootingDate = dateText.empty() ? std::nullopt : parseDateText(dateText);
             images[j].comment = ReadJpegComment(jobs[j].source);
             if (pageOk) pageOk = record(thumbnails.AddThumbnailCell(index, images[j]));
