@@ -27,9 +27,9 @@ void toVariant(const tagora::Variant& in, VARIANT* out) noexcept;
 /// The model's form of a caller's VARIANT, for storing into an element of
 /// the type target. By-reference values are resolved. Values of the kinds
 /// the model holds pass unchanged (the model converts them itself, with the
-/// same rules and codes); any other kind (dates, currency, decimals, 64-bit
-/// integers, objects with a default value) is converted here to target with
-/// the automation runtime and returns its code when that fails.
+/// same rules and codes); any other kind (64-bit integers, dates, currency,
+/// objects) is converted here to target by the automation runtime, and its
+/// code is returned when that fails.
 HRESULT toModel(const VARIANT& in, tagora::VarType target, tagora::Variant& out) noexcept;
 
 /// The variant type an element of the field type is handed out as.
