@@ -6,6 +6,7 @@
 #include "app/albumoutput/page_writers.h"
 #include "app/settings/per_folder_settings.h"
 #include "app/settings/settings_files.h"
+#include "app/util/exif_info.h"
 #include "app/util/jpeg_info.h"
 #include "app/util/name_order.h"
 #include "app/util/paths.h"
@@ -350,7 +351,8 @@ private:
             PictureJob& job = p.jobs[j];
             m_observer.pictureStarted(index);
             prepareNextWhenDue(i, images.size() - j);
-            const std::string dateText = m_request.readShootingDate ? m_request.readShootingDate(job.source) : "";
+            const std::string dateText =
+                m_request.readShootingDate ? m_request.readShootingDate(job.source) : ReadShootingDate(job.source);
             images[j].shootingDate = dateText.empty() ? std::nullopt : parseDateText(dateText);
             images[j].comment = ReadJpegComment(job.source);
             if (pageOk) pageOk = record(thumbnails.AddThumbnailCell(index, images[j]));

@@ -305,6 +305,8 @@ DispMember dispPut(const char16_t* name, DISPID id, std::initializer_list<const 
 class DispatchTable {
 public:
     DispatchTable(std::initializer_list<DispMember> members) : m_members(members) {}
+    /// Rows assembled at run time (for instance named from a type description).
+    explicit DispatchTable(std::vector<DispMember> members) : m_members(std::move(members)) {}
 
     /// IDispatch::GetIDsOfNames: the member's DISPID, then the positions of
     /// the named parameters. DISP_E_UNKNOWNNAME (with DISPID_UNKNOWN in the

@@ -1,0 +1,22 @@
+// The shooting date of a picture, read from its EXIF data through the
+// Tagora control ("Tagora.ExifCtl") by late binding, as any automation
+// client would: only COM objects, BSTRs and result codes cross.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mirofoto {
+
+/// The picture's DateTimeOriginal as "yyyy/mm/dd hh:mm:ss", or the empty
+/// text when the file is missing, has no EXIF data, its date tag is empty or
+/// no valid date, or Tagora cannot be created (said once on standard error).
+/// Each thread keeps one control for its lifetime, as the main window holds
+/// one, so the registry is read once.
+std::string ReadShootingDate(std::string_view path);
+
+/// Lets go of the calling thread's control (the next ReadShootingDate makes
+/// a new one), so that the Tagora module may be unloaded.
+void ReleaseShootingDateReader();
+
+}  // namespace mirofoto

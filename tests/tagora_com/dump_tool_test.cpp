@@ -1,0 +1,168 @@
+// tagora-dump run as users run it, against the build tree's registry.
+#include "tagora_files.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace tagora_files;
+using testing_support::readBytes;
+using testing_support::writeBytes;
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out, err;
+};
+
+class DumpTool : public ::testing::Test {
+protected:
+    ToolRun run(std::vector<std::string> args) {
+        args.insert(args.begin(), TAGORA_DUMP);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const std::string out = m_dir.str("stdout"), err = m_dir.str("stderr");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = 0;
+        ToolRun r;
+        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        EXPECT_EQ(spawned, 0);
+        if (spawned != 0) return r;
+        int status = 0;
+        waitpid(pid, &status, 0);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = readBytes(out);
+        r.err = readBytes(err);
+        return r;
+    }
+
+    std::string file(const std::string& bytes, const std::string& name = "picture.jpg") {
+        writeBytes(m_dir / name, bytes);
+        return m_dir.str(name);
+    }
+
+    /// True when python3 parses the text as JSON; skips without python3.
+    bool validJson(const std::string& text) {
+        if (std::system("python3 -c '' 2>/dev/null") != 0) return true;
+        writeBytes(m_dir / "check.json", text);
+        const std::string command = "python3 -c 'import json,sys; json.load(open(sys.argv[1], encoding=\"utf-8\"))' '" +
+                                    m_dir.str("check.json") + "'";
+        return std::system(command.c_str()) == 0;
+    }
+
+    testing_support::TempDir m_dir;
+};
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+TEST_F(DumpTool, PrintsSegmentsDirectoriesCommentAndThumbnailAsJson) {
+    const ToolRun r = run({file(fullFile(true))});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    EXPECT_TRUE(validJson(r.out)) << r.out;
+    EXPECT_TRUE(contains(r.out, R"({"code": 65504, "length": 16, "name": "JFIF"})")) << r.out;
+    for (const char* name : {"IFD Main", "IFD Thumbnail", "IFD Sub", "IFD Interoperability", "IFD Gps"})
+        EXPECT_TRUE(contains(r.out, std::string("\"name\": \"") + name + "\"")) << name;
+    EXPECT_TRUE(contains(r.out, R"({"id": 2, "type": 5, "count": 3, "name": "GPSLatitude", "mean": "緯度（数値）", "valueString": "35/1,40/1,1234/100"})"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, R"({"id": 36867, "type": 2, "count": 20, "name": "DateTimeOriginal")")) << r.out;
+    EXPECT_TRUE(contains(r.out, R"("userComment": "AB")"));
+    EXPECT_TRUE(contains(r.out, "\"thumbnail\": {\"form\": \"jpeg\", \"length\": " +
+                                    std::to_string(thumbnailJpeg().size()) + "}"));
+}
+
+TEST_F(DumpTool, SavesTheThumbnailTurnedWhenAsked) {
+    const std::string source = file(fullFile(false));
+    const std::string target = m_dir.str("thumb.jpg");
+    ToolRun r = run({"--thumbnail", target, source});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readBytes(target), thumbnailJpeg());
+    r = run({"--rotate", "3", "--thumbnail", target, source});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(jpegSize(readBytes(target)), std::make_pair(16, 24));
+
+    const std::string strip = m_dir.str("strip.tif");
+    r = run({file(stripOnlyFile(true), "strip.jpg"), "--thumbnail", strip});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, R"("thumbnail": {"form": "tiff", "length": 62})")) << r.out;
+    EXPECT_EQ(readBytes(strip).size(), 62u);
+}
+
+TEST_F(DumpTool, ThumbnailFailuresAreReportedWithTheirOwnStatus) {
+    const std::string source = file(fullFile(true));
+    ToolRun r = run({"--rotate", "4", source});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_TRUE(contains(r.err, "cannot be turned")) << r.err;
+    r = run({"--thumbnail", m_dir.str("thumb.jpg"), file(jfifOnlyFile(), "plain.jpg")});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_TRUE(contains(r.out, R"("thumbnail": {"form": "none", "length": 0})")) << r.out;
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "thumb.jpg"));
+    r = run({"--thumbnail", m_dir.str("no/such/folder.jpg"), source});
+    EXPECT_EQ(r.status, 4);
+}
+
+TEST_F(DumpTool, AFileThatDoesNotLoadFailsWithAMessage) {
+    for (const std::string& path : {m_dir.str("missing.jpg"), file("II*\0\x08\0\0\0", "t.tif"), m_dir.str()}) {
+        const ToolRun r = run({path});
+        EXPECT_EQ(r.status, 1) << path;
+        EXPECT_TRUE(r.out.empty());
+        EXPECT_TRUE(contains(r.err, "cannot be loaded")) << r.err;
+    }
+}
+
+TEST_F(DumpTool, WrongArgumentsShowTheUsage) {
+    const std::string source = file(fullFile(true));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"--rotate", "x", source}, {"--rotate"}, {"--bogus", source}, {source, source},
+          {"--rotate", "99999999999", source}}) {
+        const ToolRun r = run(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(contains(r.err, "usage: tagora-dump")) << r.err;
+    }
+    // "--" lets a file name start with a dash.
+    const std::string dashed = file(fullFile(true), "-dash.jpg");
+    ::chdir(m_dir.str().c_str());
+    EXPECT_EQ(run({"--", "-dash.jpg"}).status, 0);
+}
+
+TEST_F(DumpTool, EveryTextIsEscapedForJson) {
+    // Quotes, backslashes and control characters in names and values.
+    using exif_fixture::Field;
+    const std::string name = "a\"b\\c\td\x01.jpg";
+    const std::string path = file(fileWithSubFields({Field::bytes(37510, 7, std::string("UNICODE\0\"\0\\\0\x1F\0", 14)),
+                                                     Field::bytes(37510 + 1, 7, std::string("\"\\", 2))}),
+                                  name);
+    const ToolRun r = run({path});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(validJson(r.out)) << r.out;
+    EXPECT_TRUE(contains(r.out, R"(a\"b\\c\td\u0001.jpg")")) << r.out;
+    EXPECT_TRUE(contains(r.out, R"("userComment": "\"\\\u001F")")) << r.out;
+    EXPECT_TRUE(contains(r.out, R"("valueString": "\"\\")")) << r.out;
+}
+
+TEST_F(DumpTool, WithoutTagoraRegisteredItSaysSo) {
+    const char* old = std::getenv("MIROFOTO_REGISTRY");
+    const std::string saved = old ? old : "";
+    ::setenv("MIROFOTO_REGISTRY", m_dir.str("empty.ini").c_str(), 1);
+    const ToolRun r = run({file(fullFile(true))});
+    if (old) ::setenv("MIROFOTO_REGISTRY", saved.c_str(), 1);
+    else ::unsetenv("MIROFOTO_REGISTRY");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(contains(r.err, "Tagora.ExifCtl")) << r.err;
+    EXPECT_TRUE(contains(r.err, "empty.ini")) << r.err;
+}
