@@ -224,11 +224,18 @@ std::string executableFolder() {
 
 std::string registryPath() {
     if (const char* file = std::getenv("MIROFOTO_REGISTRY"); file && *file) return file;
-    std::string folder;
-    if (const char* home = std::getenv("MIROFOTO_HOME"); home && *home) folder = home;
-    else folder = executableFolder();
-    if (folder.empty() || folder.back() != '/') folder += '/';
-    return folder + "registry.ini";
+    const auto inFolder = [](std::string folder) {
+        if (folder.empty() || folder.back() != '/') folder += '/';
+        return folder + "registry.ini";
+    };
+    // MIROFOTO_HOME moves the program's settings; the modules stay registered
+    // where they were installed, beside the executable, unless that folder
+    // holds a registry of its own.
+    if (const char* home = std::getenv("MIROFOTO_HOME"); home && *home) {
+        const std::string own = inFolder(home);
+        if (::access(own.c_str(), F_OK) == 0) return own;
+    }
+    return inFolder(executableFolder());
 }
 
 // ---------------------------------------------------------------------------

@@ -27,8 +27,8 @@
 namespace platform::com {
 
 /// The registry file in force: the file named by MIROFOTO_REGISTRY when it
-/// is set, else "registry.ini" in MIROFOTO_HOME when that is set, else
-/// "registry.ini" beside the running executable.
+/// is set, else "registry.ini" in MIROFOTO_HOME when that is set and the
+/// file exists there, else "registry.ini" beside the running executable.
 std::string registryPath();
 
 /// An in-memory registry tree.

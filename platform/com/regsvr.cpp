@@ -4,7 +4,8 @@
 //   regsvr [-u] [-s] module.so
 //
 // The registry file is the one the runtime uses everywhere: MIROFOTO_REGISTRY,
-// else registry.ini in MIROFOTO_HOME, else registry.ini beside regsvr.
+// else registry.ini in MIROFOTO_HOME when one is there, else registry.ini
+// beside regsvr.
 #include "platform/com/creation.h"
 #include "platform/com/registry.h"
 

@@ -225,15 +225,25 @@ TEST(RegistryFile, LocationComesFromTheEnvironment) {
         ScopedEnv home("MIROFOTO_HOME", "/home/u/mirofoto");
         EXPECT_EQ(registryPath(), "/somewhere/reg.ini");
     }
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe");
+    const std::string besideTheProgram = (exe.parent_path() / "registry.ini").string();
     {
+        // A program folder that moved its settings but holds no registry
+        // still finds the modules registered beside the program.
         ScopedEnv registry("MIROFOTO_REGISTRY", nullptr);
-        ScopedEnv home("MIROFOTO_HOME", "/home/u/mirofoto");
-        EXPECT_EQ(registryPath(), "/home/u/mirofoto/registry.ini");
+        ScopedEnv home("MIROFOTO_HOME", "/nonexistent/mirofoto");
+        EXPECT_EQ(registryPath(), besideTheProgram);
+    }
+    {
+        testing_support::TempDir home;
+        testing_support::writeBytes(home / "registry.ini", "");
+        ScopedEnv registry("MIROFOTO_REGISTRY", nullptr);
+        ScopedEnv homeEnv("MIROFOTO_HOME", home.str().c_str());
+        EXPECT_EQ(registryPath(), home.str("registry.ini"));
     }
     {
         ScopedEnv registry("MIROFOTO_REGISTRY", nullptr);
         ScopedEnv home("MIROFOTO_HOME", nullptr);
-        const auto exe = std::filesystem::read_symlink("/proc/self/exe");
-        EXPECT_EQ(registryPath(), (exe.parent_path() / "registry.ini").string());
+        EXPECT_EQ(registryPath(), besideTheProgram);
     }
 }
