@@ -62,6 +62,19 @@ PageWriteResult appendTo(platform::AtomicFile& file, const std::string& utf8) {
     return {file.targetPath(), file.write(platform::utf8ToCp932Html(utf8))};
 }
 
+// The lines every page ends with, after its last free block; then the page
+// is put in place (or, when anything failed, dropped).
+PageWriteResult closePage(platform::AtomicFile& file, std::string end) {
+    line(end, "</DIV>");
+    line(end, "</BODY>");
+    line(end, "</HTML>");
+    if (PageWriteResult r = appendTo(file, end); !r) {
+        file.discard();
+        return r;
+    }
+    return {file.targetPath(), file.commit()};
+}
+
 }  // namespace
 
 std::string PageWriteResult::message() const {
@@ -140,14 +153,7 @@ PageWriteResult MenuPageWriter::EndMenuPage() {
     std::string end;
     line(end, "</TABLE>");
     line(end, m_settings.pages[MenuPage].htmlBeforeBodyEnd);
-    line(end, "</DIV>");
-    line(end, "</BODY>");
-    line(end, "</HTML>");
-    if (PageWriteResult r = append(end); !r) {
-        m_file.discard();
-        return r;
-    }
-    return {m_file.targetPath(), m_file.commit()};
+    return closePage(m_file, std::move(end));
 }
 
 // ---- thumbnail page ----
@@ -198,14 +204,7 @@ PageWriteResult ThumbnailPageWriter::EndThumbnailPage() {
     line(end, "</TABLE>");
     line(end, kMenuLink);
     line(end, m_settings.pages[ThumbnailPage].htmlBeforeBodyEnd);
-    line(end, "</DIV>");
-    line(end, "</BODY>");
-    line(end, "</HTML>");
-    if (PageWriteResult r = append(end); !r) {
-        m_file.discard();
-        return r;
-    }
-    return {m_file.targetPath(), m_file.commit()};
+    return closePage(m_file, std::move(end));
 }
 
 // ---- enlarged-image page ----
@@ -236,14 +235,10 @@ PageWriteResult WriteEnlargedPage(const AlbumSettings& settings, const Backgroun
     if (image.shootingDate && settings.largeShowDate == 1) line(page, formatShootingDate(*image.shootingDate) + "<BR>");
     if (settings.largeShowComment == 1) line(page, image.comment);
     line(page, style.htmlBeforeBodyEnd);
-    line(page, "</DIV>");
-    line(page, "</BODY>");
-    line(page, "</HTML>");
 
     platform::AtomicFile file;
     if (const std::error_code ec = file.open(path)) return {path, ec};
-    if (const std::error_code ec = file.write(platform::utf8ToCp932Html(page))) return {path, ec};
-    return {path, file.commit()};
+    return closePage(file, std::move(page));
 }
 
 }  // namespace mirofoto

@@ -39,6 +39,21 @@ std::string normalPath(std::string_view path) {
     return p.lexically_normal().string();
 }
 
+// dlopen of a module file, with the reason it could not be opened.
+HRESULT openModuleFile(const std::string& path, void** handle, std::string* message) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) {
+        if (message) *message = "module not found: " + path;
+        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    }
+    *handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!*handle) {
+        if (message) *message = ::dlerror();
+        return HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT);
+    }
+    return S_OK;
+}
+
 // Loads (or finds) the module; the caller holds g_modulesMutex.
 HRESULT loadModule(const std::string& path, LoadedModule** out, std::string* message) {
     for (LoadedModule& m : g_modules)
@@ -46,16 +61,8 @@ HRESULT loadModule(const std::string& path, LoadedModule** out, std::string* mes
             *out = &m;
             return S_OK;
         }
-    std::error_code ec;
-    if (!fs::exists(path, ec)) {
-        if (message) *message = "module not found: " + path;
-        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
-    }
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        if (message) *message = ::dlerror();
-        return HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT);
-    }
+    void* handle = nullptr;
+    if (const HRESULT hr = openModuleFile(path, &handle, message); FAILED(hr)) return hr;
     auto get = reinterpret_cast<PFN_DllGetClassObject>(::dlsym(handle, "DllGetClassObject"));
     auto canUnload = reinterpret_cast<PFN_DllCanUnloadNow>(::dlsym(handle, "DllCanUnloadNow"));
     if (!get) {
@@ -110,16 +117,8 @@ std::size_t loadedModuleCount() {
 
 HRESULT registerServer(std::string_view modulePath, bool unregister, std::string* message) {
     const std::string path = normalPath(modulePath);
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) {
-        if (message) *message = "module not found: " + path;
-        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
-    }
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        if (message) *message = ::dlerror();
-        return HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT);
-    }
+    void* handle = nullptr;
+    if (const HRESULT hr = openModuleFile(path, &handle, message); FAILED(hr)) return hr;
     const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
     auto function = reinterpret_cast<PFN_DllRegisterServer>(::dlsym(handle, entry));
     if (!function) {

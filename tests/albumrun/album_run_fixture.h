@@ -6,6 +6,7 @@
 #include "app/settings/per_folder_settings.h"
 #include "platform/codepage.h"
 #include "samples/photo_maker.h"
+#include "tests/support/program_home.h"
 #include "tests/support/test_support.h"
 
 #include <cstdlib>
@@ -17,9 +18,10 @@
 namespace albumrun_testing {
 
 /// A program folder of its own (MIROFOTO_HOME), an image folder and an
-/// output folder, all in one temporary folder.
+/// output folder.
 class AlbumRunTest : public ::testing::Test {
 protected:
+    ProgramHome home;
     testing_support::TempDir tmp;
     testing_support::ScriptedUi ui;
     platform::ScopedUi scope{ui};
@@ -28,13 +30,10 @@ protected:
     std::map<std::string, std::string> dates;  ///< file name -> "yyyy/mm/dd hh:mm:ss"
 
     void SetUp() override {
-        ::setenv("MIROFOTO_HOME", tmp.str("home").c_str(), 1);
         root = tmp.str("photos") + "/";
         output = tmp.str("out") + "/";
-        std::filesystem::create_directories(tmp / "home");
         std::filesystem::create_directories(tmp / "out");
     }
-    void TearDown() override { ::unsetenv("MIROFOTO_HOME"); }
 
     /// Writes a picture of the size into the image folder (relative path).
     void photo(const std::string& relative, int width, int height, const std::string& date = "",

@@ -7,6 +7,7 @@
 #include "app/util/image_size.h"
 #include "platform/codepage.h"
 #include "samples/photo_maker.h"
+#include "tests/support/program_home.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -25,22 +26,6 @@ using testing_support::TempDir;
 
 namespace {
 
-// The per-folder settings live in the program folder: one of our own.
-class ProgramHome {
-public:
-    ProgramHome() {
-        if (const char* old = std::getenv("MIROFOTO_HOME")) m_previous = old;
-        ::setenv("MIROFOTO_HOME", m_dir.str().c_str(), 1);
-    }
-    ~ProgramHome() {
-        if (m_previous) ::setenv("MIROFOTO_HOME", m_previous->c_str(), 1);
-        else ::unsetenv("MIROFOTO_HOME");
-    }
-
-private:
-    TempDir m_dir;
-    std::optional<std::string> m_previous;
-};
 
 // Answers no question but the last one (No: nothing is opened) and keeps
 // the messages, so that both runs can be compared in what they said too.

@@ -1,6 +1,6 @@
 #include "app/settings/ini_store.h"
 #include "app/settings/settings_files.h"
-#include "tests/settings/program_home.h"
+#include "tests/support/program_home.h"
 #include "tests/support/test_support.h"
 
 #include <cstdio>

@@ -2,7 +2,7 @@
 #include "app/settings/per_folder_settings.h"
 #include "app/settings/settings_files.h"
 #include "platform/codepage.h"
-#include "tests/settings/program_home.h"
+#include "tests/support/program_home.h"
 #include "tests/support/test_support.h"
 
 #include <filesystem>
