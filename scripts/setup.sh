@@ -10,8 +10,8 @@ PACKAGES=(
   # libraries
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libvips-dev libturbojpeg0-dev libjpeg62-turbo-dev
-  # tests
-  libgtest-dev libgmock-dev
+  # tests (lcms2 makes colour profiles for the imaging fixtures)
+  libgtest-dev libgmock-dev liblcms2-dev
   # fuzzing (libFuzzer ships in clang's runtime package)
   clang libclang-rt-14-dev
   # Japanese glyphs for the windows and the screenshots

@@ -150,3 +150,65 @@ TEST(Imgctl, HandlesFromManyThreadsStayApart) {
     for (auto& th : threads) th.join();
     EXPECT_EQ(good.load(), 40);
 }
+
+// Reduced pictures are decoded by libjpeg from memory; these are the cases
+// that path must either handle as libvips would or hand back to libvips.
+class ScaledDecode : public ::testing::Test {
+protected:
+    // Makes the 160 x 120 copy of a 640 x 480 source (a 1/4 decode) and
+    // returns it decoded.
+    imaging_test::Decoded reduce(const std::string& name, const std::string& jpeg) {
+        testing_support::writeBytes(dir / name, jpeg);
+        const DibHandle dib(lib(), dir.str(name));
+        if (!dib || !lib().resizeDIB(dib.get(), 160, 120) ||
+            !lib().dibToJPG(dir.str("out_" + name), dib.get(), 95, false))
+            return {};
+        return decodeJpeg(dir / ("out_" + name));
+    }
+    TempDir dir;
+};
+
+TEST_F(ScaledDecode, ColourProfileOfThePictureIsApplied) {
+    // Mid grey in a linear-light profile is a much lighter grey in sRGB; a
+    // decode that dropped the profile would keep 128.
+    const auto d = reduce("linear.jpg", imaging_test::makeRgbJpegWithProfile(640, 480, {128, 128, 128},
+                                                                              imaging_test::linearRgbProfile()));
+    ASSERT_TRUE(d.ok);
+    const auto c = d.at(80, 60);
+    EXPECT_NEAR(c.r, 188, 6);
+    EXPECT_NEAR(c.g, 188, 6);
+    EXPECT_NEAR(c.b, 188, 6);
+    // The same bytes without a profile stay as they are.
+    const auto plain = reduce("plain.jpg", imaging_test::makeRgbJpegWithProfile(640, 480, {128, 128, 128}, {}));
+    ASSERT_TRUE(plain.ok);
+    EXPECT_NEAR(plain.at(80, 60).g, 128, 3);
+}
+
+TEST_F(ScaledDecode, GreyAndCmykPicturesComeOutRight) {
+    const auto grey = reduce("grey.jpg", imaging_test::makeJpeg(640, 480, {.grey = true}));
+    ASSERT_TRUE(grey.ok);
+    EXPECT_EQ(grey.subsampling, 3 /* TJSAMP_GRAY */);
+    EXPECT_EQ(grey.width, 160);
+    // The red corner's luminance, well apart from the grey around it.
+    EXPECT_NEAR(grey.at(20, 20).g, 76, 8);
+    EXPECT_NEAR(grey.at(140, 100).g, 128, 4);
+
+    // Full cyan ink: no red, much blue.
+    const auto cmyk = reduce("cmyk.jpg", imaging_test::makeCmykJpeg(640, 480, 255, 0, 0, 0));
+    ASSERT_TRUE(cmyk.ok);
+    EXPECT_EQ(cmyk.height, 120);
+    const auto c = cmyk.at(80, 60);
+    EXPECT_LT(c.r, 100);
+    EXPECT_GT(c.b, 150);
+}
+
+TEST_F(ScaledDecode, AFileCutShortAfterOpeningGivesNoPicture) {
+    const std::string jpeg = imaging_test::makeJpeg(640, 480);
+    testing_support::writeBytes(dir / "cut.jpg", jpeg);
+    const DibHandle dib(lib(), dir.str("cut.jpg"));
+    ASSERT_TRUE(dib);
+    fs::resize_file(dir / "cut.jpg", jpeg.size() / 2);
+    const bool made = lib().resizeDIB(dib.get(), 160, 120) && lib().dibToJPG(dir.str("out.jpg"), dib.get(), 80, false);
+    EXPECT_FALSE(made);
+    EXPECT_FALSE(fs::exists(dir / "out.jpg"));
+}

@@ -2,7 +2,10 @@
 
 #include "tests/support/test_support.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <jpeglib.h>
+#include <lcms2.h>
 #include <stdexcept>
 #include <turbojpeg.h>
 #include <vector>
@@ -42,8 +45,8 @@ std::string makeJpeg(int width, int height, const JpegOptions& options) {
     unsigned char* out = nullptr;
     unsigned long size = 0;
     const int flags = options.progressive ? TJFLAG_PROGRESSIVE : 0;
-    const int r = tjCompress2(tj, rgb.data(), width, 0, height, TJPF_RGB, &out, &size, TJSAMP_420, options.quality,
-                              flags);
+    const int r = tjCompress2(tj, rgb.data(), width, 0, height, TJPF_RGB, &out, &size,
+                              options.grey ? TJSAMP_GRAY : TJSAMP_420, options.quality, flags);
     std::string jpeg(reinterpret_cast<char*>(out), size);
     tjFree(out);
     tjDestroy(tj);
@@ -51,6 +54,72 @@ std::string makeJpeg(int width, int height, const JpegOptions& options) {
     if (options.exifBytes > 0 || options.orientation != 1)
         jpeg.insert(2, exifSegment(std::max<std::size_t>(options.exifBytes, 40), options.orientation));
     return jpeg;
+}
+
+namespace {
+
+// Compresses flat rows of `components` samples; libjpeg's errors end the
+// test run, which is what a broken fixture should do.
+std::string compressFlat(int width, int height, J_COLOR_SPACE space, const std::vector<unsigned char>& pixel,
+                         const std::string& icc) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr errors;
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = int(pixel.size());
+    cinfo.in_color_space = space;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 95, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    if (!icc.empty())
+        jpeg_write_icc_profile(&cinfo, reinterpret_cast<const JOCTET*>(icc.data()), unsigned(icc.size()));
+    std::vector<unsigned char> row;
+    for (int x = 0; x < width; ++x) row.insert(row.end(), pixel.begin(), pixel.end());
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::string jpeg(reinterpret_cast<char*>(out), size);
+    std::free(out);
+    return jpeg;
+}
+
+}  // namespace
+
+std::string makeRgbJpegWithProfile(int width, int height, Rgb colour, const std::string& iccProfile) {
+    return compressFlat(width, height, JCS_RGB,
+                        {static_cast<unsigned char>(colour.r), static_cast<unsigned char>(colour.g),
+                         static_cast<unsigned char>(colour.b)},
+                        iccProfile);
+}
+
+std::string makeCmykJpeg(int width, int height, int c, int m, int y, int k) {
+    auto inverted = [](int v) { return static_cast<unsigned char>(255 - v); };
+    return compressFlat(width, height, JCS_CMYK, {inverted(c), inverted(m), inverted(y), inverted(k)}, {});
+}
+
+std::string linearRgbProfile() {
+    const cmsCIExyY white = {0.3127, 0.3290, 1.0};
+    const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
+    cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+    cmsToneCurve* curves[3] = {linear, linear, linear};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsFreeToneCurve(linear);
+    if (!profile) throw std::runtime_error("cmsCreateRGBProfile failed");
+    cmsUInt32Number bytes = 0;
+    cmsSaveProfileToMem(profile, nullptr, &bytes);
+    std::string data(bytes, '\0');
+    const bool ok = cmsSaveProfileToMem(profile, data.data(), &bytes);
+    cmsCloseProfile(profile);
+    if (!ok) throw std::runtime_error("cmsSaveProfileToMem failed");
+    return data;
 }
 
 std::string writeJpeg(const std::filesystem::path& file, int width, int height, const JpegOptions& options) {

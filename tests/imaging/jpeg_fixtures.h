@@ -21,11 +21,23 @@ struct JpegOptions {
     std::size_t exifBytes = 0;
     /// The EXIF orientation the APP1 claims (1 = upright).
     int orientation = 1;
+    /// One grey channel instead of colour.
+    bool grey = false;
 };
 
 /// A width x height JPEG, mid grey, with the top-left quarter pure red, so a
 /// turn can be followed by where the red corner ends up.
 std::string makeJpeg(int width, int height, const JpegOptions& options = {});
+
+/// A flat width x height JPEG written through libjpeg: RGB carrying the
+/// given ICC profile, or four-channel CMYK with an Adobe marker (the samples
+/// stored inverted, as photo editors write them).
+std::string makeRgbJpegWithProfile(int width, int height, Rgb colour, const std::string& iccProfile);
+std::string makeCmykJpeg(int width, int height, int c, int m, int y, int k);
+
+/// An RGB colour profile with sRGB's primaries and white but linear tone
+/// curves: a picture's 128 grey under it is sRGB's 188.
+std::string linearRgbProfile();
 
 /// Writes makeJpeg's bytes to the file and returns its path as text.
 std::string writeJpeg(const std::filesystem::path& file, int width, int height, const JpegOptions& options = {});
