@@ -15,6 +15,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 #include <csetjmp>
+#include <dlfcn.h>
 #include <cstdio>
 
 #include <atomic>
@@ -85,10 +86,29 @@ private:
 using ImageRef = Ref<VipsImage>;
 using SourceRef = Ref<VipsSource>;
 
+// libvips loads its format modules (HEIF, PDF, ImageMagick, JPEG XL,
+// OpenSlide) from <VIPSHOME>/lib at start. This library reads and writes
+// JPEG only, which is built into libvips itself; the modules would cost
+// about a third of a second of start-up per ten runs (some 30 ms each) and
+// put their loaders' sniffers in front of every file we open. So unless the
+// user has set VIPSHOME, point it at this library's own folder, where no
+// modules are. libvips sets the variable itself during vips_init when it is
+// unset, so this replaces that write rather than adding one.
+void keepVipsModulesOut() {
+    if (std::getenv("VIPSHOME")) return;
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&keepVipsModulesOut), &info) == 0 || !info.dli_fname) return;
+    std::string folder = info.dli_fname;
+    const auto slash = folder.rfind('/');
+    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
+    ::setenv("VIPSHOME", folder.c_str(), 0);
+}
+
 bool startVips() {
     static std::once_flag once;
     static bool ok = false;
     std::call_once(once, [] {
+        keepVipsModulesOut();
         if (vips_init("imgctl") != 0) return;
         // The operation cache would keep decoded pictures alive after their
         // handle is gone; every call here works on fresh inputs anyway.

@@ -212,3 +212,14 @@ TEST_F(ScaledDecode, AFileCutShortAfterOpeningGivesNoPicture) {
     EXPECT_FALSE(made);
     EXPECT_FALSE(fs::exists(dir / "out.jpg"));
 }
+
+TEST(Imgctl, LibvipsFormatModulesAreNotLoaded) {
+    // JPEG is built into libvips; its modules (ImageMagick, PDF, HEIF ...)
+    // would only slow the start and sniff every file we open.
+    TempDir dir;
+    const DibHandle dib(lib(), writeJpeg(dir / "a.jpg", 64, 48));
+    ASSERT_TRUE(dib);
+    const std::string maps = testing_support::readBytes("/proc/self/maps");
+    ASSERT_NE(maps.find("libvips"), std::string::npos);
+    EXPECT_EQ(maps.find("vips-modules-"), std::string::npos);
+}
