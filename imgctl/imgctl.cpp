@@ -2,9 +2,9 @@
 //
 // A handle keeps the open source file and a lazy libvips pipeline. Nothing is
 // decoded when ToDIB returns: the first resize knows the target size and
-// reloads the JPEG with the largest DCT scaling (1/2, 1/4, 1/8) that still
-// leaves the Lanczos kernel at least a factor of two to work with, so a
-// 24-megapixel photo is never held in memory at full size on the album path.
+// reloads the JPEG with the largest DCT scaling (1/2, 1/4, 1/8) whose result
+// still covers the target, so a 24-megapixel photo is never held in memory at
+// full size on the album path.
 //
 // That scaled reload is done by libjpeg itself on the whole file in memory
 // when the result is small (see decodeScaled); libvips does the rest.
@@ -12,11 +12,11 @@
 
 #include <vips/vips.h>
 
+#include <cstdio>  // before jpeglib.h, which uses FILE
 #include <jpeglib.h>
 #include <jerror.h>
 #include <csetjmp>
 #include <dlfcn.h>
-#include <cstdio>
 
 #include <atomic>
 #include <cerrno>
@@ -87,12 +87,11 @@ using ImageRef = Ref<VipsImage>;
 using SourceRef = Ref<VipsSource>;
 
 // libvips loads its format modules (HEIF, PDF, ImageMagick, JPEG XL,
-// OpenSlide) from <VIPSHOME>/lib at start. This library reads and writes
-// JPEG only, which is built into libvips itself; the modules would cost
-// about a third of a second of start-up per ten runs (some 30 ms each) and
-// put their loaders' sniffers in front of every file we open. So unless the
-// user has set VIPSHOME, point it at this library's own folder, where no
-// modules are. libvips sets the variable itself during vips_init when it is
+// OpenSlide) from the library folder under VIPSHOME at start. This library
+// reads and writes JPEG only, which is built into libvips itself; the modules
+// would cost some 30 ms at every start and put their loaders' sniffers in
+// front of every file we open. So unless the user has set VIPSHOME, point it
+// at this library's own folder, where no modules are. libvips sets the variable itself during vips_init when it is
 // unset, so this replaces that write rather than adding one.
 void keepVipsModulesOut() {
     if (std::getenv("VIPSHOME")) return;
