@@ -178,12 +178,13 @@ std::optional<std::string> exactCp932(std::string_view utf8) {
 }
 
 // A UTF-8 text in a file's working encoding; nothing when it has no exact
-// form there. Invalid UTF-8 becomes U+FFFD for the Unicode forms, the same
-// way for every read and write, so a key always finds its own entry.
+// form there. The Unicode forms hold every text as it is: bytes that are not
+// UTF-8 (a file name from another system in a key) are kept in a UTF-8 file
+// and escaped in a UTF-16 one, so a key always finds its own entry and
+// never another name's.
 std::optional<std::string> toWorking(Encoding enc, std::string_view utf8) {
     if (enc == Encoding::Cp932) return exactCp932(utf8);
-    if (isAscii(utf8)) return std::string(utf8);
-    return utf16ToUtf8(utf8ToUtf16(utf8));
+    return std::string(utf8);
 }
 
 std::string fromWorking(Encoding enc, std::string_view text) {
