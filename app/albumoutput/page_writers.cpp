@@ -106,7 +106,7 @@ std::string NameAsPageText(std::string_view name) {
 
 std::string PageWriteResult::message() const {
     if (!error) return {};
-    return path + ": " + error.message();
+    return platform::displayName(path) + ": " + error.message();
 }
 
 std::string HtmlColour(Colour colour) {

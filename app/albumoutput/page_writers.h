@@ -29,7 +29,8 @@ struct PageWriteResult {
     std::error_code error;
 
     explicit operator bool() const { return !error; }
-    /// "<path>: <system's description>", or the empty text on success.
+    /// "<path>: <system's description>" (a path that is not UTF-8 shown
+    /// escaped), or the empty text on success.
     std::string message() const;
 };
 
