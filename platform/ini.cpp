@@ -396,7 +396,8 @@ bool writeProfileString(std::string_view section, std::string_view key, std::str
         // Nothing changes; still refuse what the real write would refuse.
         return ::access(path.c_str(), W_OK) == 0;
     }
-    return writeFileAtomically(path, bytes);
+    // A settings file the user linked elsewhere stays linked.
+    return writeFileAtomically(path, bytes, kUsersFile);
 }
 
 ProfileCounters profileCounters() {
