@@ -213,6 +213,16 @@ TEST_F(ScaledDecode, AFileCutShortAfterOpeningGivesNoPicture) {
     EXPECT_FALSE(fs::exists(dir / "out.jpg"));
 }
 
+TEST(Imgctl, LoadingItPointsLibvipsAtItsOwnFolder) {
+    // Set when the library is loaded, not by the first decode on whichever
+    // thread, while other threads may read the environment.
+    const std::string folder = fs::path(IMGCTL_PATH).parent_path().string();
+    if (const char* set = std::getenv("VIPSHOME"); set && set != folder) GTEST_SKIP() << "VIPSHOME is the user's";
+    ASSERT_TRUE(lib().loaded());
+    const char* home = std::getenv("VIPSHOME");
+    EXPECT_EQ(home ? std::string(home) : std::string(), folder);
+}
+
 TEST(Imgctl, LibvipsFormatModulesAreNotLoaded) {
     // JPEG is built into libvips; its modules (ImageMagick, PDF, HEIF ...)
     // would only slow the start and sniff every file we open.
