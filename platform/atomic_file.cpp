@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,12 +47,16 @@ struct Writer {
 };
 
 Writer thisWriter() {
-    static std::mutex mutex;
-    static Writer cached{-1, 0};
-    std::lock_guard lock(mutex);
+    // No lock, so that a child forked while another thread was here is not
+    // stuck: threads that race compute the same values.
+    static std::atomic<pid_t> cachedPid{-1};
+    static std::atomic<unsigned long long> cachedStart{0};
     const pid_t pid = ::getpid();
-    if (cached.pid != pid) cached = {pid, startTimeOf("/proc/self/stat")};
-    return cached;
+    if (cachedPid.load(std::memory_order_acquire) != pid) {
+        cachedStart.store(startTimeOf("/proc/self/stat"), std::memory_order_relaxed);
+        cachedPid.store(pid, std::memory_order_release);
+    }
+    return {pid, cachedStart.load(std::memory_order_relaxed)};
 }
 
 // ".mirofoto-" pid "-" start "-" counter ".tmp", in fixed-width hex.
