@@ -1,0 +1,349 @@
+// The album run against hostile folders, settings and outputs: it says why a
+// picture could not be made, never publishes what is not an image, never
+// writes through a link into the photographs, names what it could not read,
+// and keeps a second run out of its output folder.
+#include "album_run_fixture.h"
+
+#include "app/albumoutput/album_names.h"
+#include "app/albumoutput/album_run_checks.h"
+#include "app/albumoutput/album_run_messages.h"
+#include "app/albumoutput/generate_command.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sstream>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+using namespace mirofoto;
+using albumrun_testing::AlbumRunTest;
+using albumrun_testing::AsOrdinaryUser;
+using albumrun_testing::openToAll;
+using platform::MsgResult;
+using testing_support::readBytes;
+using testing_support::writeBytes;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Records what the run says, answers No to the closing question.
+struct Listener : AlbumRunObserver {
+    std::vector<std::string> told;
+    std::function<void()> onAlbum;
+    MsgResult ask(AlbumQuestion q, std::string_view text, platform::MsgButtons, platform::MsgIcon) override {
+        if (q != AlbumQuestion::ShowAlbum) ADD_FAILURE() << "unexpected question: " << text;
+        return MsgResult::No;
+    }
+    void tell(std::string_view text, platform::MsgIcon) override { told.emplace_back(text); }
+    void albumStarted(int) override {
+        if (onAlbum) onAlbum();
+    }
+};
+
+bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+// The names in a folder that the run might have left behind: hidden files.
+std::vector<std::string> hiddenFiles(const fs::path& folder) {
+    std::vector<std::string> hidden;
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+        if (e.path().filename().string().front() == '.') hidden.push_back(e.path().string());
+    return hidden;
+}
+
+}  // namespace
+
+TEST(RunMessages, ReasonsAndPlaceholders) {
+    struct Case {
+        int code;
+        bool corrupt;
+        const char* text;
+        const char* reason;
+    } cases[] = {
+        {EACCES, false, "Permission denied", "読み込めません: 権限がありません"},
+        {EPERM, false, "", "読み込めません: 権限がありません"},
+        {ENOSPC, false, "No space left on device", "ディスクに空きがありません"},
+        {EDQUOT, false, "", "ディスクに空きがありません"},
+        {0, true, "VipsJpeg: Premature end of JPEG file", "破損したJPEGファイルです"},
+        {ENOENT, false, "No such file", "ファイルがありません"},
+        {0, false, "VipsImage: out of memory", "VipsImage: out of memory"},
+        {EIO, false, "", "Input/output error"},
+        {0, false, "", "原因がわかりません"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(failureReasonText(c.code, c.corrupt, c.text), c.reason) << c.code;
+
+    EXPECT_EQ(runText(RunText::RecreateAlbum, {"旅行{1}"}),
+              "旅行{1}\rフォルダは既に「HTML出力先」に存在します。\r\r再作成しますか？");
+    EXPECT_EQ(runText(RunText::TermAlbum, {"1", "2"}), "[1/2] ");
+    std::vector<std::string> many;
+    for (int i = 0; i < 23; ++i) many.push_back("f" + std::to_string(i));
+    const std::string listed = runTextWithList(RunText::FilesNotWritten, many);
+    EXPECT_TRUE(listed.ends_with("\rf19\rほか 3 件")) << listed;
+}
+
+// Each reason a picture cannot be made, in the run's report and its message.
+TEST_F(AlbumRunTest, PicturesThatCannotBeMadeSayWhy) {
+    photo("good.jpg", 64, 48);
+    photo("cut.jpg", 640, 480);
+    const std::string whole = readBytes(tmp / "photos/cut.jpg");
+    writeBytes(tmp / "photos/cut.jpg", whole.substr(0, whole.size() / 2));
+    writeBytes(tmp / "photos/header.jpg", "\xFF\xD8\xFF\xE0 not really a JPEG");
+    photo("locked.jpg", 64, 48);
+    fs::permissions(tmp / "photos/locked.jpg", fs::perms::none);
+    openToAll(tmp.path());
+    openToAll(tmp / "out");
+
+    Listener listener;
+    AlbumRunResult result;
+    {
+        const AsOrdinaryUser user;
+        result = GenerateAlbum(request({{root, "r"}}), listener);
+    }
+    ASSERT_TRUE(result.finished);
+    ASSERT_EQ(result.pictureFailures.size(), 3u);
+    EXPECT_EQ(result.failedPictures, (std::vector<std::string>{root + "cut.jpg", root + "header.jpg", root + "locked.jpg"}));
+    EXPECT_EQ(result.pictureFailures[0].reason, "破損したJPEGファイルです");
+    EXPECT_TRUE(contains(result.pictureFailures[0].detail, "Premature end")) << result.pictureFailures[0].detail;
+    EXPECT_EQ(result.pictureFailures[1].reason, "破損したJPEGファイルです");
+    EXPECT_EQ(result.pictureFailures[2].reason, "読み込めません: 権限がありません");
+    EXPECT_TRUE(contains(result.pictureFailures[2].detail, "errno 13")) << result.pictureFailures[2].detail;
+    ASSERT_FALSE(listener.told.empty());
+    EXPECT_EQ(listener.told.front(), "次の画像から縮小画像を作成できませんでした。\r" + root + "cut.jpg（破損したJPEGファイルです）\r" +
+                                         root + "header.jpg（破損したJPEGファイルです）\r" + root +
+                                         "locked.jpg（読み込めません: 権限がありません）");
+    EXPECT_TRUE(fs::exists(tmp / "out" / EncodedName(root) / "good_l.jpg"));
+}
+
+TEST_F(AlbumRunTest, AFullDiskIsNamedAsTheReason) {
+    const testing_support::FullDisk disk(48 * 1024);
+    if (!disk.available()) GTEST_SKIP() << disk.why();
+    samples::PhotoSpec spec;
+    spec.width = 1600;
+    spec.height = 1200;
+    spec.noise = 40;
+    fs::create_directories(tmp / "photos");
+    samples::writePhotoJpeg(root + "big.jpg", spec);
+    AlbumRunRequest r = request({{root, "r"}});
+    r.outputFolderText = disk.str("out");
+    r.settings.largeWidth = 1024;
+    r.settings.largeHeight = 768;
+    r.settings.largeQuality = 100;
+    fs::create_directories(disk.str("out"));
+
+    Listener listener;
+    const AlbumRunResult result = GenerateAlbum(r, listener);
+    ASSERT_TRUE(result.finished);
+    ASSERT_EQ(result.pictureFailures.size(), 1u);
+    EXPECT_EQ(result.pictureFailures[0].reason, "ディスクに空きがありません") << result.pictureFailures[0].detail;
+    EXPECT_TRUE(contains(result.pictureFailures[0].detail, "errno 28")) << result.pictureFailures[0].detail;
+    EXPECT_FALSE(fs::exists(disk.str("out/" + EncodedName(root) + "/big_l.jpg")));
+    EXPECT_EQ(hiddenFiles(disk.str("out")), std::vector<std::string>{});
+}
+
+// Only a picture may be published as a background: the settings file may
+// name any file.
+TEST_F(AlbumRunTest, ABackgroundMustBeAnImage) {
+    photo("a.jpg", 64, 48);
+    fs::create_directories(tmp / "a folder.png");
+    writeBytes(tmp / "bg.png", std::string("\x89PNG\r\n\x1A\n", 8) + "rest");
+    writeBytes(tmp / "bg.gif", "GIF87a...");
+    ASSERT_EQ(::mkfifo((tmp / "fifo.jpg").c_str(), 0600), 0);
+    struct Round {
+        std::array<std::string, 3> images;
+        std::vector<std::string> refused;
+        std::vector<std::string> copied;
+    } rounds[] = {
+        {{"/etc/passwd", tmp.str("a folder.png"), tmp.str("bg.png")},
+         {"背景画像0: /etc/passwd（JPEG、GIF、PNG のどの画像でもありません）",
+          "背景画像1: " + tmp.str("a folder.png") + "（通常のファイルではありません）"},
+         {"bg.png"}},
+        {{"/dev/zero", tmp.str("fifo.jpg"), tmp.str("bg.gif")},
+         {"背景画像0: /dev/zero（通常のファイルではありません）", "背景画像1: " + tmp.str("fifo.jpg") + "（通常のファイルではありません）"},
+         {"bg.gif"}},
+    };
+    for (const Round& round : rounds) {
+        fs::remove_all(tmp / "out/images");
+        AlbumRunRequest r = request({{root, "r"}});
+        r.existing = ExistingAlbumPolicy::OverwriteAll;
+        for (int k = 0; k < 3; ++k) {
+            r.settings.pages[k].useBackgroundColor = false;
+            r.settings.pages[k].backgroundImage = round.images[k];
+        }
+        Listener listener;
+        const AlbumRunResult result = GenerateAlbum(r, listener);
+        ASSERT_TRUE(result.finished);
+        EXPECT_FALSE(result.complete());
+        EXPECT_EQ(result.refusedBackgrounds, round.refused);
+        std::vector<std::string> copied;
+        for (const auto& e : fs::directory_iterator(tmp / "out/images")) copied.push_back(e.path().filename().string());
+        EXPECT_EQ(copied, round.copied);
+        EXPECT_TRUE(std::find(listener.told.begin(), listener.told.end(),
+                              runTextWithList(RunText::BackgroundsRefused, round.refused)) != listener.told.end());
+        // The menu page of a refused background gets a plain body.
+        EXPECT_TRUE(contains(readBytes(tmp / "out/index.htm"), "<BODY>\r\n"));
+    }
+}
+
+// A page or copy where a link into the photographs stands is written as a
+// file of its own; the photograph stays as it was.
+TEST_F(AlbumRunTest, NothingIsWrittenThroughALinkIntoThePhotographs) {
+    photo("a.jpg", 320, 240);
+    photo("b.jpg", 320, 240);
+    const std::string a = readBytes(tmp / "photos/a.jpg");
+    const std::string b = readBytes(tmp / "photos/b.jpg");
+    const fs::path album = tmp / "out" / EncodedName(root);
+    struct Case {
+        ExistingAlbumPolicy policy;
+        std::vector<std::pair<fs::path, fs::path>> links;  // link, target
+    } cases[] = {
+        {ExistingAlbumPolicy::OverwriteAll, {{tmp / "out/index.htm", tmp / "photos/a.jpg"}}},
+        {ExistingAlbumPolicy::HtmlOnly,
+         {{album / "a.htm", tmp / "photos/a.jpg"}, {album / "index.htm", tmp / "photos/b.jpg"},
+          {album / "b_l.jpg", tmp / "photos/new.jpg"}}},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(tmp / "out");
+        fs::create_directories(tmp / "out");
+        for (const auto& [link, target] : c.links) {
+            fs::create_directories(link.parent_path());
+            fs::create_symlink(target, link);
+        }
+        AlbumRunRequest r = request({{root, "r"}});
+        r.existing = c.policy;
+        Listener listener;
+        ASSERT_TRUE(GenerateAlbum(r, listener).finished);
+        EXPECT_TRUE(readBytes(tmp / "photos/a.jpg") == a);
+        EXPECT_TRUE(readBytes(tmp / "photos/b.jpg") == b);
+        EXPECT_FALSE(fs::exists(tmp / "photos/new.jpg"));
+        for (const auto& [link, target] : c.links) EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(link))) << link;
+    }
+}
+
+TEST_F(AlbumRunTest, ASecondRunIntoTheSameFolderIsKeptOut) {
+    photo("a.jpg", 64, 48);
+    photo("旅行/x.jpg", 64, 48);
+    const std::string lockFile = output + std::string(kRunLockFileName);
+    {  // a lock held elsewhere: nothing is written
+        const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+        Listener listener;
+        EXPECT_FALSE(GenerateAlbum(request({{root, "r"}}), listener).finished);
+        EXPECT_EQ(listener.told, std::vector<std::string>{runText(RunText::OutputFolderBusy, {output})});
+        EXPECT_FALSE(fs::exists(tmp / "out/index.htm"));
+        ::close(fd);
+    }
+    // A run started while another is at work there is refused; the first
+    // finishes its album, and takes its lock file away at the end.
+    Listener first;
+    AlbumRunResult second;
+    first.onAlbum = [&] {
+        if (second.outputFolder.empty()) {
+            Listener other;
+            second = GenerateAlbum(request({{root, "r"}}), other);
+            second.outputFolder = "tried";
+            EXPECT_EQ(other.told, std::vector<std::string>{runText(RunText::OutputFolderBusy, {output})});
+        }
+    };
+    const AlbumRunResult result = GenerateAlbum(request({{root, "r"}, {"旅行", "旅行"}}), first);
+    EXPECT_FALSE(second.finished);
+    EXPECT_TRUE(result.complete());
+    EXPECT_TRUE(fs::exists(tmp / "out/E69785E8A18C/x_l.jpg"));
+    EXPECT_FALSE(fs::exists(lockFile));
+}
+
+TEST_F(AlbumRunTest, AnOutputFolderThatIsAFileIsSaidToBeOne) {
+    photo("a.jpg", 64, 48);
+    writeBytes(tmp / "page.htm", "a file");
+    AlbumRunRequest r = request({{root, "r"}});
+    r.outputFolderText = tmp.str("page.htm");
+    AlbumRunObserver observer;
+    EXPECT_FALSE(GenerateAlbum(r, observer).finished);
+    EXPECT_EQ(ui.messages(), std::vector<std::string>{"指定された「HTML出力先」\r" + tmp.str("page.htm") +
+                                                      "\rはフォルダではなくファイルです。"});
+    EXPECT_EQ(readBytes(tmp / "page.htm"), "a file");
+}
+
+// The command's side of the same faults.
+namespace {
+
+struct CommandRun {
+    int code;
+    std::string out, err;
+};
+
+CommandRun generate(const std::vector<std::string>& args) {
+    std::istringstream in;
+    std::ostringstream out, err;
+    const int code = runGenerateCommand(args, in, out, err, false);
+    return {code, out.str(), err.str()};
+}
+
+}  // namespace
+
+TEST_F(AlbumRunTest, GenerateNamesTheFoldersItCouldNotReadAndWhyPicturesFailed) {
+    photo("a.jpg", 64, 48);
+    photo("cut.jpg", 640, 480);
+    const std::string whole = readBytes(tmp / "photos/cut.jpg");
+    writeBytes(tmp / "photos/cut.jpg", whole.substr(0, whole.size() / 2));
+    photo("秘密/x.jpg", 64, 48);
+    fs::permissions(tmp / "photos/秘密", fs::perms::none);
+    openToAll(tmp.path());
+    openToAll(tmp / "out");
+    openToAll(home.folder());
+
+    for (const bool verbose : {false, true}) {
+        std::vector<std::string> args = {"--image-folder", root, "--output", output, "--existing", "overwrite"};
+        if (verbose) args.push_back("--verbose");
+        CommandRun r;
+        {
+            const AsOrdinaryUser user;
+            r = generate(args);
+        }
+        EXPECT_EQ(r.code, kGenerateIncomplete) << r.err;
+        EXPECT_TRUE(contains(r.err, "次のフォルダを読み込めなかったため、アルバムに含めませんでした。\n" + root + "秘密/\n"))
+            << r.err;
+        EXPECT_TRUE(contains(r.err, root + "cut.jpg（破損したJPEGファイルです）")) << r.err;
+        EXPECT_EQ(contains(r.err, "詳細:"), verbose) << r.err;
+        EXPECT_EQ(contains(r.err, "Premature end"), verbose) << r.err;
+    }
+    fs::permissions(tmp / "photos/秘密", fs::perms::owner_all);
+}
+
+TEST_F(AlbumRunTest, GenerateRefusesSettingsThatAreNoFile) {
+    fs::create_directories(tmp / "folder.mfs");
+    ASSERT_EQ(::mkfifo((tmp / "fifo.mfs").c_str(), 0600), 0);
+    writeBytes(tmp / "locked.mfs", "[設定]\r\n");
+    fs::permissions(tmp / "locked.mfs", fs::perms::none);
+    openToAll(tmp.path());
+    openToAll(home.folder());
+    for (const std::string& file : {tmp.str("folder.mfs"), tmp.str("fifo.mfs"), std::string("/dev/zero"), tmp.str("locked.mfs")}) {
+        CommandRun r;
+        {
+            const AsOrdinaryUser user;
+            r = generate({"--settings", file, "--image-folder", root, "--output", output});
+        }
+        EXPECT_EQ(r.code, kGenerateUsage) << file;
+        EXPECT_TRUE(contains(r.err, "アルバム設定ファイルを読めません: " + file)) << r.err;
+        EXPECT_FALSE(fs::exists(tmp / "out/index.htm"));
+    }
+}
+
+TEST_F(AlbumRunTest, GenerateCreatesAMissingOutputFolderWhenAskedTo) {
+    photo("a.jpg", 64, 48);
+    CommandRun r = generate({"--image-folder", root, "--output", tmp.str("new/deep/album")});
+    EXPECT_EQ(r.code, kGenerateStopped);
+    EXPECT_TRUE(contains(r.err, "--create-output")) << r.err;
+    EXPECT_FALSE(fs::exists(tmp / "new"));
+
+    r = generate({"--image-folder", root, "--output", tmp.str("new/deep/album"), "--create-output"});
+    EXPECT_EQ(r.code, kGenerateDone) << r.err;
+    EXPECT_TRUE(fs::exists(tmp / "new/deep/album/index.htm"));
+
+    writeBytes(tmp / "file", "x");
+    r = generate({"--image-folder", root, "--output", tmp.str("file"), "--create-output"});
+    EXPECT_EQ(r.code, kGenerateStopped);
+    EXPECT_TRUE(contains(r.err, "はフォルダではなくファイルです。")) << r.err;
+    EXPECT_EQ(readBytes(tmp / "file"), "x");
+    EXPECT_TRUE(contains(generateHelp(), "--create-output"));
+    EXPECT_TRUE(contains(generateHelp(), "--verbose"));
+}
