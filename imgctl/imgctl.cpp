@@ -10,15 +10,16 @@
 // when the result is small (see decodeScaled); libvips does the rest.
 #include "imgctl/imgctl.h"
 
+#include "platform/atomic_file.h"
+#include "platform/paths.h"
+
 #include <vips/vips.h>
 
 #include <cstdio>  // before jpeglib.h, which uses FILE
 #include <jpeglib.h>
 #include <jerror.h>
 #include <csetjmp>
-#include <dlfcn.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -28,7 +29,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <random>
 #include <string>
 #include <system_error>
 #include <sys/stat.h>
@@ -93,23 +93,20 @@ using SourceRef = Ref<VipsSource>;
 // reads and writes JPEG only, which is built into libvips itself; the modules
 // would cost some 30 ms at every start and put their loaders' sniffers in
 // front of every file we open. So unless the user has set VIPSHOME, point it
-// at this library's own folder, where no modules are. libvips sets the variable itself during vips_init when it is
-// unset, so this replaces that write rather than adding one.
-void keepVipsModulesOut() {
+// at this library's own folder, where no modules are. libvips sets the
+// variable itself in vips_init when it is unset, on whichever thread decodes
+// first; setting it here, once, when the library is loaded, takes that
+// write away from the moment other threads are at work (a host loads the
+// library before it starts its own threads).
+__attribute__((constructor)) void keepVipsModulesOut() {
     if (std::getenv("VIPSHOME")) return;
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&keepVipsModulesOut), &info) == 0 || !info.dli_fname) return;
-    std::string folder = info.dli_fname;
-    const auto slash = folder.rfind('/');
-    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
-    ::setenv("VIPSHOME", folder.c_str(), 0);
+    ::setenv("VIPSHOME", platform::moduleFolder(reinterpret_cast<const void*>(&keepVipsModulesOut)).c_str(), 0);
 }
 
 bool startVips() {
     static std::once_flag once;
     static bool ok = false;
     std::call_once(once, [] {
-        keepVipsModulesOut();
         if (vips_init("imgctl") != 0) return;
         // The operation cache would keep decoded pictures alive after their
         // handle is gone; every call here works on fresh inputs anyway.
@@ -429,81 +426,41 @@ ImageRef forJpeg(VipsImage* in) {
     return cur;
 }
 
-std::string tempNameBeside(const std::string& dest) {
-    static std::atomic<unsigned long long> counter{0};
-    static const unsigned long long seed = std::random_device{}();
-    const auto slash = dest.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string() : dest.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? dest : dest.substr(slash + 1);
-    char suffix[40];
-    std::snprintf(suffix, sizeof suffix, ".%d.%llx.tmp", int(::getpid()), seed ^ counter++);
-    return dir + "." + base + suffix;
-}
-
-// Hands libvips' encoded bytes to the open file and keeps the errno of a
-// write that failed, which libvips would only report as text.
-struct FileSink {
-    int fd = -1;
-    int error = 0;
-};
-
-gint64 writeToSink(VipsTargetCustom*, const void* data, gint64 length, void* user) {
-    auto* sink = static_cast<FileSink*>(user);
-    const char* p = static_cast<const char*>(data);
-    gint64 left = length;
-    while (left > 0) {
-        const ssize_t n = ::write(sink->fd, p, static_cast<std::size_t>(left));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            sink->error = n < 0 ? errno : EIO;
-            return -1;
-        }
-        p += n;
-        left -= n;
-    }
+// Hands libvips' encoded bytes to the file, which keeps the errno of a
+// write that failed (libvips would only report it as text).
+gint64 writeToFile(VipsTargetCustom*, const void* data, gint64 length, void* user) {
+    auto* file = static_cast<platform::AtomicFile*>(user);
+    if (file->write({static_cast<const char*>(data), static_cast<std::size_t>(length)})) return -1;
     return length;
 }
 
-// Encodes into a fresh file beside the destination and renames it over the
-// destination: a failure at any point leaves the destination as it was.
+// Encodes into a temporary file beside the destination and renames it over
+// the destination: a failure at any point leaves the destination as it was.
+// A link standing at the destination is replaced, never written through.
 std::optional<Failure> writeJpegFile(VipsImage* im, const std::string& dest, int quality, bool smallest) {
-    std::string tmp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tmp = tempNameBeside(dest);
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return systemFailure(errno, dest);
-    }
-    if (fd < 0) return systemFailure(EEXIST, dest);
-    // A picture turned in place keeps the permissions it had.
-    struct stat old {};
-    if (::stat(dest.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
-
-    FileSink sink{fd, 0};
+    platform::AtomicFile file;
+    if (const std::error_code ec = file.open(dest)) return systemFailure(ec.value(), dest);
     Ref<VipsTargetCustom> target(vips_target_custom_new());
-    std::optional<Failure> failure;
-    if (!target) {
-        failure = vipsFailure("vips_target_custom_new", false);
-    } else {
-        g_signal_connect(target.get(), "write", G_CALLBACK(writeToSink), &sink);
-        // 4:2:0 at every quality: libvips would switch to 4:4:4 from quality
-        // 90 on, which makes the enlarged pictures about a third larger for
-        // colour detail that photographs hardly have and that web pages do
-        // not need.
-        if (vips_jpegsave_target(im, VIPS_TARGET(target.get()), "Q", quality, "strip", TRUE, "optimize_coding",
-                                 smallest ? TRUE : FALSE, "subsample_mode", VIPS_FOREIGN_SUBSAMPLE_ON,
-                                 nullptr) != 0) {
-            // The picture is read while it is encoded: what failed is the
-            // file's write or the decode of the source.
-            failure = sink.error ? systemFailure(sink.error, dest) : vipsFailure("vips_jpegsave_target", false);
-            if (sink.error) vips_error_clear();
-        }
-    }
+    if (!target) return vipsFailure("vips_target_custom_new", false);
+    g_signal_connect(target.get(), "write", G_CALLBACK(writeToFile), &file);
+    // 4:2:0 at every quality: libvips would switch to 4:4:4 from quality 90
+    // on, which makes the enlarged pictures about a third larger for colour
+    // detail that photographs hardly have and that web pages do not need.
+    const bool encoded = vips_jpegsave_target(im, VIPS_TARGET(target.get()), "Q", quality, "strip", TRUE,
+                                              "optimize_coding", smallest ? TRUE : FALSE, "subsample_mode",
+                                              VIPS_FOREIGN_SUBSAMPLE_ON, nullptr) == 0;
     target.reset();
-    if (::close(fd) != 0 && !failure) failure = systemFailure(errno, dest);
-    if (!failure && std::rename(tmp.c_str(), dest.c_str()) != 0) failure = systemFailure(errno, dest);
-    if (failure) ::unlink(tmp.c_str());
-    return failure;
+    if (!encoded) {
+        // The picture is read while it is encoded: what failed is the write
+        // of the file or the decode of the source.
+        if (const std::error_code ec = file.error()) {
+            vips_error_clear();
+            return systemFailure(ec.value(), dest);
+        }
+        return vipsFailure("vips_jpegsave_target", false);
+    }
+    if (const std::error_code ec = file.commit()) return systemFailure(ec.value(), dest);
+    return std::nullopt;
 }
 
 bool validTarget(long long w, long long h) { return w >= 1 && h >= 1 && w <= kMaxJpegSide && h <= kMaxJpegSide && w * h <= kMaxPixels; }

@@ -35,8 +35,9 @@ IMGCTL_API int32_t TurnDIB(int32_t handle, int32_t angle);
 /// metadata of the source. A nonzero encoder flag asks for the smallest file
 /// (optimised Huffman tables), zero for the fastest encoding. The file is
 /// written under a temporary name in the same folder and renamed, so the
-/// destination is either the complete new picture or untouched. Nonzero
-/// when the file was written.
+/// destination is either the complete new picture or untouched; a symbolic
+/// link standing at the destination is replaced by the picture, never
+/// written through. Nonzero when the file was written.
 IMGCTL_API int32_t DIBtoJPG(const char* path, int32_t handle, int32_t quality, int32_t encoderFlag);
 
 /// Frees the handle. Unknown handles are ignored.

@@ -537,7 +537,8 @@ bool writeProfileString(std::string_view section, std::string_view key, std::str
         // Nothing changes; still refuse what the real write would refuse.
         return ::access(path.c_str(), W_OK) == 0;
     }
-    const bool written = writeFileAtomically(path, bytes);
+    // A settings file the user linked elsewhere stays linked.
+    const bool written = writeFileAtomically(path, bytes, kUsersFile);
     forgetParsed(file);
     forgetParsed(path);
     return written;

@@ -12,6 +12,7 @@
 #include "app/util/jpeg_info.h"
 #include "app/util/name_order.h"
 #include "app/util/paths.h"
+#include "platform/atomic_file.h"
 
 #include <algorithm>
 #include <memory>
@@ -71,6 +72,8 @@ private:
                             MsgIcon::Exclamation);
             return false;
         }
+        // Under the lock: what a killed run left is no one's any more.
+        platform::removeStaleTemporaries(m_output);
         m_observer.runStarted();
 
         m_albums = m_request.albums;
@@ -139,6 +142,7 @@ private:
             p.folderFailed = true;
             p.skip = true;
         }
+        if (!p.skip) platform::removeStaleTemporaries(p.albumFolder);
         if (!p.skip) {
             const std::string& root = m_sources.imageFolder();
             const std::string source = album.entry == root ? root : root + album.entry + "/";

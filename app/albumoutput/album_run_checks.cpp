@@ -3,6 +3,7 @@
 #include "app/albumoutput/album_run_messages.h"
 #include "app/util/paths.h"
 #include "platform/atomic_file.h"
+#include "platform/paths.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -19,14 +20,6 @@ using platform::MsgResult;
 
 namespace mirofoto {
 namespace {
-
-fs::path resolved(const std::string& p) {
-    std::error_code ec;
-    fs::path abs = fs::absolute(fs::path(p), ec);
-    if (ec) abs = fs::path(p);
-    fs::path c = fs::weakly_canonical(abs, ec);
-    return (ec ? abs : c).lexically_normal();
-}
 
 // inner is outer or lies inside it.
 bool within(const fs::path& inner, const fs::path& outer) {
@@ -66,9 +59,9 @@ SourceFolders::SourceFolders(std::string imageFolder, const std::vector<AlbumRun
 
 bool SourceFolders::overlap(const std::string& path) const {
     if (m_root.empty() || m_root == "/") return !m_root.empty();
-    const fs::path p = resolved(path);
+    const fs::path p = platform::resolvedPath(path);
     for (const std::string& folder : m_folders) {
-        const fs::path f = resolved(folder);
+        const fs::path f = platform::resolvedPath(folder);
         if (within(p, f) || within(f, p)) return true;
     }
     return false;
@@ -182,6 +175,7 @@ BackgroundOutcome copyBackgroundImages(const AlbumSettings& settings, const std:
         outcome.problems.push_back(images);
         return outcome;
     }
+    platform::removeStaleTemporaries(images);
     for (int k = 0; k < 3; ++k) {
         const PageStyle& p = settings.pages[k];
         if (p.useBackgroundColor || p.backgroundImage.empty()) continue;

@@ -5,6 +5,7 @@
 #include "platform/com/creation.h"
 #include "platform/com/dispatch_call.h"
 #include "platform/com/variant.h"
+#include "platform/format.h"
 
 #include <atomic>
 #include <cstdio>
@@ -29,9 +30,7 @@ IDispatch* exifControl() {
     if (FAILED(hr) || !t_exifCtl) {
         t_exifCtl.reset();
         if (!g_reportedMissing.exchange(true)) {
-            char code[16];
-            std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
-            std::cerr << "ミロフォト: " << kExifCtlProgId << " を作成できません (" << code
+            std::cerr << "ミロフォト: " << kExifCtlProgId << " を作成できません (" << platform::hexCode(hr)
                       << ")。撮影日時は表示されません。" << std::endl;
         }
         return nullptr;

@@ -1,5 +1,7 @@
 #include "app/util/imgctl.h"
 
+#include "platform/paths.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -60,9 +62,7 @@ ImgctlLibrary::ImgctlLibrary(const std::vector<std::string>& candidates) {
 std::vector<std::string> ImgctlLibrary::defaultCandidates() {
     if (const char* named = std::getenv("MIROFOTO_IMGCTL"); named && *named) return {named};
     std::vector<std::string> files;
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) files.push_back((exe.parent_path() / kLibraryName).string());
+    files.push_back(platform::executableFolder() + "/" + kLibraryName);
     files.emplace_back(kLibraryName);
     return files;
 }

@@ -121,7 +121,7 @@ bool WriteJpegComment(std::string_view pathText, std::string_view text) {
         const std::size_t oldEnd = std::min(bytes.size(), start + 2 + lengthAt(bytes, start + 2));
         bytes.replace(start, oldEnd - start, segment);  // an empty segment removes it
     }
-    return platform::writeFileAtomically(path, bytes);
+    return platform::writeFileAtomically(path, bytes, platform::kUsersFile);
 }
 
 std::string ExifDateToDateText(std::string_view text) {

@@ -8,6 +8,7 @@
 #include "app/albumoutput/album_run_checks.h"
 #include "app/albumoutput/album_run_messages.h"
 #include "app/albumoutput/generate_command.h"
+#include "platform/atomic_file.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -183,39 +184,22 @@ TEST_F(AlbumRunTest, ABackgroundMustBeAnImage) {
     }
 }
 
-// A page or copy where a link into the photographs stands is written as a
-// file of its own; the photograph stays as it was.
-TEST_F(AlbumRunTest, NothingIsWrittenThroughALinkIntoThePhotographs) {
-    photo("a.jpg", 320, 240);
-    photo("b.jpg", 320, 240);
-    const std::string a = readBytes(tmp / "photos/a.jpg");
-    const std::string b = readBytes(tmp / "photos/b.jpg");
-    const fs::path album = tmp / "out" / EncodedName(root);
-    struct Case {
-        ExistingAlbumPolicy policy;
-        std::vector<std::pair<fs::path, fs::path>> links;  // link, target
-    } cases[] = {
-        {ExistingAlbumPolicy::OverwriteAll, {{tmp / "out/index.htm", tmp / "photos/a.jpg"}}},
-        {ExistingAlbumPolicy::HtmlOnly,
-         {{album / "a.htm", tmp / "photos/a.jpg"}, {album / "index.htm", tmp / "photos/b.jpg"},
-          {album / "b_l.jpg", tmp / "photos/new.jpg"}}},
-    };
-    for (const Case& c : cases) {
-        fs::remove_all(tmp / "out");
-        fs::create_directories(tmp / "out");
-        for (const auto& [link, target] : c.links) {
-            fs::create_directories(link.parent_path());
-            fs::create_symlink(target, link);
-        }
-        AlbumRunRequest r = request({{root, "r"}});
-        r.existing = c.policy;
-        Listener listener;
-        ASSERT_TRUE(GenerateAlbum(r, listener).finished);
-        EXPECT_TRUE(readBytes(tmp / "photos/a.jpg") == a);
-        EXPECT_TRUE(readBytes(tmp / "photos/b.jpg") == b);
-        EXPECT_FALSE(fs::exists(tmp / "photos/new.jpg"));
-        for (const auto& [link, target] : c.links) EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(link))) << link;
-    }
+// Links at single pages and copies are replaced by the writer
+// (links_in_output_test.cpp); an "images" folder that leads into the
+// photographs is never written into at all.
+TEST_F(AlbumRunTest, AnImagesFolderLinkedIntoThePhotographsIsNotWrittenInto) {
+    photo("a.jpg", 64, 48);
+    writeBytes(tmp / "a.jpg", "GIF89a a background named like the photograph");
+    const std::string photoBytes = readBytes(tmp / "photos/a.jpg");
+    fs::create_directory_symlink(tmp / "photos", tmp / "out/images");
+    AlbumRunRequest r = request({{root, "r"}});
+    r.settings.pages[MenuPage].useBackgroundColor = false;
+    r.settings.pages[MenuPage].backgroundImage = tmp.str("a.jpg");
+    Listener listener;
+    const AlbumRunResult result = GenerateAlbum(r, listener);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.problems, std::vector<std::string>{output + "images"});
+    EXPECT_TRUE(readBytes(tmp / "photos/a.jpg") == photoBytes);
 }
 
 TEST_F(AlbumRunTest, ASecondRunIntoTheSameFolderIsKeptOut) {
@@ -346,4 +330,29 @@ TEST_F(AlbumRunTest, GenerateCreatesAMissingOutputFolderWhenAskedTo) {
     EXPECT_EQ(readBytes(tmp / "file"), "x");
     EXPECT_TRUE(contains(generateHelp(), "--create-output"));
     EXPECT_TRUE(contains(generateHelp(), "--verbose"));
+}
+
+// What killed runs left in the folders a run writes goes; a temporary file
+// of a writer still at work stays.
+TEST_F(AlbumRunTest, TheRunClearsTemporariesOfRunsThatAreGone) {
+    photo("a.jpg", 64, 48);
+    writeBytes(tmp / "bg.gif", "GIF89a");
+    const std::string live = platform::newTemporaryName();
+    std::string gone = live;
+    gone.replace(10, 8, "7ffffff0");  // a process id no process has
+    const fs::path album = tmp / "out" / EncodedName(root);
+    for (const fs::path& folder : {tmp / "out", album, tmp / "out/images"}) {
+        writeBytes(folder / gone, "partial");
+        writeBytes(folder / live, "being written");
+    }
+    AlbumRunRequest r = request({{root, "r"}});
+    r.existing = ExistingAlbumPolicy::HtmlOnly;
+    r.settings.pages[ThumbnailPage].useBackgroundColor = false;
+    r.settings.pages[ThumbnailPage].backgroundImage = tmp.str("bg.gif");
+    Listener listener;
+    ASSERT_TRUE(GenerateAlbum(r, listener).complete());
+    for (const fs::path& folder : {tmp / "out", album, tmp / "out/images"}) {
+        EXPECT_FALSE(fs::exists(folder / gone)) << folder;
+        EXPECT_TRUE(fs::exists(folder / live)) << folder;
+    }
 }

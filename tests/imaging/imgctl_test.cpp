@@ -213,6 +213,16 @@ TEST_F(ScaledDecode, AFileCutShortAfterOpeningGivesNoPicture) {
     EXPECT_FALSE(fs::exists(dir / "out.jpg"));
 }
 
+TEST(Imgctl, LoadingItPointsLibvipsAtItsOwnFolder) {
+    // Set when the library is loaded, not by the first decode on whichever
+    // thread, while other threads may read the environment.
+    const std::string folder = fs::path(IMGCTL_PATH).parent_path().string();
+    if (const char* set = std::getenv("VIPSHOME"); set && set != folder) GTEST_SKIP() << "VIPSHOME is the user's";
+    ASSERT_TRUE(lib().loaded());
+    const char* home = std::getenv("VIPSHOME");
+    EXPECT_EQ(home ? std::string(home) : std::string(), folder);
+}
+
 TEST(Imgctl, LibvipsFormatModulesAreNotLoaded) {
     // JPEG is built into libvips; its modules (ImageMagick, PDF, HEIF ...)
     // would only slow the start and sniff every file we open.
@@ -279,4 +289,26 @@ TEST(Imgctl, AFullDiskIsToldAsSuchAndLeavesNothing) {
     EXPECT_FALSE(lib().dibToJPG(disk.str("big.jpg"), dib.get(), 100, false));
     EXPECT_EQ(dib.lastFailure().code, ENOSPC) << dib.lastFailure().text;
     EXPECT_TRUE(fs::is_empty(disk.str()));
+}
+
+// The copy goes through a temporary file of its own fixed-length name and a
+// rename: a destination name at the length limit still gets its file, and a
+// link at the destination is replaced, never written through.
+TEST(Imgctl, TheDestinationNameIsAllThatCounts) {
+    TempDir dir;
+    const auto src = writeJpeg(dir / "a.jpg", 64, 48);
+    const std::string source = testing_support::readBytes(src);
+    const DibHandle dib(lib(), src);
+    ASSERT_TRUE(dib);
+    const std::string longName = std::string(246, 'n') + ".jpg";  // 250 bytes; the limit is 255
+    ASSERT_TRUE(lib().dibToJPG(dir.str(longName), dib.get(), 80, false)) << dib.lastFailure().text;
+    EXPECT_EQ(decodeJpeg(dir / longName).width, 64);
+
+    fs::create_symlink(src, dir / "a_l.jpg");
+    ASSERT_TRUE(lib().resizeDIB(dib.get(), 32, -1));
+    ASSERT_TRUE(lib().dibToJPG(dir.str("a_l.jpg"), dib.get(), 80, false));
+    EXPECT_FALSE(fs::is_symlink(dir / "a_l.jpg"));
+    EXPECT_EQ(decodeJpeg(dir / "a_l.jpg").width, 32);
+    EXPECT_EQ(testing_support::readBytes(src), source);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
