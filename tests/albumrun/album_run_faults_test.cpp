@@ -7,12 +7,10 @@
 #include "app/albumoutput/album_names.h"
 #include "app/albumoutput/album_run_checks.h"
 #include "app/albumoutput/album_run_messages.h"
-#include "app/albumoutput/generate_command.h"
 #include "platform/atomic_file.h"
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
 
@@ -245,91 +243,6 @@ TEST_F(AlbumRunTest, AnOutputFolderThatIsAFileIsSaidToBeOne) {
     EXPECT_EQ(ui.messages(), std::vector<std::string>{"指定された「HTML出力先」\r" + tmp.str("page.htm") +
                                                       "\rはフォルダではなくファイルです。"});
     EXPECT_EQ(readBytes(tmp / "page.htm"), "a file");
-}
-
-// The command's side of the same faults.
-namespace {
-
-struct CommandRun {
-    int code;
-    std::string out, err;
-};
-
-CommandRun generate(const std::vector<std::string>& args) {
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int code = runGenerateCommand(args, in, out, err, false);
-    return {code, out.str(), err.str()};
-}
-
-}  // namespace
-
-TEST_F(AlbumRunTest, GenerateNamesTheFoldersItCouldNotReadAndWhyPicturesFailed) {
-    photo("a.jpg", 64, 48);
-    photo("cut.jpg", 640, 480);
-    const std::string whole = readBytes(tmp / "photos/cut.jpg");
-    writeBytes(tmp / "photos/cut.jpg", whole.substr(0, whole.size() / 2));
-    photo("秘密/x.jpg", 64, 48);
-    fs::permissions(tmp / "photos/秘密", fs::perms::none);
-    openToAll(tmp.path());
-    openToAll(tmp / "out");
-    openToAll(home.folder());
-
-    for (const bool verbose : {false, true}) {
-        std::vector<std::string> args = {"--image-folder", root, "--output", output, "--existing", "overwrite"};
-        if (verbose) args.push_back("--verbose");
-        CommandRun r;
-        {
-            const AsOrdinaryUser user;
-            r = generate(args);
-        }
-        EXPECT_EQ(r.code, kGenerateIncomplete) << r.err;
-        EXPECT_TRUE(contains(r.err, "次のフォルダを読み込めなかったため、アルバムに含めませんでした。\n" + root + "秘密/\n"))
-            << r.err;
-        EXPECT_TRUE(contains(r.err, root + "cut.jpg（破損したJPEGファイルです）")) << r.err;
-        EXPECT_EQ(contains(r.err, "詳細:"), verbose) << r.err;
-        EXPECT_EQ(contains(r.err, "Premature end"), verbose) << r.err;
-    }
-    fs::permissions(tmp / "photos/秘密", fs::perms::owner_all);
-}
-
-TEST_F(AlbumRunTest, GenerateRefusesSettingsThatAreNoFile) {
-    fs::create_directories(tmp / "folder.mfs");
-    ASSERT_EQ(::mkfifo((tmp / "fifo.mfs").c_str(), 0600), 0);
-    writeBytes(tmp / "locked.mfs", "[設定]\r\n");
-    fs::permissions(tmp / "locked.mfs", fs::perms::none);
-    openToAll(tmp.path());
-    openToAll(home.folder());
-    for (const std::string& file : {tmp.str("folder.mfs"), tmp.str("fifo.mfs"), std::string("/dev/zero"), tmp.str("locked.mfs")}) {
-        CommandRun r;
-        {
-            const AsOrdinaryUser user;
-            r = generate({"--settings", file, "--image-folder", root, "--output", output});
-        }
-        EXPECT_EQ(r.code, kGenerateUsage) << file;
-        EXPECT_TRUE(contains(r.err, "アルバム設定ファイルを読めません: " + file)) << r.err;
-        EXPECT_FALSE(fs::exists(tmp / "out/index.htm"));
-    }
-}
-
-TEST_F(AlbumRunTest, GenerateCreatesAMissingOutputFolderWhenAskedTo) {
-    photo("a.jpg", 64, 48);
-    CommandRun r = generate({"--image-folder", root, "--output", tmp.str("new/deep/album")});
-    EXPECT_EQ(r.code, kGenerateStopped);
-    EXPECT_TRUE(contains(r.err, "--create-output")) << r.err;
-    EXPECT_FALSE(fs::exists(tmp / "new"));
-
-    r = generate({"--image-folder", root, "--output", tmp.str("new/deep/album"), "--create-output"});
-    EXPECT_EQ(r.code, kGenerateDone) << r.err;
-    EXPECT_TRUE(fs::exists(tmp / "new/deep/album/index.htm"));
-
-    writeBytes(tmp / "file", "x");
-    r = generate({"--image-folder", root, "--output", tmp.str("file"), "--create-output"});
-    EXPECT_EQ(r.code, kGenerateStopped);
-    EXPECT_TRUE(contains(r.err, "はフォルダではなくファイルです。")) << r.err;
-    EXPECT_EQ(readBytes(tmp / "file"), "x");
-    EXPECT_TRUE(contains(generateHelp(), "--create-output"));
-    EXPECT_TRUE(contains(generateHelp(), "--verbose"));
 }
 
 // What killed runs left in the folders a run writes goes; a temporary file
