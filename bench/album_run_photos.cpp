@@ -1,10 +1,11 @@
 // Makes the image folder of the whole-run benchmark (not a test):
 //
-//   album_run_photos DIR FOLDERS PER_FOLDER [NOISE]
+//   album_run_photos DIR FOLDERS PER_FOLDER [NOISE [WIDTHxHEIGHT]]
 //
 // writes FOLDERS subfolders of DIR ("写真01", "写真02", ...) with PER_FOLDER
-// photograph-like 4000 x 3000 JPEGs each (quality 92, EXIF date, sensor
-// noise NOISE, default 24), the same bytes on every run (fixed seeds). Noisy
+// photograph-like JPEGs each (4000 x 3000 unless a size is given, quality
+// 92, EXIF date, sensor noise NOISE, default 24), the same bytes on every
+// run (fixed seeds). Noisy
 // pictures make entropy decoding the main cost, as with real high-ISO
 // photographs. Two threads share the work.
 #include "samples/photo_maker.h"
@@ -21,14 +22,19 @@
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
-    if (argc < 4 || argc > 5) {
-        std::fprintf(stderr, "usage: album_run_photos DIR FOLDERS PER_FOLDER [NOISE]\n");
+    if (argc < 4 || argc > 6) {
+        std::fprintf(stderr, "usage: album_run_photos DIR FOLDERS PER_FOLDER [NOISE [WIDTHxHEIGHT]]\n");
         return 2;
     }
     const fs::path dir = argv[1];
     const int folders = std::atoi(argv[2]);
     const int perFolder = std::atoi(argv[3]);
-    const int noise = argc == 5 ? std::atoi(argv[4]) : 24;
+    const int noise = argc >= 5 ? std::atoi(argv[4]) : 24;
+    int width = 4000, height = 3000;
+    if (argc == 6 && (std::sscanf(argv[5], "%dx%d", &width, &height) != 2 || width < 1 || height < 1)) {
+        std::fprintf(stderr, "album_run_photos: the size is WIDTHxHEIGHT, for instance 160x120\n");
+        return 2;
+    }
     if (folders < 1 || perFolder < 1 || noise < 0 || noise > 64) {
         std::fprintf(stderr, "album_run_photos: FOLDERS and PER_FOLDER must be positive, NOISE 0 to 64\n");
         return 2;
@@ -44,8 +50,8 @@ int main(int argc, char** argv) {
             std::snprintf(name, sizeof name, "写真%02d", folder);
             const fs::path sub = dir / name;
             samples::PhotoSpec spec;
-            spec.width = 4000;
-            spec.height = 3000;
+            spec.width = width;
+            spec.height = height;
             spec.quality = 92;
             spec.noise = noise;
             spec.seed = 1000 + static_cast<std::uint32_t>(i);

@@ -3,12 +3,15 @@
 #include "platform/atomic_file.h"
 #include "platform/codepage.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -284,11 +287,155 @@ std::string cp932FileAsUtf16(const Scan& sc) {
 }
 
 
+// ---- The read cache -------------------------------------------------------
+//
+// Readers read the file whenever they need a value, but a file is parsed
+// only once per change: its entries are kept, keyed by path, together with
+// what identifies that state of the file (device, inode, size, modification
+// and change times with nanoseconds). Only reads use it; every write reads
+// the file itself and then drops the entry, so the cache can never make a
+// write lose a value.
+//
+// Identity alone cannot vouch for a file changed again within the
+// granularity of its time stamps (same inode and size, same time). Such an
+// entry is "racy" until its times lie clearly before the moment it was last
+// checked: until then each read compares the file's bytes with the parsed
+// ones, which costs a read but no parse.
+
+// The longest a change can take to show in the file's change time: the
+// coarse clock behind file time stamps, and file systems that keep only
+// every other second.
+constexpr long kRacySeconds = 3;
+constexpr std::size_t kCachedFiles = 8;
+
+// Section and key names as they are matched: ASCII letters folded, the two
+// bytes of a CP932 character left as they are.
+std::string foldName(Encoding enc, std::string_view name) {
+    std::string out(name);
+    for (std::size_t i = 0; i < out.size();) {
+        const std::size_t w = charWidth(enc, out, i);
+        if (w == 1) out[i] = asciiLower(out[i]);
+        i += w;
+    }
+    return out;
+}
+
+struct ParsedIni {
+    Encoding encoding = Encoding::Cp932;
+    // folded section -> folded key -> value (working encoding); the first
+    // entry of a key in file order wins, across repeated sections too.
+    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> sections;
+};
+
+ParsedIni parseIni(const Scan& sc) {
+    ParsedIni parsed;
+    parsed.encoding = sc.encoding;
+    std::unordered_map<std::string, std::string>* current = nullptr;
+    forEachLine(sc, [&](const LineSpan&, std::string_view text) {
+        const ParsedLine p = parseLine(sc.encoding, text);
+        if (p.kind == LineKind::Header) current = &parsed.sections[foldName(sc.encoding, p.name)];
+        else if (p.kind == LineKind::BrokenHeader) current = nullptr;
+        else if (p.kind == LineKind::Entry && current)
+            current->try_emplace(foldName(sc.encoding, p.name), std::string(text.substr(p.valueStart)));
+        return true;
+    });
+    return parsed;
+}
+
+struct FileState {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    bool operator==(const FileState& o) const {
+        return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
+               modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
+               changed.tv_nsec == o.changed.tv_nsec;
+    }
+};
+
+struct CachedIni {
+    std::string path;
+    FileState state;
+    timespec checkedAt{};  // a moment before the state was last confirmed
+    std::string bytes;     // what was parsed, for racy entries
+    ParsedIni parsed;
+    std::uint64_t lastUse = 0;
+
+    bool racy() const {
+        const auto later = [](const timespec& a, const timespec& b) {
+            return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+        };
+        const timespec newest = later(state.changed, state.modified) ? state.changed : state.modified;
+        return newest.tv_sec + kRacySeconds >= checkedAt.tv_sec;
+    }
+};
+
+std::mutex g_cacheMutex;
+std::vector<CachedIni> g_cache;  // guarded by g_cacheMutex
+std::uint64_t g_cacheClock = 0;
+std::atomic<std::uint64_t> g_parses{0};
+
+// The parsed state of the file as it is now; null when it cannot be read.
+// The caller holds g_cacheMutex.
+const ParsedIni* parsedFile(const std::string& path) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    const FileState state{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+
+    CachedIni* entry = nullptr;
+    for (CachedIni& c : g_cache)
+        if (c.path == path) entry = &c;
+    if (entry && entry->state == state && !entry->racy()) {
+        entry->lastUse = ++g_cacheClock;
+        return &entry->parsed;
+    }
+    std::string bytes;
+    if (readFileBytes(path, bytes) != FileRead::Ok) return nullptr;
+    if (!entry) {
+        if (g_cache.size() >= kCachedFiles)
+            g_cache.erase(std::min_element(g_cache.begin(), g_cache.end(), [](const CachedIni& a, const CachedIni& b) {
+                return a.lastUse < b.lastUse;
+            }));
+        entry = &g_cache.emplace_back();
+        entry->path = path;
+    } else if (entry->state == state && bytes == entry->bytes) {
+        entry->checkedAt = now;
+        entry->lastUse = ++g_cacheClock;
+        return &entry->parsed;
+    }
+    entry->state = state;
+    entry->checkedAt = now;
+    entry->parsed = parseIni(scanFile(bytes));
+    entry->bytes = std::move(bytes);
+    entry->lastUse = ++g_cacheClock;
+    g_parses.fetch_add(1, std::memory_order_relaxed);
+    return &entry->parsed;
+}
+
+void forgetParsed(std::string_view path) {
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    std::erase_if(g_cache, [&](const CachedIni& c) { return c.path == path; });
+}
+
 std::optional<std::string> lookUp(std::string_view section, std::string_view key, std::string_view file) {
     if (file.empty()) return std::nullopt;
-    std::string bytes;
-    if (readFileBytes(std::string(file), bytes) != FileRead::Ok) return std::nullopt;
-    return profileValueIn(bytes, section, key);
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    const ParsedIni* parsed = parsedFile(std::string(file));
+    if (!parsed) return std::nullopt;
+    const Encoding enc = parsed->encoding;
+    const auto s = toWorking(enc, trimBlanks(section));
+    const auto k = toWorking(enc, trimBlanks(key));
+    if (!s || !k) return std::nullopt;  // the file's form cannot hold these names
+    const auto sec = parsed->sections.find(foldName(enc, *s));
+    if (sec == parsed->sections.end()) return std::nullopt;
+    const auto entry = sec->second.find(foldName(enc, *k));
+    if (entry == sec->second.end()) return std::nullopt;
+    return fromWorking(enc, entry->second);
 }
 
 bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
@@ -410,11 +557,16 @@ bool writeProfileString(std::string_view section, std::string_view key, std::str
         // Nothing changes; still refuse what the real write would refuse.
         return ::access(path.c_str(), W_OK) == 0;
     }
-    return writeFileAtomically(path, *bytes);
+    // A settings file the user linked elsewhere stays linked.
+    const bool written = writeFileAtomically(path, *bytes, kUsersFile);
+    forgetParsed(file);
+    forgetParsed(path);
+    return written;
 }
 
 ProfileCounters profileCounters() {
-    return {g_reads.load(std::memory_order_relaxed), g_writes.load(std::memory_order_relaxed)};
+    return {g_reads.load(std::memory_order_relaxed), g_writes.load(std::memory_order_relaxed),
+            g_parses.load(std::memory_order_relaxed)};
 }
 
 ProfileObserver* setProfileObserver(ProfileObserver* observer) { return g_observer.exchange(observer); }

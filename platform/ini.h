@@ -76,10 +76,15 @@ std::size_t cp932Width(std::string_view utf8);
 struct ProfileCounters {
     std::uint64_t reads = 0;
     std::uint64_t writes = 0;
+    std::uint64_t parses = 0;  ///< files parsed for reading: once per change of a file
 };
 
 /// The numbers of reads and writes since the program started (every call of
-/// the three functions above counts once, whatever its outcome).
+/// the three functions above counts once, whatever its outcome), and of the
+/// parses behind the reads. Readers read the file at every call, but parse it
+/// only when it changed (its device, inode, size, modification or change time
+/// differ, or its bytes when those times are too recent to vouch for it);
+/// writes never use what was parsed.
 ProfileCounters profileCounters();
 
 enum class ProfileAccess { Read, Write };

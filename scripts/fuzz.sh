@@ -20,7 +20,7 @@ declare -A seeder=([exif]=exif_seed_gen [ini]=ini_seed_gen [jpeg_segments]=jpeg_
 targets=(${FUZZ_TARGETS:-exif ini jpeg_segments})
 
 build() {
-  scripts/setup.sh >/dev/null
+  scripts/setup.sh --fuzz >/dev/null
   local san="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fsanitize=fuzzer-no-link -fno-omit-frame-pointer"
   CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIROFOTO_TESTS=OFF \
     -DMIROFOTO_FUZZ=ON -DCMAKE_C_FLAGS="$san" -DCMAKE_CXX_FLAGS="$san" >/dev/null

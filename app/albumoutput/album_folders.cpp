@@ -21,21 +21,30 @@ bool endsWithLower(std::string_view name, std::string_view suffix) {
     });
 }
 
+// Visits the folder's entries; the error of opening or reading the folder.
 template <typename Visit>
-void forEachEntry(std::string_view folder, Visit visit) {
+std::error_code forEachEntry(std::string_view folder, Visit visit) {
     std::error_code ec;
     for (auto it = fs::directory_iterator(fs::path(std::string(folder)), ec); !ec && it != fs::directory_iterator();
          it.increment(ec))
         visit(*it);
+    return ec;
 }
 
-bool holdsPictures(std::string_view folder) {
-    bool found = false;
-    forEachEntry(folder, [&](const fs::directory_entry& e) {
+// Visits the picture files of the folder; the first error of the folder or
+// of an entry with a picture's name whose kind cannot be told (a folder we
+// may list but not search).
+template <typename Visit>
+std::error_code forEachPictureFile(std::string_view folder, Visit visit) {
+    std::error_code entryError;
+    const std::error_code folderError = forEachEntry(folder, [&](const fs::directory_entry& e) {
         std::error_code ec;
-        if (!found && e.is_regular_file(ec) && isPictureFileName(e.path().filename().string())) found = true;
+        std::string name = e.path().filename().string();
+        if (!isPictureFileName(name)) return;
+        if (e.is_regular_file(ec)) visit(std::move(name));
+        else if (ec && !entryError) entryError = ec;
     });
-    return found;
+    return folderError ? folderError : entryError;
 }
 
 }  // namespace
@@ -45,13 +54,10 @@ bool isPictureFileName(std::string_view fileName) {
     return endsWithLower(fileName, ".jpg") || endsWithLower(fileName, ".jpe") || endsWithLower(fileName, ".jpeg");
 }
 
-std::vector<std::string> listPictureFiles(std::string_view folder) {
+std::vector<std::string> listPictureFiles(std::string_view folder, std::error_code* error) {
     std::vector<std::string> names;
-    forEachEntry(folder, [&](const fs::directory_entry& e) {
-        std::error_code ec;
-        const std::string name = e.path().filename().string();
-        if (e.is_regular_file(ec) && isPictureFileName(name)) names.push_back(name);
-    });
+    const std::error_code ec = forEachPictureFile(folder, [&](std::string name) { names.push_back(std::move(name)); });
+    if (error) *error = ec;
     sortNames(names);
     return names;
 }
@@ -63,6 +69,13 @@ std::vector<AlbumFolder> ImageFolderAlbums::tickedInRunOrder() const {
     std::sort(ticked.begin(), ticked.end(),
               [](const AlbumFolder& a, const AlbumFolder& b) { return nameLess(a.treeText, b.treeText); });
     return ticked;
+}
+
+std::vector<std::string> ImageFolderAlbums::unreadableFolders() const {
+    std::vector<std::string> keys;
+    for (const AlbumFolder& a : albums)
+        if (a.unreadable) keys.push_back(a.key);
+    return keys;
 }
 
 ImageFolderAlbums readImageFolderAlbums(std::string_view imageFolderText) {
@@ -87,7 +100,11 @@ ImageFolderAlbums readImageFolderAlbums(std::string_view imageFolderText) {
         AlbumFolder a;
         a.treeText = std::move(treeText);
         a.key = std::move(key);
-        a.hasPictures = holdsPictures(a.key);
+        std::error_code ec;
+        a.hasPictures = !listPictureFiles(a.key, &ec).empty();
+        // A folder that is not there is no album; one we may not read is
+        // named by the run, never left out without a word.
+        a.unreadable = ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory;
         // A grey folder never takes part, whatever is stored for it.
         a.ticked = a.hasPictures && result.settings.albumTicked(a.treeText);
         const std::string stored = result.settings.storedMenuEntry(a.key);

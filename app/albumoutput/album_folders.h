@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace mirofoto {
@@ -17,8 +18,10 @@ namespace mirofoto {
 bool isPictureFileName(std::string_view fileName);
 
 /// The picture files of a folder (regular files, hidden ones left out), in
-/// the program's name order.
-std::vector<std::string> listPictureFiles(std::string_view folder);
+/// the program's name order. When error is given it receives why the folder
+/// or one of its picture files could not be looked at (permission, a folder
+/// that went away), or nothing.
+std::vector<std::string> listPictureFiles(std::string_view folder, std::error_code* error = nullptr);
 
 /// One album: the image folder itself or one of its immediate subfolders.
 struct AlbumFolder {
@@ -26,6 +29,7 @@ struct AlbumFolder {
     std::string key;       ///< the album folder's full path ending in "/"
     bool hasPictures = false;  ///< shown black (true) or grey
     bool ticked = false;       ///< takes part in the album: never when grey
+    bool unreadable = false;   ///< the folder could not be read (so it shows grey)
     /// Its entry on the menu page as page text: the stored text as it is,
     /// or the folder's name escaped as text (NameAsPageText).
     std::string linkText;
@@ -41,6 +45,8 @@ struct ImageFolderAlbums {
 
     /// The ticked albums in the order the run processes them (by tree text).
     std::vector<AlbumFolder> tickedInRunOrder() const;
+    /// The keys of the albums that could not be read, for the run to name.
+    std::vector<std::string> unreadableFolders() const;
 };
 
 /// Reads the image folder named by an image-folder box text. A folder that

@@ -2,7 +2,14 @@
 // album in the output folder (menu page, album directories with thumbnail
 // pages, picture pages and resized copies, background images). The album
 // output form and the headless "generate" command both drive it; questions
-// and progress go through an observer.
+// and progress go through an observer, and every text it shows comes from
+// album_run_messages.h.
+//
+// Inside, the run is three parts under one sequence (album_run.cpp): the
+// checks of the output folder and the policy for existing album folders
+// (album_run_checks.h), the picture pipeline that makes the copies on a pool
+// of threads and starts the next album early (picture_pipeline.h), and the
+// page sequence (page_sequence.h).
 #pragma once
 
 #include "app/settings/album_settings.h"
@@ -44,7 +51,16 @@ struct AlbumRunRequest {
     /// The shooting date reader ("yyyy/mm/dd hh:mm:ss" or empty); called on
     /// the thread that runs the album. Empty means the EXIF reader.
     std::function<std::string(std::string_view path)> readShootingDate;
+    /// Album folders that could not be read when the albums were listed
+    /// (ImageFolderAlbums::unreadableFolders): the run names them and
+    /// counts as incomplete.
+    std::vector<std::string> unreadableFolders;
 };
+
+/// The lock file a run holds in the output folder while it writes there
+/// (never linked from a page; removed at the end of the run, and harmless
+/// when a killed run leaves it).
+inline constexpr std::string_view kRunLockFileName = ".mirofoto-run.lock";
 
 /// Thrown by an observer's ask() to stop the run where it stands (for
 /// instance when no one can answer). GenerateAlbum catches it and returns
@@ -81,6 +97,15 @@ public:
     virtual void runFinished() {}  ///< after the last question: the form closes
 };
 
+/// A picture whose copies could not be made, and why.
+struct PictureFailure {
+    std::string source;  ///< the picture's path
+    /// What the user is told: "破損したJPEGファイルです", "読み込めません: 権限が
+    /// ありません", "ディスクに空きがありません", or the image library's own text.
+    std::string reason;
+    std::string detail;  ///< the whole technical text: step, file, library message, errno
+};
+
 struct AlbumRunResult {
     bool finished = false;     ///< false: the run stopped before or among the albums
     std::string cancelled;     ///< the text of an AlbumRunCancelled that stopped it
@@ -88,7 +113,16 @@ struct AlbumRunResult {
     int albums = 0;            ///< albums on the menu page
     int pictures = 0;          ///< pictures whose pages were written
     std::vector<std::string> failedPictures;  ///< sources whose copies could not be made
+    std::vector<PictureFailure> pictureFailures;  ///< the same pictures, in the same order, with reasons
     std::vector<std::string> problems;        ///< pages, folders and copies that failed
+    std::vector<std::string> unreadableFolders;   ///< album folders that could not be read
+    std::vector<std::string> refusedBackgrounds;  ///< "背景画像0: file（why）" for each one not copied
+
+    /// Finished, and nothing was left out or failed.
+    bool complete() const {
+        return finished && failedPictures.empty() && problems.empty() && unreadableFolders.empty() &&
+               refusedBackgrounds.empty();
+    }
 };
 
 /// Runs the album output. Never throws.

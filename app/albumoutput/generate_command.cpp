@@ -2,13 +2,18 @@
 
 #include "app/albumoutput/album_folders.h"
 #include "app/albumoutput/album_run.h"
+#include "app/albumoutput/album_run_messages.h"
 #include "app/settings/settings_files.h"
 #include "app/util/paths.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace mirofoto {
 namespace {
@@ -23,6 +28,8 @@ struct Options {
     std::optional<std::string> settingsFile;
     ExistingAlbumPolicy existing = ExistingAlbumPolicy::Ask;
     unsigned threads = 0;
+    bool createOutput = false;
+    bool verbose = false;
 };
 
 std::string lines(std::string_view text) {
@@ -34,18 +41,21 @@ std::string lines(std::string_view text) {
 
 class TerminalObserver final : public AlbumRunObserver {
 public:
-    TerminalObserver(std::istream& in, std::ostream& out, std::ostream& err, bool interactive)
-        : m_in(in), m_out(out), m_err(err), m_interactive(interactive) {}
+    TerminalObserver(std::istream& in, std::ostream& out, std::ostream& err, bool interactive, bool createOutput)
+        : m_in(in), m_out(out), m_err(err), m_interactive(interactive), m_createOutput(createOutput) {}
 
     MsgResult ask(AlbumQuestion question, std::string_view text, MsgButtons buttons, MsgIcon) override {
         const bool okCancel = buttons == MsgButtons::OkCancel;
+        // --create-output is the OK to that question, given beforehand.
+        if (question == AlbumQuestion::CreateOutputFolder && m_createOutput) return MsgResult::Ok;
         if (!m_interactive) {
             // Showing the album is a courtesy; everything else decides what
             // happens to files and must not be guessed.
             if (question == AlbumQuestion::ShowAlbum) return MsgResult::No;
             throw AlbumRunCancelled(lines(text));
         }
-        m_out << lines(text) << (okCancel ? " [y=OK / N=キャンセル] " : " [y/N] ") << std::flush;
+        m_out << lines(text) << runText(okCancel ? RunText::TermAnswerOkCancel : RunText::TermAnswerYesNo)
+              << std::flush;
         std::string answer;
         if (!std::getline(m_in, answer)) answer.clear();
         const bool yes = answer == "y" || answer == "Y" || answer == "yes" || answer == "はい";
@@ -59,18 +69,21 @@ public:
 
     void albumsListed(const std::vector<std::string>& entries) override {
         m_albums = entries;
-        m_out << "アルバム " << entries.size() << " 件\n";
+        m_out << runText(RunText::TermAlbums, {std::to_string(entries.size())}) << "\n";
     }
     void albumStarted(int index) override {
-        m_album = index;
-        m_out << "[" << index + 1 << "/" << m_albums.size() << "] " << m_albums[index] << "\n";
+        m_out << runText(RunText::TermAlbum,
+                         {std::to_string(index + 1), std::to_string(m_albums.size()), m_albums[index]})
+              << "\n";
     }
     void picturesListed(const std::vector<std::string>& names) override {
         m_pictures = names;
-        m_out << "  画像 " << names.size() << " 枚\n";
+        m_out << runText(RunText::TermPictures, {std::to_string(names.size())}) << "\n";
     }
     void pictureDone(int index) override {
-        m_out << "  (" << index + 1 << "/" << m_pictures.size() << ") " << m_pictures[index] << "\n";
+        m_out << runText(RunText::TermPicture,
+                         {std::to_string(index + 1), std::to_string(m_pictures.size()), m_pictures[index]})
+              << "\n";
     }
 
 private:
@@ -78,9 +91,9 @@ private:
     std::ostream& m_out;
     std::ostream& m_err;
     bool m_interactive;
+    bool m_createOutput;
     std::vector<std::string> m_albums;
     std::vector<std::string> m_pictures;
-    int m_album = 0;
 };
 
 bool parse(const std::vector<std::string>& args, Options& o, std::string& error) {
@@ -88,7 +101,7 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
         const std::string& a = args[i];
         auto value = [&](std::optional<std::string>& into) {
             if (i + 1 >= args.size()) {
-                error = a + " には値が必要です";
+                error = runText(RunText::TermNeedsValue, {a});
                 return false;
             }
             into = args[++i];
@@ -108,7 +121,7 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
             else if (*v == "html-only") o.existing = ExistingAlbumPolicy::HtmlOnly;
             else if (*v == "skip") o.existing = ExistingAlbumPolicy::Skip;
             else {
-                error = "--existing は ask, overwrite, html-only, skip のどれかです: " + *v;
+                error = runText(RunText::TermBadExisting, {*v});
                 return false;
             }
         } else if (a == "--threads") {
@@ -120,11 +133,15 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
                 if (used != v->size() || n < 0 || n > 256) throw std::out_of_range(*v);
                 o.threads = static_cast<unsigned>(n);
             } catch (const std::exception&) {
-                error = "--threads は 0 から 256 の整数です: " + *v;
+                error = runText(RunText::TermBadThreads, {*v});
                 return false;
             }
+        } else if (a == "--create-output") {
+            o.createOutput = true;
+        } else if (a == "--verbose" || a == "-v") {
+            o.verbose = true;
         } else {
-            error = "知らない引数です: " + a;
+            error = runText(RunText::TermUnknownArgument, {a});
             return false;
         }
     }
@@ -140,12 +157,26 @@ std::string absolutePath(const std::string& path) {
     return ec ? path : abs.lexically_normal().string();
 }
 
+// Why the file cannot serve as an album settings file, or nothing. Only a
+// regular file that can be opened counts: a folder, a device or a FIFO
+// would otherwise read as "no settings" and give the default look. The open
+// does not wait for a FIFO's writer.
+std::optional<std::string> unusableSettingsFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return failureReasonText(errno, false, {});
+    if (!S_ISREG(st.st_mode)) return runText(RunText::ReasonNotRegular);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return failureReasonText(errno, false, {});
+    ::close(fd);
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string generateHelp() {
-    return "使い方: mirofoto generate [--image-folder DIR] [--output DIR]\n"
+    return "使い方: mirofoto generate [--image-folder DIR] [--output DIR] [--create-output]\n"
            "                          [--existing ask|overwrite|html-only|skip]\n"
-           "                          [--settings FILE.mfs] [--threads N]\n"
+           "                          [--settings FILE.mfs] [--threads N] [--verbose]\n"
            "\n"
            "画像フォルダとそのサブフォルダから HTML アルバムを作成します。\n"
            "アルバムの設定は前回の設定（ミロフォト.ini）か、--settings で指定した\n"
@@ -154,6 +185,7 @@ std::string generateHelp() {
            "\n"
            "  --image-folder DIR  画像フォルダ（省略時は保存された画像フォルダ）\n"
            "  --output DIR        HTML出力先（省略時は保存された出力先）\n"
+           "  --create-output     HTML出力先がなければ尋ねずに作成する（途中のフォルダも）\n"
            "  --existing MODE     出力先に同じアルバムがあるとき:\n"
            "                        ask        フォルダごとに確認する（既定。端末が必要）\n"
            "                        overwrite  すべて上書きする\n"
@@ -161,12 +193,16 @@ std::string generateHelp() {
            "                        skip       上書きしない\n"
            "  --settings FILE     アルバム設定ファイル（.mfs）の設定を使う\n"
            "  --threads N         縮小画像を作るスレッド数（0 はコア数、既定）\n"
+           "  --verbose, -v       作成できなかった画像ごとに詳しい原因（ライブラリの\n"
+           "                      メッセージとエラー番号）も表示する\n"
            "\n"
-           "終了コード: 0 完了、1 中止、2 引数の誤り、3 作成できなかった画像やページがある\n"
+           "終了コード: 0 完了、1 中止、2 引数の誤り、3 作成できなかった画像やページ、\n"
+           "          読み込めなかったフォルダ、コピーしなかった背景画像がある\n"
            "\n"
            "例:\n"
            "  mirofoto generate --image-folder ~/写真/旅行 --output ~/public_html/旅行\n"
            "  mirofoto generate --image-folder ~/写真 --output /srv/www/album --existing overwrite\n"
+           "  mirofoto generate --image-folder ~/写真 --output ~/新しいアルバム --create-output\n"
            "  mirofoto generate --settings ~/アルバム.mfs --existing html-only\n";
 }
 
@@ -185,9 +221,14 @@ int runGenerateCommand(const std::vector<std::string>& args, std::istream& in, s
     }
     const std::string settingsFile = options.settingsFile.value_or(baseSettingsFile());
     if (options.settingsFile && !PathExists(settingsFile)) {
-        err << "mirofoto generate: アルバム設定ファイルがありません: " << settingsFile << "\n";
+        err << "mirofoto generate: " << runText(RunText::TermSettingsMissing, {settingsFile}) << "\n";
         return kGenerateUsage;
     }
+    if (options.settingsFile)
+        if (const auto why = unusableSettingsFile(settingsFile)) {
+            err << "mirofoto generate: " << runText(RunText::TermSettingsUnusable, {settingsFile, *why}) << "\n";
+            return kGenerateUsage;
+        }
     AlbumSettings settings;
     WindowPlacement placement;
     基本設定読込(settingsFile, settings, placement);
@@ -195,7 +236,7 @@ int runGenerateCommand(const std::vector<std::string>& args, std::istream& in, s
     // Album and setting keys hold the image folder's full path.
     const std::string imageFolder = absolutePath(options.imageFolder.value_or(settings.imageFolder));
     if (!FolderExists(imageFolder)) {
-        err << "mirofoto generate: 画像フォルダがありません: " << imageFolder << "\n";
+        err << "mirofoto generate: " << runText(RunText::TermImageFolderMissing, {imageFolder}) << "\n";
         return kGenerateStopped;
     }
     const ImageFolderAlbums folder = readImageFolderAlbums(imageFolder);
@@ -209,17 +250,22 @@ int runGenerateCommand(const std::vector<std::string>& args, std::istream& in, s
     request.menuSubtitle = folder.menuSubtitle;
     request.settings = settings;
     request.threads = options.threads;
+    request.unreadableFolders = folder.unreadableFolders();
 
-    TerminalObserver observer(in, out, err, interactive);
+    TerminalObserver observer(in, out, err, interactive, options.createOutput);
     const AlbumRunResult result = GenerateAlbum(request, observer);
+    if (options.verbose && !result.pictureFailures.empty()) {
+        err << runText(RunText::TermDetails) << "\n";
+        for (const PictureFailure& f : result.pictureFailures)
+            err << lines(runText(RunText::TermDetailItem, {f.source, f.detail})) << "\n";
+    }
     if (!result.cancelled.empty()) {
-        err << "mirofoto generate: 次の質問に答える端末がないため中止しました:\n" << result.cancelled << "\n"
-            << "出力先のフォルダを先に作成し、既存のアルバムの扱いを --existing で指定してください。\n";
+        err << "mirofoto generate: " << lines(runText(RunText::TermNoTerminal, {result.cancelled})) << "\n";
         return kGenerateStopped;
     }
     if (!result.finished) return kGenerateStopped;
-    out << "アルバムを作成しました: " << result.outputFolder << "index.htm\n";
-    return result.failedPictures.empty() && result.problems.empty() ? kGenerateDone : kGenerateIncomplete;
+    out << runText(RunText::TermMade, {result.outputFolder + "index.htm"}) << "\n";
+    return result.complete() ? kGenerateDone : kGenerateIncomplete;
 }
 
 }  // namespace mirofoto

@@ -5,9 +5,14 @@
 #include "app/util/paths.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
 #include <numeric>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace mirofoto {
@@ -64,12 +69,43 @@ TargetSize ResolvedSize(std::int32_t imageWidth, std::int32_t imageHeight, Targe
     return target;
 }
 
+namespace {
+
+// Records the first failure only: the later ones follow from it.
+void note(ImageFailure* failure, std::string step, std::string_view path, ImgctlFailure reason = {}) {
+    if (!failure || !failure->empty()) return;
+    failure->step = std::move(step);
+    failure->path = std::string(path);
+    failure->reason = std::move(reason);
+}
+
+// Whether the source can be opened for reading, before anything else looks
+// at it: a file we may not read is told apart from one we cannot understand.
+// O_NONBLOCK, so that a FIFO in the picture's place never hangs the run.
+bool readable(std::string_view path, ImageFailure* failure) {
+    const int fd = ::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        note(failure, "open", path, {errno, false, std::strerror(errno)});
+        return false;
+    }
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    if (!regular) note(failure, "open", path, {0, false, "not a regular file"});
+    return regular;
+}
+
+}  // namespace
+
 bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std::span<AlbumImageRequest> requests,
-                     bool keepAspect) {
+                     bool keepAspect, ImageFailure* failure) {
     for (auto& r : requests) r.made = false;
-    if (requests.empty() || !PathExists(sourcePath)) return false;
+    if (requests.empty() || !readable(sourcePath, failure)) return false;
     const ImageSizeInfo info = GetImageSize(sourcePath, DetectionMode::ByContent);
-    if (info.width <= 0 || info.height <= 0) return false;
+    if (info.width <= 0 || info.height <= 0) {
+        note(failure, "header", sourcePath, {0, true, "no picture size in the file's header"});
+        return false;
+    }
 
     // Sizes from the source's own proportions, so that resampling from a
     // larger copy gives exactly the size a separate call would.
@@ -84,36 +120,55 @@ bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std:
     });
 
     const DibHandle dib(lib, sourcePath);
-    if (!dib) return false;
+    if (!dib) {
+        note(failure, "ToDIB", sourcePath, lib.lastFailure(0));
+        return false;
+    }
     bool all = true;
     for (const std::size_t i : order) {
         auto& r = requests[i];
         std::string destination = r.destination;
         if (destination.empty()) destination = RemoveExtension(sourcePath) + "_s" + GetExtension(sourcePath);
         const std::string folder = GetParentPath(destination);
-        r.made = (folder.empty() || FolderExists(folder) || EnsureFolder(folder)) &&
-                 lib.resizeDIB(dib.get(), sizes[i].width, sizes[i].height) &&
-                 lib.dibToJPG(destination, dib.get(), std::clamp(r.quality, 1, 100), r.encoderFlag);
+        if (!folder.empty() && !FolderExists(folder) && !EnsureFolder(folder))
+            note(failure, "folder", folder, {0, false, "the folder could not be made"});
+        else if (!lib.resizeDIB(dib.get(), sizes[i].width, sizes[i].height))
+            note(failure, "ResizeDIB", sourcePath, dib.lastFailure());
+        else if (!lib.dibToJPG(destination, dib.get(), std::clamp(r.quality, 1, 100), r.encoderFlag))
+            note(failure, "DIBtoJPG", destination, dib.lastFailure());
+        else
+            r.made = true;
         all = all && r.made;
     }
     return all;
 }
 
-bool MakeAlbumImages(std::string_view sourcePath, std::span<AlbumImageRequest> requests, bool keepAspect) {
-    return MakeAlbumImages(ImgctlLibrary::instance(), sourcePath, requests, keepAspect);
+bool MakeAlbumImages(std::string_view sourcePath, std::span<AlbumImageRequest> requests, bool keepAspect,
+                     ImageFailure* failure) {
+    return MakeAlbumImages(ImgctlLibrary::instance(), sourcePath, requests, keepAspect, failure);
 }
 
-bool RotateImageFile(const ImgctlLibrary& lib, std::string_view path, std::int32_t angle) {
-    if (!PathExists(path)) return false;
+bool RotateImageFile(const ImgctlLibrary& lib, std::string_view path, std::int32_t angle, ImageFailure* failure) {
+    if (!readable(path, failure)) return false;
     const DibHandle dib(lib, path);
-    if (!dib) return false;
-    if (!lib.turnDIB(dib.get(), angle)) return false;
+    if (!dib) {
+        note(failure, "ToDIB", path, lib.lastFailure(0));
+        return false;
+    }
+    if (!lib.turnDIB(dib.get(), angle)) {
+        note(failure, "TurnDIB", path, dib.lastFailure());
+        return false;
+    }
     // Always quality 90 and the fast encoder, whatever the album's settings.
-    return lib.dibToJPG(path, dib.get(), 90, false);
+    if (!lib.dibToJPG(path, dib.get(), 90, false)) {
+        note(failure, "DIBtoJPG", path, dib.lastFailure());
+        return false;
+    }
+    return true;
 }
 
-bool RotateImageFile(std::string_view path, std::int32_t angle) {
-    return RotateImageFile(ImgctlLibrary::instance(), path, angle);
+bool RotateImageFile(std::string_view path, std::int32_t angle, ImageFailure* failure) {
+    return RotateImageFile(ImgctlLibrary::instance(), path, angle, failure);
 }
 
 }  // namespace mirofoto

@@ -2,6 +2,8 @@
 // turned in place. The pixel work is the image library's (app/util/imgctl.h).
 #pragma once
 
+#include "app/util/imgctl.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -9,7 +11,15 @@
 
 namespace mirofoto {
 
-class ImgctlLibrary;
+/// Why a copy or a turn could not be made: the step that failed, the file
+/// it concerned and what the system or the image library said.
+struct ImageFailure {
+    std::string step;      ///< "open", "header", "folder", "ToDIB", "ResizeDIB", "TurnDIB" or "DIBtoJPG"
+    std::string path;      ///< the source or destination concerned
+    ImgctlFailure reason;  ///< errno, damaged data, the library's text
+
+    bool empty() const { return step.empty(); }
+};
 
 /// The size handed to the image library; -1 for a side means "derive it from
 /// the other side and the picture's proportions".
@@ -53,10 +63,12 @@ struct AlbumImageRequest {
 /// first, each smaller one resampled from the copy before it. Each copy has
 /// the size MakeAlbumImage would give it; the largest has the same bytes, the
 /// smaller ones differ slightly in their pixels (resampled twice). Sets each
-/// request's made flag; true when all were made.
+/// request's made flag; true when all were made. When failure is given, the
+/// first failure is recorded there.
 bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std::span<AlbumImageRequest> requests,
-                     bool keepAspect = true);
-bool MakeAlbumImages(std::string_view sourcePath, std::span<AlbumImageRequest> requests, bool keepAspect = true);
+                     bool keepAspect = true, ImageFailure* failure = nullptr);
+bool MakeAlbumImages(std::string_view sourcePath, std::span<AlbumImageRequest> requests, bool keepAspect = true,
+                     ImageFailure* failure = nullptr);
 
 /// The size the image library makes for the target: a side of -1 derived
 /// from the other and the picture's proportions, rounded to nearest, at
@@ -65,8 +77,9 @@ TargetSize ResolvedSize(std::int32_t imageWidth, std::int32_t imageHeight, Targe
 
 /// Turns the JPEG file right by 90, 180 or 270 degrees in place, re-encoded
 /// at quality 90 for speed. True when the file was turned; on failure it is
-/// left as it was.
-bool RotateImageFile(std::string_view path, std::int32_t angle);
-bool RotateImageFile(const ImgctlLibrary& lib, std::string_view path, std::int32_t angle);
+/// left as it was, and failure (when given) says why.
+bool RotateImageFile(std::string_view path, std::int32_t angle, ImageFailure* failure = nullptr);
+bool RotateImageFile(const ImgctlLibrary& lib, std::string_view path, std::int32_t angle,
+                     ImageFailure* failure = nullptr);
 
 }  // namespace mirofoto

@@ -4,22 +4,22 @@ namespace mirofoto {
 
 AlbumSettings AlbumSettings::defaults() {
     AlbumSettings s;
-    s.columns = 4;
-    s.thumbWidth = 120;
-    s.thumbHeight = 90;
-    s.thumbQuality = 60;
-    s.largeWidth = 480;
-    s.largeHeight = 360;
-    s.largeQuality = 90;
+    s.columns = album_limits::columns.fallback;
+    s.thumbWidth = album_limits::thumbWidth.fallback;
+    s.thumbHeight = album_limits::thumbHeight.fallback;
+    s.thumbQuality = album_limits::thumbQuality.fallback;
+    s.largeWidth = album_limits::largeWidth.fallback;
+    s.largeHeight = album_limits::largeHeight.fallback;
+    s.largeQuality = album_limits::largeQuality.fallback;
     s.thumbShowFileName = s.thumbShowDate = s.thumbShowComment = 1;
     s.largeShowFileName = s.largeShowDate = s.largeShowComment = 1;
     for (PageStyle& p : s.pages) {
-        p.textColor = 8388608;         // 0x800000: blue 128
-        p.linkColor = 16711680;        // 0xFF0000: blue 255
+        p.textColor = kDefaultTextColour;
+        p.linkColor = kDefaultLinkColour;
         p.activeLinkColor = p.linkColor;
-        p.visitedLinkColor = 255;      // red 255
+        p.visitedLinkColor = kDefaultVisitedColour;
         p.useBackgroundColor = true;
-        p.backgroundColor = 12648384;  // 0xC0FFC0
+        p.backgroundColor = kDefaultBackground;
     }
     return s;
 }

@@ -18,6 +18,31 @@ enum AlbumPage : int {
     EnlargedPage = 2,   ///< one per picture
 };
 
+/// The value a number field of the record takes when nothing usable is
+/// stored, and the range a loaded value is held to (outside it, the
+/// fallback). The one place these numbers are spelled out.
+struct NumberLimits {
+    std::int16_t fallback;
+    std::int16_t low;
+    std::int16_t high;
+};
+
+namespace album_limits {
+inline constexpr NumberLimits columns{4, 1, 999};
+inline constexpr NumberLimits thumbWidth{120, 1, 800};
+inline constexpr NumberLimits thumbHeight{90, 1, 600};
+inline constexpr NumberLimits thumbQuality{60, 1, 100};
+inline constexpr NumberLimits largeWidth{480, 1, 1024};
+inline constexpr NumberLimits largeHeight{360, 1, 768};
+inline constexpr NumberLimits largeQuality{90, 1, 100};
+}  // namespace album_limits
+
+/// The colours of every page kind when none is stored.
+inline constexpr Colour kDefaultTextColour = 8388608;   // 0x800000: blue 128
+inline constexpr Colour kDefaultLinkColour = 16711680;  // 0xFF0000: blue 255
+inline constexpr Colour kDefaultVisitedColour = 255;    // red 255
+inline constexpr Colour kDefaultBackground = 12648384;  // 0xC0FFC0
+
 /// The look of one page kind.
 struct PageStyle {
     Colour textColor = 0;

@@ -16,23 +16,21 @@ constexpr std::string_view kSectionOptions = "オプション";
 constexpr std::string_view kSectionWindow = "ウインドウ状態";
 constexpr std::size_t kMaxNameBytes = 255;
 
-// The seven sizes and qualities: key, field, default, range.
+// The seven sizes and qualities: key, field, default and range.
 struct NumberField {
     std::string_view key;
     std::int16_t AlbumSettings::*field;
-    std::int16_t fallback;
-    std::int16_t low;
-    std::int16_t high;
+    NumberLimits limits;
 };
 
 constexpr NumberField kNumberFields[] = {
-    {"列数", &AlbumSettings::columns, 4, 1, 999},
-    {"サムネイル横", &AlbumSettings::thumbWidth, 120, 1, 800},
-    {"サムネイル縦", &AlbumSettings::thumbHeight, 90, 1, 600},
-    {"サムネイル画質", &AlbumSettings::thumbQuality, 60, 1, 100},
-    {"拡大画像横", &AlbumSettings::largeWidth, 480, 1, 1024},
-    {"拡大画像縦", &AlbumSettings::largeHeight, 360, 1, 768},
-    {"拡大画像画質", &AlbumSettings::largeQuality, 90, 1, 100},
+    {"列数", &AlbumSettings::columns, album_limits::columns},
+    {"サムネイル横", &AlbumSettings::thumbWidth, album_limits::thumbWidth},
+    {"サムネイル縦", &AlbumSettings::thumbHeight, album_limits::thumbHeight},
+    {"サムネイル画質", &AlbumSettings::thumbQuality, album_limits::thumbQuality},
+    {"拡大画像横", &AlbumSettings::largeWidth, album_limits::largeWidth},
+    {"拡大画像縦", &AlbumSettings::largeHeight, album_limits::largeHeight},
+    {"拡大画像画質", &AlbumSettings::largeQuality, album_limits::largeQuality},
 };
 
 struct FlagField {
@@ -60,11 +58,6 @@ constexpr PlacementField kPlacementFields[] = {
     {"Height", &WindowPlacement::height},
     {"Width", &WindowPlacement::width},
 };
-
-constexpr Colour kDefaultTextColour = 8388608;     // 0x800000: blue 128
-constexpr Colour kDefaultLinkColour = 16711680;    // 0xFF0000: blue 255
-constexpr Colour kDefaultVisitedColour = 255;      // red 255
-constexpr Colour kDefaultBackground = 12648384;    // 0xC0FFC0
 
 std::string pageKey(std::string_view base, int page) { return std::string(base) + static_cast<char>('0' + page); }
 
@@ -219,9 +212,9 @@ void 基本設定読込(std::string_view file, AlbumSettings& s, WindowPlacement
         if (const auto n = parseSettingsNumber(readWholeIniValue(kSectionOptions, f.key, file))) {
             const double r = std::nearbyint(*n);  // rounds halves to even, as the 16-bit conversion does
             // A number beyond 16 bits is outside every range: it gets the default.
-            s.*f.field = (r >= INT16_MIN && r <= INT16_MAX) ? static_cast<std::int16_t>(r) : f.fallback;
+            s.*f.field = (r >= INT16_MIN && r <= INT16_MAX) ? static_cast<std::int16_t>(r) : f.limits.fallback;
         }
-        if (s.*f.field < f.low || s.*f.field > f.high) s.*f.field = f.fallback;
+        if (s.*f.field < f.limits.low || s.*f.field > f.limits.high) s.*f.field = f.limits.fallback;
     }
 
     for (int p = 0; p < 3; ++p) {

@@ -7,6 +7,7 @@
 #include "platform/com/dispatch_call.h"
 #include "platform/com/error_info.h"
 #include "platform/com/variant.h"
+#include "platform/format.h"
 
 #include <atomic>
 #include <cstdio>
@@ -25,18 +26,12 @@ constexpr LONG kDateTimeOriginal = 36867;
 thread_local ComPtr<IDispatch> t_exifCtl;
 std::atomic<bool> g_reportedMissing{false};
 
-std::string hexCode(HRESULT hr) {
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
-    return code;
-}
-
 IDispatch* exifControl(std::string* why) {
     if (t_exifCtl) return t_exifCtl.get();
     const HRESULT hr = platform::com::createObject(kExifCtlProgId, t_exifCtl);
     if (FAILED(hr) || !t_exifCtl) {
         t_exifCtl.reset();
-        const std::string text = std::string(kExifCtlProgId) + " を作成できません (" + hexCode(hr) + ")";
+        const std::string text = std::string(kExifCtlProgId) + " を作成できません (" + platform::hexCode(static_cast<std::uint32_t>(hr)) + ")";
         if (!g_reportedMissing.exchange(true))
             std::cerr << "ミロフォト: " << text << "。撮影日時は表示されません。" << std::endl;
         if (why) *why = text;
@@ -75,7 +70,7 @@ std::string readDate(IDispatch* control, std::string_view path, std::string& why
     const ComPtr<IDispatch> exif = hr == S_OK ? dispatchOf(loaded) : ComPtr<IDispatch>();
     if (!exif) {
         const auto reason = platform::com::takeErrorText();
-        why = "EXIF を読み込めません: " + (reason ? *reason : "LoadHeader " + hexCode(hr));
+        why = "EXIF を読み込めません: " + (reason ? *reason : "LoadHeader " + platform::hexCode(static_cast<std::uint32_t>(hr)));
         return {};
     }
 

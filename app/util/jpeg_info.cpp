@@ -99,7 +99,7 @@ bool WriteJpegComment(std::string_view pathText, std::string_view text) {
         // An empty segment removes the old one.
         bytes.replace(static_cast<std::size_t>(found->offset), found->size(), segment);
     }
-    return platform::writeFileAtomically(path, bytes);
+    return platform::writeFileAtomically(path, bytes, platform::kUsersFile);
 }
 
 std::string ExifDateToDateText(std::string_view text) {

@@ -9,6 +9,7 @@
 #include "platform/com/error_info.h"
 #include "platform/com/registry.h"
 #include "platform/com/variant.h"
+#include "platform/format.h"
 #include "tagora/com/tagora.h"
 
 #include <cerrno>
@@ -24,6 +25,7 @@
 #include <unistd.h>
 
 using namespace platform::com;
+using platform::hexCode;
 
 namespace {
 
@@ -34,12 +36,6 @@ const char* const kUsageText =
     "  Prints the file's segments, EXIF directories, user comment and thumbnail as JSON.\n"
     "  --thumbnail FILE  save the thumbnail (JPEG, or TIFF for strip data) to FILE\n"
     "  --rotate CODE     turn the JPEG thumbnail first: 1 = 90, 2 = 180, 3 = 270 degrees clockwise\n";
-
-std::string hexCode(HRESULT hr) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(hr));
-    return buf;
-}
 
 // ---------------------------------------------------------------------------
 // JSON text

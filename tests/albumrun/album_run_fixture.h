@@ -10,12 +10,42 @@
 #include "tests/support/test_support.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/fsuid.h>
+#include <unistd.h>
 #include <initializer_list>
 #include <map>
 #include <string>
 
 namespace albumrun_testing {
+
+/// While it lives, the calling thread (and every thread it starts) meets
+/// file permissions as an ordinary user does, so that a test run as root
+/// also finds a file it may not read. Not root: nothing to do.
+class AsOrdinaryUser {
+public:
+    AsOrdinaryUser() : m_active(::geteuid() == 0) {
+        if (!m_active) return;
+        ::setfsgid(65534);
+        ::setfsuid(65534);
+    }
+    ~AsOrdinaryUser() {
+        if (!m_active) return;
+        ::setfsuid(0);
+        ::setfsgid(0);
+    }
+    AsOrdinaryUser(const AsOrdinaryUser&) = delete;
+    AsOrdinaryUser& operator=(const AsOrdinaryUser&) = delete;
+
+private:
+    bool m_active;
+};
+
+/// Lets anyone into and write into the folder (for runs as an ordinary user).
+inline void openToAll(const std::filesystem::path& folder) {
+    std::filesystem::permissions(folder, std::filesystem::perms::all);
+}
 
 /// A program folder of its own (MIROFOTO_HOME), an image folder and an
 /// output folder.

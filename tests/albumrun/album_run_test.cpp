@@ -380,7 +380,7 @@ TEST_F(AlbumRunTest, PicturesThatCannotBeMadeAreNamedBeforeTheEnd) {
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.failedPictures, std::vector<std::string>{root + "broken.jpg"});
     ASSERT_EQ(ui.messages().size(), 2u);
-    EXPECT_EQ(ui.messages()[0], "次の画像から縮小画像を作成できませんでした。\r" + root + "broken.jpg");
+    EXPECT_EQ(ui.messages()[0], "次の画像から縮小画像を作成できませんでした。\r" + root + "broken.jpg（破損したJPEGファイルです）");
     EXPECT_EQ(ui.messages()[1], "処理が完了しました。\r\r作成したアルバムを表示しますか？");
     // Its cell and page are written all the same.
     const std::string dir = EncodedName(root);

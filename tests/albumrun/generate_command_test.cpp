@@ -6,9 +6,12 @@
 #include "app/util/image_size.h"
 
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace mirofoto;
 using albumrun_testing::AlbumRunTest;
+using albumrun_testing::AsOrdinaryUser;
+using albumrun_testing::openToAll;
 using testing_support::readBytes;
 using testing_support::writeBytes;
 namespace fs = std::filesystem;
@@ -26,6 +29,8 @@ CommandRun generate(const std::vector<std::string>& args, bool interactive = fal
     const int code = runGenerateCommand(args, in, out, err, interactive);
     return {code, out.str(), err.str()};
 }
+
+bool has(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 }  // namespace
 
@@ -101,4 +106,74 @@ TEST(GenerateCommand, BadArgumentsAreUsageErrors) {
     const CommandRun help = generate({"--help"});
     EXPECT_EQ(help.code, kGenerateDone);
     EXPECT_NE(help.out.find("mirofoto generate --image-folder"), std::string::npos);
+}
+
+// Hostile folders, settings files and output folders, from the shell.
+
+TEST_F(AlbumRunTest, GenerateNamesTheFoldersItCouldNotReadAndWhyPicturesFailed) {
+    photo("a.jpg", 64, 48);
+    photo("cut.jpg", 640, 480);
+    const std::string whole = readBytes(tmp / "photos/cut.jpg");
+    writeBytes(tmp / "photos/cut.jpg", whole.substr(0, whole.size() / 2));
+    photo("秘密/x.jpg", 64, 48);
+    fs::permissions(tmp / "photos/秘密", fs::perms::none);
+    openToAll(tmp.path());
+    openToAll(tmp / "out");
+    openToAll(home.folder());
+
+    for (const bool verbose : {false, true}) {
+        std::vector<std::string> args = {"--image-folder", root, "--output", output, "--existing", "overwrite"};
+        if (verbose) args.push_back("--verbose");
+        CommandRun r;
+        {
+            const AsOrdinaryUser user;
+            r = generate(args);
+        }
+        EXPECT_EQ(r.code, kGenerateIncomplete) << r.err;
+        EXPECT_TRUE(has(r.err, "次のフォルダを読み込めなかったため、アルバムに含めませんでした。\n" + root + "秘密/\n"))
+            << r.err;
+        EXPECT_TRUE(has(r.err, root + "cut.jpg（破損したJPEGファイルです）")) << r.err;
+        EXPECT_EQ(has(r.err, "詳細:"), verbose) << r.err;
+        EXPECT_EQ(has(r.err, "Premature end"), verbose) << r.err;
+    }
+    fs::permissions(tmp / "photos/秘密", fs::perms::owner_all);
+}
+
+TEST_F(AlbumRunTest, GenerateRefusesSettingsThatAreNoFile) {
+    fs::create_directories(tmp / "folder.mfs");
+    ASSERT_EQ(::mkfifo((tmp / "fifo.mfs").c_str(), 0600), 0);
+    writeBytes(tmp / "locked.mfs", "[設定]\r\n");
+    fs::permissions(tmp / "locked.mfs", fs::perms::none);
+    openToAll(tmp.path());
+    openToAll(home.folder());
+    for (const std::string& file : {tmp.str("folder.mfs"), tmp.str("fifo.mfs"), std::string("/dev/zero"), tmp.str("locked.mfs")}) {
+        CommandRun r;
+        {
+            const AsOrdinaryUser user;
+            r = generate({"--settings", file, "--image-folder", root, "--output", output});
+        }
+        EXPECT_EQ(r.code, kGenerateUsage) << file;
+        EXPECT_TRUE(has(r.err, "アルバム設定ファイルを読めません: " + file)) << r.err;
+        EXPECT_FALSE(fs::exists(tmp / "out/index.htm"));
+    }
+}
+
+TEST_F(AlbumRunTest, GenerateCreatesAMissingOutputFolderWhenAskedTo) {
+    photo("a.jpg", 64, 48);
+    CommandRun r = generate({"--image-folder", root, "--output", tmp.str("new/deep/album")});
+    EXPECT_EQ(r.code, kGenerateStopped);
+    EXPECT_TRUE(has(r.err, "--create-output")) << r.err;
+    EXPECT_FALSE(fs::exists(tmp / "new"));
+
+    r = generate({"--image-folder", root, "--output", tmp.str("new/deep/album"), "--create-output"});
+    EXPECT_EQ(r.code, kGenerateDone) << r.err;
+    EXPECT_TRUE(fs::exists(tmp / "new/deep/album/index.htm"));
+
+    writeBytes(tmp / "file", "x");
+    r = generate({"--image-folder", root, "--output", tmp.str("file"), "--create-output"});
+    EXPECT_EQ(r.code, kGenerateStopped);
+    EXPECT_TRUE(has(r.err, "はフォルダではなくファイルです。")) << r.err;
+    EXPECT_EQ(readBytes(tmp / "file"), "x");
+    EXPECT_TRUE(has(generateHelp(), "--create-output"));
+    EXPECT_TRUE(has(generateHelp(), "--verbose"));
 }

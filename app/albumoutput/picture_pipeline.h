@@ -1,0 +1,73 @@
+// The album run's picture pipeline: the thumbnail and enlarged copies of
+// each picture, made on a pool of threads ahead of the pages that show them,
+// with the reason for every picture that could not be made. The files are
+// the same whatever the number of threads.
+#pragma once
+
+#include "app/albumoutput/album_run.h"
+#include "app/albumoutput/image_derivation.h"
+#include "app/util/thread_pool.h"
+
+#include <cstddef>
+#include <deque>
+#include <future>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace mirofoto {
+
+/// The copies of one picture.
+struct PictureJob {
+    std::string source;
+    std::string thumbnail;
+    std::string enlarged;
+    bool makeThumbnail = true;
+    bool makeEnlarged = true;
+    int turn = 0;  ///< applied to each copy that was made
+    const AlbumSettings* settings = nullptr;
+
+    bool failed = false;   ///< set by run()
+    ImageFailure failure;  ///< the first thing that failed
+
+    /// Makes the copies; never throws.
+    void run() noexcept;
+};
+
+/// The failure of a picture as the run reports it.
+PictureFailure describePictureFailure(const std::string& source, const ImageFailure& failure);
+
+/// The jobs of one album, started together and taken back one by one in
+/// their order.
+class PictureBatch {
+public:
+    PictureJob& add(PictureJob job) { return m_jobs.emplace_back(std::move(job)); }
+    std::size_t size() const { return m_jobs.size(); }
+    PictureJob& operator[](std::size_t j) { return m_jobs[j]; }
+
+private:
+    friend class PicturePipeline;
+    std::deque<PictureJob> m_jobs;  // stable addresses for the pool
+    std::vector<std::future<void>> m_done;
+};
+
+class PicturePipeline {
+public:
+    /// 0 threads means one per processor core; with one the jobs run on the
+    /// calling thread when they are taken back.
+    explicit PicturePipeline(unsigned threads);
+
+    /// Queues every job of the batch (nothing happens yet without a pool).
+    /// The batch must outlive the pipeline's work on it.
+    void start(PictureBatch& batch);
+    /// Job j of the batch, made: waits for it, or makes it now.
+    PictureJob& finish(PictureBatch& batch, std::size_t j);
+    /// Whether the next album should start now so that the pool stays busy:
+    /// the pictures still to come no longer fill it.
+    bool wantsMore(std::size_t picturesLeft) const { return m_pool && picturesLeft <= m_pool->size(); }
+
+private:
+    std::unique_ptr<ThreadPool> m_pool;
+};
+
+}  // namespace mirofoto
