@@ -31,7 +31,8 @@ IDispatch* exifControl(std::string* why) {
     const HRESULT hr = platform::com::createObject(kExifCtlProgId, t_exifCtl);
     if (FAILED(hr) || !t_exifCtl) {
         t_exifCtl.reset();
-        const std::string text = std::string(kExifCtlProgId) + " を作成できません (" + platform::hexCode(static_cast<std::uint32_t>(hr)) + ")";
+        const std::string text = std::string(kExifCtlProgId) + " を作成できません (" +
+                                 platform::hexCode(static_cast<std::uint32_t>(hr)) + ")";
         if (!g_reportedMissing.exchange(true))
             std::cerr << "ミロフォト: " << text << "。撮影日時は表示されません。" << std::endl;
         if (why) *why = text;
