@@ -4,6 +4,7 @@
 #include "platform/com/object.h"
 
 #include <dlfcn.h>
+#include <pthread.h>
 
 namespace {
 
@@ -16,13 +17,32 @@ struct ErrorSlot {
     platform::com::Bstr description;
 };
 
-thread_local ErrorSlot t_slot;
+// One slot per thread, made on first use and freed when the thread ends.
+// A pthread key rather than thread_local: the modules, loaded after threads
+// exist, then carry no thread-local storage of their own. Under a host of
+// ours a module always uses the host's slot.
+pthread_key_t g_key;
+pthread_once_t g_keyOnce = PTHREAD_ONCE_INIT;
+
+void makeKey() {
+    pthread_key_create(&g_key, [](void* p) { delete static_cast<ErrorSlot*>(p); });
+}
+
+ErrorSlot* ownSlot() {
+    pthread_once(&g_keyOnce, makeKey);
+    auto* s = static_cast<ErrorSlot*>(pthread_getspecific(g_key));
+    if (!s) {
+        s = new ErrorSlot;
+        pthread_setspecific(g_key, s);
+    }
+    return s;
+}
 
 }  // namespace
 
 // Every module links its own copy of the runtime; all of them use the slot
 // of the host program, which every executable exports under this name.
-extern "C" __attribute__((visibility("default"))) void* mirofoto_com_error_slot() { return &t_slot; }
+extern "C" __attribute__((visibility("default"))) void* mirofoto_com_error_slot() { return ownSlot(); }
 
 namespace {
 
@@ -30,7 +50,7 @@ ErrorSlot& slot() {
     using Slot = void* (*)();
     static const auto host = reinterpret_cast<Slot>(::dlsym(RTLD_DEFAULT, "mirofoto_com_error_slot"));
     if (host && host != &mirofoto_com_error_slot) return *static_cast<ErrorSlot*>(host());
-    return t_slot;
+    return *ownSlot();
 }
 
 class ErrorInfoObject final : public platform::com::ComObject<ErrorInfoObject, IErrorInfo> {
