@@ -17,7 +17,7 @@ PACKAGES=(
   # Japanese glyphs for the windows and the screenshots
   fonts-ipafont-gothic fonts-ipafont-mincho
   # peers and tools for tests and benchmarks
-  libvips-tools libjpeg-turbo-progs imagemagick libimage-exiftool-perl xvfb chromium python3
+  libvips-tools libjpeg-turbo-progs imagemagick libimage-exiftool-perl xvfb xauth x11-utils chromium python3
   time
 )
 

@@ -237,6 +237,7 @@ void Frm_Main::buildControls() {
     connect(m_tree, &FolderTree::treeDoubleClicked, this, &Frm_Main::onTreeDoubleClicked);
     connect(m_menuPage, &MenuPage::albumLinkActivated, this, &Frm_Main::onAlbumLink);
     connect(m_menuPage, &MenuPage::stored, this, [this] { ++m_revision; });
+    m_menuPage->setStoreLock(&m_storeMutex);
 
     auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
     f5->setContext(Qt::WindowShortcut);

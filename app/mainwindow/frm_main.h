@@ -16,6 +16,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -162,7 +163,8 @@ private:
     void Txt_画像フォルダ_Change();
     void Cmd_フォルダの選択_Click();
     void requestScan(bool folderChange);
-    void onScanFinished(quint64 generation, quint64 revision, bool reportFailure, const ImageFolderScan& scan);
+    struct ScanResult;
+    void onScanFinished(quint64 generation, quint64 revision, bool reportFailure, const ScanResult& result);
     void onNodeClicked(QTreeWidgetItem* node);
     void onNodeChecked(QTreeWidgetItem* node);
     void onTreeDoubleClicked();
@@ -218,6 +220,8 @@ private:
     // latest, or that read settings a later store changed, is dropped.
     std::atomic<quint64> m_generation{0};
     quint64 m_revision = 0;
+    // Held by every store into the per-folder settings, the worker's too.
+    std::mutex m_storeMutex;
     bool m_scanPending = false;
     std::unique_ptr<ThreadPool> m_pool;
 };

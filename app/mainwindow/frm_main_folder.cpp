@@ -16,6 +16,14 @@
 #include <unordered_map>
 
 namespace mirofoto::mainwindow {
+
+// What a scan brings back: the albums, and the link texts the settings hold
+// for the ticked ones after the worker stored the missing ones.
+struct Frm_Main::ScanResult {
+    ImageFolderScan scan;
+    std::unordered_map<std::string, std::string> storedLinks;
+};
+
 namespace {
 
 QString fromUtf8(const std::string& s) { return QString::fromStdString(s); }
@@ -56,23 +64,38 @@ void Frm_Main::requestScan(bool folderChange) {
     setCursor(Qt::BusyCursor);
     m_pool->submit([this, generation, revision, reportFailure, folder] {
         if (generation != m_generation.load()) return;  // typed on: nobody waits for this one
-        auto scan = std::make_shared<ImageFolderScan>();
+        auto result = std::make_shared<ScanResult>();
         try {
-            *scan = scanImageFolder(folder);
+            result->scan = scanImageFolder(folder);
+            // The page stores each listed album's link text when it shows it.
+            // The first time a folder is shown that is one write per album;
+            // made here, they keep the window from waiting on the disk. Each
+            // goes under the store lock and only where nothing is stored, so
+            // a text the user stored meanwhile is never replaced.
+            const ImageFolderAlbums& albums = result->scan.albums;
+            for (const AlbumFolder& a : albums.albums) {
+                if (!a.ticked) continue;
+                std::lock_guard lock(m_storeMutex);
+                if (generation != m_generation.load()) return;
+                std::string stored = albums.settings.storedMenuEntry(a.key);
+                if (stored.empty() && albums.settings.setMenuEntry(a.key, a.linkText)) stored = a.linkText;
+                result->storedLinks.emplace(a.key, std::move(stored));
+            }
         } catch (...) {
-            scan->albums = ImageFolderAlbums();
-            scan->error = EIO;
+            result->scan = ImageFolderScan();
+            result->scan.error = EIO;
         }
         QMetaObject::invokeMethod(
-            this, [this, generation, revision, reportFailure, scan] {
-                onScanFinished(generation, revision, reportFailure, *scan);
+            this, [this, generation, revision, reportFailure, result] {
+                onScanFinished(generation, revision, reportFailure, *result);
             },
             Qt::QueuedConnection);
     });
 }
 
 void Frm_Main::onScanFinished(quint64 generation, quint64 revision, bool reportFailure,
-                              const ImageFolderScan& scan) {
+                              const ScanResult& result) {
+    const ImageFolderScan& scan = result.scan;
     if (generation != m_generation.load() || m_unloaded) return;
     if (revision != m_revision) {
         // A text was stored while the worker read: read again, or the
@@ -110,7 +133,10 @@ void Frm_Main::onScanFinished(quint64 generation, quint64 revision, bool reportF
         if (album) shown.albums.back().ticked = tick;
     }
     std::vector<MenuEntry> entries;
-    for (const AlbumFolder& a : shown.tickedInRunOrder()) entries.push_back({a.key, a.linkText});
+    for (const AlbumFolder& a : shown.tickedInRunOrder()) {
+        const auto stored = result.storedLinks.find(a.key);
+        entries.push_back({a.key, a.linkText, stored == result.storedLinks.end() ? std::string() : stored->second});
+    }
 
     const int scrollValue = m_menuPage->scrollBar()->value();
     m_menuPage->clear();
@@ -132,6 +158,7 @@ void Frm_Main::onNodeClicked(QTreeWidgetItem* node) {
 
 void Frm_Main::onNodeChecked(QTreeWidgetItem* node) {
     if (!m_imageFolder.empty()) {
+        std::lock_guard lock(m_storeMutex);
         m_perFolder.setAlbumTicked(node->text(0).toStdString(), FolderTree::isTicked(node));
         ++m_revision;
     }

@@ -189,10 +189,12 @@ void MenuPage::setTitleCaption(QLabel* label, const QString& caption, bool subti
     if (caption == tagOf(label)) return;
     setTag(label, caption);
     const std::string text = caption.toStdString();
+    std::unique_lock<std::mutex> lock;
+    if (m_storeLock) lock = std::unique_lock(*m_storeLock);
     noteStored(subtitle ? m_settings.setMenuSubtitle(text) : m_settings.setMenuTitle(text));
 }
 
-void MenuPage::setEntryCaption(int index, const QString& caption) {
+void MenuPage::setEntryCaption(int index, const QString& caption, const std::string* stored) {
     LinkLabel* link = m_entries[index].link;
     if (link->text() == caption) return;
     link->setText(caption);
@@ -200,7 +202,11 @@ void MenuPage::setEntryCaption(int index, const QString& caption) {
     m_entries[index].button->setAccessibleName(QStringLiteral("メニューを入力: ") + caption);
     const QString key = tagOf(link);
     if (key.isEmpty()) return;
-    noteStored(m_settings.setMenuEntry(key.toStdString(), caption.toStdString()));
+    const std::string text = caption.toStdString();
+    if (stored && *stored == text) return;  // the file holds it already
+    std::unique_lock<std::mutex> lock;
+    if (m_storeLock) lock = std::unique_lock(*m_storeLock);
+    noteStored(m_settings.setMenuEntry(key.toStdString(), text));
 }
 
 void MenuPage::clear() {
@@ -237,7 +243,7 @@ void MenuPage::display(const std::vector<MenuEntry>& entries) {
         if (i >= static_cast<int>(m_entries.size())) m_entries.push_back(makeEntry(i));
         Entry& e = m_entries[i];
         setTag(e.link, fromUtf8(entries[i].key));
-        setEntryCaption(i, fromUtf8(entries[i].caption));
+        setEntryCaption(i, fromUtf8(entries[i].caption), &entries[i].stored);
         e.bullet->show();
         e.link->show();
         e.button->show();
@@ -309,6 +315,7 @@ void MenuPage::startEdit(QLabel* label, int target) {
     finishEdit();
     setTwipsGeometry(m_input, twipsGeometry(label));
     m_input->setText(label->text());
+    m_input->setFont(label->font());  // the text keeps its size while it is edited
     setTag(m_input, label->objectName());
     m_input->setAccessibleName(target >= 0 ? QStringLiteral("メニュー")
                                : label == m_subtitle ? QStringLiteral("サブタイトル")

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -50,10 +51,12 @@ protected:
 };
 
 /// One album entry of the page: its key (the album folder's path ending in
-/// "/") and the text its link shows.
+/// "/"), the text its link shows, and the text the settings hold for it now
+/// (a caption equal to it needs no store).
 struct MenuEntry {
     std::string key;
     std::string caption;
+    std::string stored;
 };
 
 class MenuPage : public StyledPage {
@@ -64,6 +67,9 @@ public:
     /// The per-folder settings the page's texts are stored in. An open edit
     /// is finished first, into the settings it was begun for.
     void setSettings(const PerFolderSettings& settings);
+    /// Held around each store, so that a store made elsewhere (a worker
+    /// storing link texts) never crosses one of the page's.
+    void setStoreLock(std::mutex* lock) { m_storeLock = lock; }
 
     /// メニューページクリア: the extra entries removed, title, subtitle and
     /// entry 0 emptied (tags first, so nothing is stored) and entry 0 hidden.
@@ -111,11 +117,12 @@ private:
 
     Entry makeEntry(int index);
     void setTitleCaption(QLabel* label, const QString& caption, bool subtitle);
-    void setEntryCaption(int index, const QString& caption);
+    void setEntryCaption(int index, const QString& caption, const std::string* stored = nullptr);
     void startEdit(QLabel* label, int target);
     void noteStored(bool ok);
 
     PerFolderSettings m_settings;
+    std::mutex* m_storeLock = nullptr;
     QLabel* m_title;
     QPushButton* m_titleButton;
     QLabel* m_subtitle;

@@ -106,6 +106,8 @@ void MenuPageTest::editsAreTrimmedAndStored() {
 
     input->selectAll();
     typeText(input, QStringLiteral("  夏の 写真  "));
+    if (const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR"); !dir.isEmpty())
+        f.window().grab().save(QString::fromUtf8(dir) + "/menu-page-editor.png");
     QTest::keyClick(input, Qt::Key_Return);  // Enter ends the edit as leaving the box does
     QVERIFY(!input->isVisible());
     QCOMPARE(static_cast<QLabel*>(target)->text(), QStringLiteral("夏の 写真"));
