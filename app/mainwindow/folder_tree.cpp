@@ -42,14 +42,18 @@ void FolderTree::setImage(QTreeWidgetItem* node, const char* key) {
     node->setIcon(0, qstrcmp(key, "imgOpenFolder") == 0 ? m_open : m_closed);
 }
 
-QTreeWidgetItem* FolderTree::addRoot(const QString& key, const QString& text) {
-    m_updating = true;
-    auto* node = new QTreeWidgetItem(this, QStringList{text});
+void FolderTree::initNode(QTreeWidgetItem* node, const QString& key) {
     node->setData(0, KeyRole, key);
     node->setFlags(node->flags() | Qt::ItemIsUserCheckable);
     node->setCheckState(0, Qt::Unchecked);
     node->setData(0, kTickRole, false);
     setImage(node, "imgClosedFolder");
+}
+
+QTreeWidgetItem* FolderTree::addRoot(const QString& key, const QString& text) {
+    m_updating = true;
+    auto* node = new QTreeWidgetItem(this, QStringList{text});
+    initNode(node, key);
     node->setExpanded(true);
     m_updating = false;
     return node;
@@ -60,11 +64,7 @@ QTreeWidgetItem* FolderTree::addAlbum(const QString& key, const QString& text) {
     if (!root) return nullptr;
     m_updating = true;
     auto* node = new QTreeWidgetItem(root, QStringList{text});
-    node->setData(0, KeyRole, key);
-    node->setFlags(node->flags() | Qt::ItemIsUserCheckable);
-    node->setCheckState(0, Qt::Unchecked);
-    node->setData(0, kTickRole, false);
-    setImage(node, "imgClosedFolder");
+    initNode(node, key);
     m_updating = false;
     return node;
 }

@@ -53,6 +53,7 @@ private:
     void onItemChanged(QTreeWidgetItem* item);
     void onCurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void setImage(QTreeWidgetItem* node, const char* key);
+    void initNode(QTreeWidgetItem* node, const QString& key);
 
     QIcon m_closed;
     QIcon m_open;

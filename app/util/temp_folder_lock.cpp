@@ -20,41 +20,36 @@ bool lockFile(int fd, int operation) {
 
 }  // namespace
 
+bool TempFolderLock::removeIfAlone() {
+    if (m_fd < 0) {
+        // Without a lock file no other window can be asked.
+        RemoveTempFolder();
+        return true;
+    }
+    if (!lockFile(m_fd, LOCK_EX | LOCK_NB)) return false;
+    RemoveTempFolder();
+    return true;
+}
+
 bool TempFolderLock::open() {
     if (m_opened) return false;
     m_opened = true;
     const std::string lockPath = ProgramFolder() + "temp.lock";
     m_fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (m_fd < 0) {
-        RemoveTempFolder();
-        return true;
-    }
-    bool removed = false;
-    if (lockFile(m_fd, LOCK_EX | LOCK_NB)) {
-        RemoveTempFolder();
-        removed = true;
-    }
+    const bool removed = removeIfAlone();
     // Turning the exclusive lock into a shared one (or waiting for a window
     // that is removing the folder right now) keeps others from removing it.
-    lockFile(m_fd, LOCK_SH);
+    if (m_fd >= 0) lockFile(m_fd, LOCK_SH);
     return removed;
 }
 
 bool TempFolderLock::close() {
     if (!m_opened) return false;
     m_opened = false;
-    if (m_fd < 0) {
-        RemoveTempFolder();
-        return true;
-    }
-    bool removed = false;
     // The conversion may drop the shared lock before it fails; this window
     // is going anyway.
-    if (lockFile(m_fd, LOCK_EX | LOCK_NB)) {
-        RemoveTempFolder();
-        removed = true;
-    }
-    ::close(m_fd);
+    const bool removed = removeIfAlone();
+    if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
     return removed;
 }

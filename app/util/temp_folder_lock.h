@@ -27,6 +27,8 @@ public:
     bool isOpen() const { return m_opened; }
 
 private:
+    bool removeIfAlone();
+
     int m_fd = -1;
     bool m_opened = false;
 };

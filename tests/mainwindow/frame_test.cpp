@@ -4,6 +4,7 @@
 #include "tests/mainwindow/window_fixture.h"
 
 #include "app/mainwindow/frame_layout.h"
+#include "app/mainwindow/qt_ui_services.h"
 #include "app/settings/ini_store.h"
 #include "app/settings/settings_files.h"
 #include "platform/ini.h"
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTimer>
@@ -56,6 +58,7 @@ private slots:
     void helpAndFormCommands();
     void settingsFileCommands();
     void everyControlIsNamedAndReachable();
+    void qtServicesShowWhatTheyAreGiven();
 };
 
 void FrameTest::captionsAndKeys_data() {
@@ -499,6 +502,30 @@ void FrameTest::everyControlIsNamedAndReachable() {
     }
     QCOMPARE(order, (QStringList{"Txt_画像フォルダ", "Cmd_フォルダの選択", "Tvw_画像フォルダリスト", "imgSplitter",
                                  "TabStrip", "Cmd_タイトルを入力", "Cmd_サブタイトルを入力", "Lbl_メニュー"}));
+}
+
+void FrameTest::qtServicesShowWhatTheyAreGiven() {
+    QCOMPARE(displayText("1\r2\r\n3"), QStringLiteral("1\n2\n3"));
+    QCOMPARE(qtFileFilter("ミロフォト設定ファイル|*.mfs|画像|*.jpg;*.png"),
+             QStringLiteral("ミロフォト設定ファイル (*.mfs);;画像 (*.jpg *.png)"));
+    QtUiServices services;
+    QString text, title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) {
+                text = box->text();
+                title = box->windowTitle();
+                icon = box->icon();
+                QTest::keyClick(box, Qt::Key_Escape);
+            }
+    });
+    const platform::MsgResult r = services.messageBox(nullptr, "上書きしますか\r\rはい", "ミロフォト",
+                                                      platform::MsgButtons::YesNo, platform::MsgIcon::Exclamation);
+    QCOMPARE(int(r), int(platform::MsgResult::No));  // Escape is the safe answer
+    QCOMPARE(text, QStringLiteral("上書きしますか\n\nはい"));
+    QCOMPARE(title, QStringLiteral("ミロフォト"));
+    QCOMPARE(icon, QMessageBox::Warning);
 }
 
 QTEST_MAIN(FrameTest)

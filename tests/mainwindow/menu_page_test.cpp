@@ -8,6 +8,7 @@
 #include "app/settings/settings_files.h"
 #include "platform/ini.h"
 
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -48,6 +49,8 @@ private slots:
     void entriesKeepTheirTextsWhenResorted();
     void thirtyAlbumsScrollIntoView();
     void aLinkOpensTheAlbumOnTheThumbnailPage();
+    void pagesTileTheirBackground_data();
+    void pagesTileTheirBackground();
 };
 
 void MenuPageTest::aDisplayStoresTheLinkTextsOnly() {
@@ -214,6 +217,52 @@ void MenuPageTest::aLinkOpensTheAlbumOnTheThumbnailPage() {
     f.element("Lbl_メニュー", 0)->setFocus();
     QTest::keyClick(f.element("Lbl_メニュー", 0), Qt::Key_Return);
     QCOMPARE(w.thumbnailPage()->folder(), QString::fromStdString(f.photos.str() + "/a/"));
+}
+
+void MenuPageTest::pagesTileTheirBackground_data() {
+    QTest::addColumn<QString>("tab");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<int>("index");
+    QTest::newRow("menu page") << "Tab_メニューページ" << "Pic_メニューページ" << 0;
+    QTest::newRow("thumbnail page") << "Tab_サムネイルページ" << "Pic_サムネイルページ" << 1;
+    QTest::newRow("enlarged page") << "Tab_拡大画像ページ" << "Pic_拡大画像ページ" << 2;
+}
+
+void MenuPageTest::pagesTileTheirBackground() {
+    QFETCH(QString, tab);
+    QFETCH(QString, page);
+    QFETCH(int, index);
+    WindowFixture f;
+    // A 7 × 5 tile, red in its top-left pixel, blue elsewhere.
+    QImage tile(7, 5, QImage::Format_RGB32);
+    tile.fill(Qt::blue);
+    tile.setPixel(0, 0, qRgb(255, 0, 0));
+    const QString tilePath = QString::fromStdString(f.home.path("tile.png"));
+    QVERIFY(tile.save(tilePath));
+    Frm_Main& w = f.open();
+    mirofoto::PageStyle& style = w.settings().pages[index];
+    style.useBackgroundColor = false;
+    style.backgroundImage = tilePath.toStdString();
+    style.backgroundColor = 0x00FF00;  // green under the tiles
+    w.selectTab(tab);
+    auto* area = w.findChild<StyledPage*>(page);
+    QVERIFY(area && area->isVisible());
+    QVERIFY(area->tilesShown());
+    QCOMPARE(area->backgroundImage()->pixmap().size(), QSize(7, 5));
+    QVERIFY(!area->backgroundImage()->isVisible());
+    const QImage shot = area->grab().toImage();
+    // Every tile from the top left, the part-covered last row and column too.
+    const QPoint last((shot.width() - 1) / 7 * 7, (shot.height() - 1) / 5 * 5);
+    for (const QPoint corner : {QPoint(0, 0), QPoint(7, 0), QPoint(14, 5), QPoint(7 * 20, 5 * 30), last})
+        QCOMPARE(QColor(shot.pixel(corner)), QColor(255, 0, 0));
+    QCOMPARE(QColor(shot.pixel(8, 1)), QColor(0, 0, 255));
+
+    // The plain colour: no tiles.
+    style.useBackgroundColor = true;
+    w.selectTab(tab);
+    QVERIFY(!area->tilesShown());
+    QVERIFY(area->backgroundImage()->pixmap().isNull());
+    QCOMPARE(QColor(area->grab().toImage().pixel(3, 3)), QColor(0, 0xFF, 0));
 }
 
 QTEST_MAIN(MenuPageTest)
