@@ -4,26 +4,16 @@
 #include "app/settings/settings_files.h"
 #include "app/util/paths.h"
 #include "platform/atomic_file.h"
+#include "platform/paths.h"
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-
-namespace fs = std::filesystem;
 
 namespace mirofoto {
 namespace {
 
 using platform::FileRead;
 using platform::readFileBytes;
-
-fs::path resolved(const std::string& p) {
-    std::error_code ec;
-    fs::path abs = fs::absolute(fs::path(p), ec);
-    if (ec) return fs::path(p).lexically_normal();
-    fs::path c = fs::weakly_canonical(abs, ec);
-    return ec ? abs.lexically_normal() : c;
-}
 
 bool contextComplete(const SettingsCommandContext& c) {
     return c.settings && c.placement && c.currentDirectory;
@@ -39,14 +29,6 @@ platform::FileDialogOptions albumSettingsDialogOptions(const std::string& initia
     o.fileName.clear();
     o.hideReadOnly = true;
     return o;
-}
-
-bool isSameFile(const std::string& a, const std::string& b) {
-    if (a.empty() || b.empty()) return false;
-    std::error_code ec;
-    if (fs::exists(fs::path(a), ec) && fs::exists(fs::path(b), ec) && fs::equivalent(fs::path(a), fs::path(b), ec))
-        return true;
-    return resolved(a) == resolved(b);
 }
 
 CommandResult openAlbumSettingsFile(const SettingsCommandContext& c) {
@@ -66,10 +48,10 @@ CommandResult openAlbumSettingsFile(const SettingsCommandContext& c) {
     // The whole file becomes the folder's per-folder settings file; its
     // "設定" and "オプション" sections do no harm there.
     const std::string perFolderFile = perFolderSettingsFile(imageFolder);
-    if (!isSameFile(*chosen, perFolderFile)) {
+    if (!platform::sameFile(*chosen, perFolderFile)) {
         std::string bytes;
         if (readFileBytes(*chosen, bytes) != FileRead::Ok) return CommandResult::Failed;
-        if (!platform::writeFileAtomically(perFolderFile, bytes)) return CommandResult::Failed;
+        if (!platform::writeFileAtomically(perFolderFile, bytes, platform::kUsersFile)) return CommandResult::Failed;
     }
     基本設定読込(*chosen, *c.settings, *c.placement);
     return CommandResult::Done;
@@ -92,7 +74,7 @@ CommandResult saveAlbumSettingsFile(const SettingsCommandContext& c) {
     // second hard link) would copy the file onto itself and then mix the
     // album settings into it.
     const std::string perFolderFile = perFolderSettingsFile(c.settings->imageFolder);
-    if (isSameFile(*chosen, perFolderFile)) {
+    if (platform::sameFile(*chosen, perFolderFile)) {
         platform::ui().messageBox(c.owner, "このファイルには保存できません。", kApplicationTitle,
                                   platform::MsgButtons::Ok, platform::MsgIcon::Critical);
         return CommandResult::Refused;
@@ -103,7 +85,7 @@ CommandResult saveAlbumSettingsFile(const SettingsCommandContext& c) {
     std::string bytes;
     const FileRead source = perFolderFile.empty() ? FileRead::Missing : readFileBytes(perFolderFile, bytes);
     if (source == FileRead::Failed) return CommandResult::Failed;
-    if (!platform::writeFileAtomically(*chosen, source == FileRead::Ok ? bytes : std::string()))
+    if (!platform::writeFileAtomically(*chosen, source == FileRead::Ok ? bytes : std::string(), platform::kUsersFile))
         return CommandResult::Failed;
     return 基本設定保存(*chosen, *c.settings, *c.placement) ? CommandResult::Done : CommandResult::Failed;
 }
