@@ -22,6 +22,8 @@ BUILD_AND_RUN=(
 # chromium check the album as a browser sees it and the dump's JSON.
 TESTS=(
   libgtest-dev liblcms2-dev libjpeg-turbo-progs python3 chromium
+  # the window's screenshots under a real X server (scripts/screenshots.sh)
+  xvfb xauth x11-utils imagemagick
 )
 # Benchmarks: the peers they time (ImageMagick, vipsthumbnail, djpeg), the
 # EXIF the test photographs get, and /usr/bin/time.
