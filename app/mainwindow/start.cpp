@@ -2,6 +2,7 @@
 
 #include "app/mainwindow/frm_main.h"
 #include "app/mainwindow/qt_ui_services.h"
+#include "app/util/imgctl.h"
 
 #include <QApplication>
 
@@ -59,6 +60,9 @@ bool windowsAvailable(std::string* why) {
 }
 
 int runMainWindow(int argc, char** argv, const std::optional<std::string>& imageFolder) {
+    // Loaded before Qt or the window start any thread: the library prepares
+    // the environment of libvips when it is loaded.
+    ImgctlLibrary::instance();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("mirofoto"));
     QtUiServices services;
