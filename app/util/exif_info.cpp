@@ -4,6 +4,7 @@
 #include "app/util/jpeg_info.h"
 #include "platform/com/creation.h"
 #include "platform/com/dispatch_call.h"
+#include "platform/com/registration_advice.h"
 #include "platform/com/variant.h"
 
 #include <atomic>
@@ -31,8 +32,12 @@ IDispatch* exifControl() {
         if (!g_reportedMissing.exchange(true)) {
             char code[16];
             std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+            std::string advice = platform::com::registrationAdviceText(
+                kExifCtlProgId, platform::com::adviseRegistration(kExifCtlProgId, "libtagora.so"));
+            for (char& c : advice)
+                if (c == '\r') c = '\n';
             std::cerr << "ミロフォト: " << kExifCtlProgId << " を作成できません (" << code
-                      << ")。撮影日時は表示されません。" << std::endl;
+                      << ")。撮影日時は表示されません。\n" << advice << std::endl;
         }
         return nullptr;
     }

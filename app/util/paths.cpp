@@ -1,5 +1,7 @@
 #include "app/util/paths.h"
 
+#include "app/util/storage_location.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -117,7 +119,8 @@ void OpenWithShell(std::string_view path, platform::WindowRef owner) {
 }
 
 void RemoveTempFolder() {
-    const std::string temp = ProgramFolder() + "temp";
+    std::string temp = storageLocation().tempFolder;
+    temp.pop_back();  // the trailing "/"
     if (FolderExists(temp)) removeTreeBestEffort(temp);
 }
 
