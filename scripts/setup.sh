@@ -12,6 +12,9 @@ PACKAGES=(
   libvips-dev libturbojpeg0-dev libjpeg62-turbo-dev
   # tests (lcms2 makes colour profiles for the imaging fixtures)
   libgtest-dev libgmock-dev liblcms2-dev
+  # packaging: the Debian package's dependencies (dpkg-shlibdeps), its
+  # check, and the check of the desktop entry
+  dpkg-dev lintian desktop-file-utils
   # fuzzing (libFuzzer ships in clang's runtime package)
   clang libclang-rt-14-dev
   # Japanese glyphs for the windows and the screenshots
