@@ -1,5 +1,6 @@
 // The start routine of ミロフォト. "generate" makes an album without a
-// window; "info" reports where the program keeps its settings.
+// window; "tick" shows and changes which albums and pictures take part;
+// "info" reports where the program keeps its settings and why.
 #include "app/albumoutput/generate_command.h"
 #include "app/albumoutput/tick_command.h"
 #include "app/settings/album_settings.h"
