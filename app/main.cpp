@@ -5,6 +5,7 @@
 #include "app/albumoutput/tick_command.h"
 #include "app/settings/album_settings.h"
 #include "app/settings/settings_files.h"
+#include "app/util/imgctl.h"
 #include "app/util/paths.h"
 #include "app/util/storage_location.h"
 #include "platform/com/registry.h"
@@ -92,6 +93,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "generate") {
+        // Loaded before the run starts its threads: the library prepares
+        // the environment of libvips when it is loaded.
+        mirofoto::ImgctlLibrary::instance();
         const std::vector<std::string> args(argv + 2, argv + argc);
         return mirofoto::runGenerateCommand(args, std::cin, std::cout, std::cerr, ::isatty(STDIN_FILENO) != 0);
     }

@@ -11,6 +11,7 @@
 #   bench/album_images.sh [COUNT]      (default 40; ROUNDS=3 rounds, best counts)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/setup.sh --bench >/dev/null
 
 count=${1:-40}
 out=bench/out

@@ -24,6 +24,7 @@
 #   bench/album_run.sh [FOLDERS [PER_FOLDER]]     (default 2 x 20)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/setup.sh --bench >/dev/null
 
 folders=${1:-2}
 per_folder=${2:-20}

@@ -6,8 +6,9 @@
 #   visible, the runtime and every other static library stay hidden inside,
 #   and after each build regsvr registers the module into the build tree's
 #   registry (MIROFOTO_REGISTRY_FILE), which the tests and the program in
-#   build/bin use, so no manual step is needed. NO_REGISTER leaves the
-#   registration to the caller (modules that tests register themselves).
+#   build/bin use, so no manual step is needed; <target>_registered is the
+#   target for hosts to depend on. NO_REGISTER leaves the registration to the
+#   caller (modules that tests register themselves).
 
 function(mirofoto_com_module target)
   cmake_parse_arguments(M "NO_REGISTER" "" "" ${ARGN})
@@ -26,9 +27,18 @@ function(mirofoto_com_module target)
     return()
   endif()
   add_dependencies(${target} regsvr)
+  set(register ${CMAKE_COMMAND} -E env MIROFOTO_REGISTRY=${MIROFOTO_REGISTRY_FILE}
+               $<TARGET_FILE:regsvr> -s $<TARGET_FILE:${target}>)
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E env MIROFOTO_REGISTRY=${MIROFOTO_REGISTRY_FILE}
-            $<TARGET_FILE:regsvr> -s $<TARGET_FILE:${target}>
+    COMMAND ${register}
     COMMENT "Registering ${target} in ${MIROFOTO_REGISTRY_FILE}"
     VERBATIM)
+  # What a host that creates the module's objects depends on: built, and
+  # registered again on every build, so that a registry removed or
+  # rewritten since the module was linked is put right.
+  add_custom_target(${target}_registered
+    COMMAND ${register}
+    COMMENT "Checking the registration of ${target}"
+    VERBATIM)
+  add_dependencies(${target}_registered ${target} regsvr)
 endfunction()

@@ -10,15 +10,16 @@
 // when the result is small (see decodeScaled); libvips does the rest.
 #include "imgctl/imgctl.h"
 
+#include "platform/atomic_file.h"
+#include "platform/paths.h"
+
 #include <vips/vips.h>
 
 #include <cstdio>  // before jpeglib.h, which uses FILE
 #include <jpeglib.h>
 #include <jerror.h>
 #include <csetjmp>
-#include <dlfcn.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -27,8 +28,9 @@
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
-#include <random>
+#include <optional>
 #include <string>
+#include <system_error>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -91,23 +93,20 @@ using SourceRef = Ref<VipsSource>;
 // reads and writes JPEG only, which is built into libvips itself; the modules
 // would cost some 30 ms at every start and put their loaders' sniffers in
 // front of every file we open. So unless the user has set VIPSHOME, point it
-// at this library's own folder, where no modules are. libvips sets the variable itself during vips_init when it is
-// unset, so this replaces that write rather than adding one.
-void keepVipsModulesOut() {
+// at this library's own folder, where no modules are. libvips sets the
+// variable itself in vips_init when it is unset, on whichever thread decodes
+// first; setting it here, once, when the library is loaded, takes that
+// write away from the moment other threads are at work (a host loads the
+// library before it starts its own threads).
+__attribute__((constructor)) void keepVipsModulesOut() {
     if (std::getenv("VIPSHOME")) return;
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&keepVipsModulesOut), &info) == 0 || !info.dli_fname) return;
-    std::string folder = info.dli_fname;
-    const auto slash = folder.rfind('/');
-    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
-    ::setenv("VIPSHOME", folder.c_str(), 0);
+    ::setenv("VIPSHOME", platform::moduleFolder(reinterpret_cast<const void*>(&keepVipsModulesOut)).c_str(), 0);
 }
 
 bool startVips() {
     static std::once_flag once;
     static bool ok = false;
     std::call_once(once, [] {
-        keepVipsModulesOut();
         if (vips_init("imgctl") != 0) return;
         // The operation cache would keep decoded pictures alive after their
         // handle is gone; every call here works on fresh inputs anyway.
@@ -121,10 +120,49 @@ bool startVips() {
     return ok;
 }
 
-// libvips keeps one process-wide error text; ours is reported only as 0.
-int fail() {
-    vips_error_clear();
-    return 0;
+// Why a call failed (see GetLastFailure).
+struct Failure {
+    int code = 0;          // errno of a file-system failure, or 0
+    bool corrupt = false;  // the data is not a decodable JPEG picture
+    std::string text;
+};
+
+// The calling thread's last failure, whatever the call.
+thread_local std::optional<Failure> t_lastFailure;
+
+// libvips keeps one error text for the whole process. It is taken (and
+// cleared) right after the call that failed; when several pictures fail at
+// the same moment, a text may also name a neighbour's failure.
+std::string takeVipsError() {
+    char* copy = vips_error_buffer_copy();
+    std::string text = copy ? copy : "";
+    g_free(copy);
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+// Whether libvips' text comes from reading the JPEG data itself (libjpeg's
+// messages, which libvips passes on under its JPEG loader's name), rather
+// than from memory or the operations after it.
+bool fromJpegDecoder(const std::string& text) {
+    return text.find("VipsJpeg") != std::string::npos || text.find("jpegload") != std::string::npos ||
+           text.find("VipsForeignLoad") != std::string::npos;
+}
+
+Failure systemFailure(int code, const std::string& what) {
+    return {code, false, what + ": " + std::generic_category().message(code)};
+}
+
+Failure usageFailure(const std::string& what) { return {EINVAL, false, what}; }
+
+// A failure inside libvips; the text is libvips' own. corrupt says whether
+// the step can fail only through the picture's data, otherwise the text
+// decides.
+Failure vipsFailure(const char* step, bool decoding) {
+    std::string text = takeVipsError();
+    const bool corrupt = decoding || fromJpegDecoder(text);
+    if (text.empty()) text = std::string(step) + " failed";
+    return {0, corrupt, std::move(text)};
 }
 
 struct Dib {
@@ -141,7 +179,16 @@ struct Dib {
     ImageRef image;        // the current picture, possibly still a lazy pipeline
     bool pristine = true;  // image is the plain full-size load of source
     bool spent = false;    // a streamed pipeline was consumed and cannot run again
+    std::optional<Failure> failure;  // the last failure of a call on this handle
 };
+
+// Records the failure for the calling thread and, when there is one, for
+// the handle (whose mutex the caller holds); returns the 0 of a failed call.
+int fail(Failure f, Dib* dib = nullptr) {
+    if (dib) dib->failure = f;
+    t_lastFailure = std::move(f);
+    return 0;
+}
 
 class HandleTable {
 public:
@@ -379,44 +426,41 @@ ImageRef forJpeg(VipsImage* in) {
     return cur;
 }
 
-std::string tempNameBeside(const std::string& dest) {
-    static std::atomic<unsigned long long> counter{0};
-    static const unsigned long long seed = std::random_device{}();
-    const auto slash = dest.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string() : dest.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? dest : dest.substr(slash + 1);
-    char suffix[40];
-    std::snprintf(suffix, sizeof suffix, ".%d.%llx.tmp", int(::getpid()), seed ^ counter++);
-    return dir + "." + base + suffix;
+// Hands libvips' encoded bytes to the file, which keeps the errno of a
+// write that failed (libvips would only report it as text).
+gint64 writeToFile(VipsTargetCustom*, const void* data, gint64 length, void* user) {
+    auto* file = static_cast<platform::AtomicFile*>(user);
+    if (file->write({static_cast<const char*>(data), static_cast<std::size_t>(length)})) return -1;
+    return length;
 }
 
-// Encodes into a fresh file beside the destination and renames it over the
-// destination: a failure at any point leaves the destination as it was.
-bool writeJpegFile(VipsImage* im, const std::string& dest, int quality, bool smallest) {
-    std::string tmp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tmp = tempNameBeside(dest);
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-    // A picture turned in place keeps the permissions it had.
-    struct stat old {};
-    if (::stat(dest.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
-
-    Ref<VipsTarget> target(vips_target_new_to_descriptor(fd));
+// Encodes into a temporary file beside the destination and renames it over
+// the destination: a failure at any point leaves the destination as it was.
+// A link standing at the destination is replaced, never written through.
+std::optional<Failure> writeJpegFile(VipsImage* im, const std::string& dest, int quality, bool smallest) {
+    platform::AtomicFile file;
+    if (const std::error_code ec = file.open(dest)) return systemFailure(ec.value(), dest);
+    Ref<VipsTargetCustom> target(vips_target_custom_new());
+    if (!target) return vipsFailure("vips_target_custom_new", false);
+    g_signal_connect(target.get(), "write", G_CALLBACK(writeToFile), &file);
     // 4:2:0 at every quality: libvips would switch to 4:4:4 from quality 90
     // on, which makes the enlarged pictures about a third larger for colour
     // detail that photographs hardly have and that web pages do not need.
-    bool ok = target && vips_jpegsave_target(im, target.get(), "Q", quality, "strip", TRUE, "optimize_coding",
-                                             smallest ? TRUE : FALSE, "subsample_mode",
-                                             VIPS_FOREIGN_SUBSAMPLE_ON, nullptr) == 0;
+    const bool encoded = vips_jpegsave_target(im, VIPS_TARGET(target.get()), "Q", quality, "strip", TRUE,
+                                              "optimize_coding", smallest ? TRUE : FALSE, "subsample_mode",
+                                              VIPS_FOREIGN_SUBSAMPLE_ON, nullptr) == 0;
     target.reset();
-    if (::close(fd) != 0) ok = false;
-    if (ok && std::rename(tmp.c_str(), dest.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
+    if (!encoded) {
+        // The picture is read while it is encoded: what failed is the write
+        // of the file or the decode of the source.
+        if (const std::error_code ec = file.error()) {
+            vips_error_clear();
+            return systemFailure(ec.value(), dest);
+        }
+        return vipsFailure("vips_jpegsave_target", false);
+    }
+    if (const std::error_code ec = file.commit()) return systemFailure(ec.value(), dest);
+    return std::nullopt;
 }
 
 bool validTarget(long long w, long long h) { return w >= 1 && h >= 1 && w <= kMaxJpegSide && h <= kMaxJpegSide && w * h <= kMaxPixels; }
@@ -426,39 +470,50 @@ bool validTarget(long long w, long long h) { return w >= 1 && h >= 1 && w <= kMa
 extern "C" {
 
 int32_t ToDIB(const char* path) {
-    if (!path || !*path || !startVips()) return 0;
+    if (!path || !*path) return fail(usageFailure("ToDIB: no file name"));
+    if (!startVips()) return fail(vipsFailure("vips_init", false));
     // Non-blocking, so that a FIFO under a picture's name cannot stall us.
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return 0;
+    if (fd < 0) return fail(systemFailure(errno, path));
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int statError = ::fstat(fd, &st) != 0 ? errno : 0;
+    if (statError || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return 0;
+        if (statError) return fail(systemFailure(statError, path));
+        if (S_ISDIR(st.st_mode)) return fail(systemFailure(EISDIR, path));
+        return fail({0, false, std::string(path) + ": not a regular file"});
     }
     auto dib = std::make_shared<Dib>();
     dib->source = SourceRef(vips_source_new_from_descriptor(fd));  // keeps its own duplicate
     dib->fd = fd;
-    if (!dib->source) return fail();
+    if (!dib->source) return fail(vipsFailure("vips_source_new_from_descriptor", false));
     // JPEG only: the program hands nothing else, and a picture of another
     // kind behind a .jpg name is not what the album expects.
     const char* loader = vips_foreign_find_load_source(dib->source.get());
-    if (!loader || std::strcmp(loader, "VipsForeignLoadJpegSource") != 0) return fail();
+    if (!loader || std::strcmp(loader, "VipsForeignLoadJpegSource") != 0) {
+        vips_error_clear();
+        return fail({0, true, std::string(path) + ": not a JPEG file"});
+    }
     dib->image = loadJpeg(dib->source.get(), VIPS_ACCESS_SEQUENTIAL, 1);
-    if (!dib->image || !validTarget(dib->image->Xsize, dib->image->Ysize)) return fail();
+    if (!dib->image) return fail(vipsFailure("vips_jpegload_source", true));
+    if (!validTarget(dib->image->Xsize, dib->image->Ysize))
+        return fail({0, false, std::string(path) + ": picture too large (" + std::to_string(dib->image->Xsize) +
+                                   " x " + std::to_string(dib->image->Ysize) + ")"});
     return table().add(std::move(dib));
 }
 
 int32_t ResizeDIB(int32_t handle, int32_t width, int32_t height) {
     const auto dib = table().find(handle);
-    if (!dib) return 0;
+    if (!dib) return fail(usageFailure("ResizeDIB: unknown handle"));
     std::lock_guard lock(dib->mutex);
-    if (dib->spent) return 0;
-    if ((width < 1 && width != -1) || (height < 1 && height != -1) || (width == -1 && height == -1)) return 0;
+    if (dib->spent) return fail(usageFailure("ResizeDIB: the picture was streamed and is gone"), dib.get());
+    if ((width < 1 && width != -1) || (height < 1 && height != -1) || (width == -1 && height == -1))
+        return fail(usageFailure("ResizeDIB: invalid size"), dib.get());
     const int w = dib->image->Xsize;
     const int h = dib->image->Ysize;
     const long long tw = width > 0 ? width : std::max(1LL, std::llround(double(height) * w / h));
     const long long th = height > 0 ? height : std::max(1LL, std::llround(double(width) * h / w));
-    if (!validTarget(tw, th)) return 0;
+    if (!validTarget(tw, th)) return fail(usageFailure("ResizeDIB: invalid size"), dib.get());
     if (tw == w && th == h) return 1;
 
     ImageRef in;
@@ -466,13 +521,13 @@ int32_t ResizeDIB(int32_t handle, int32_t width, int32_t height) {
     if (shrink > 1) {
         in = decodeScaled(dib->fd, shrink);
         if (!in) in = loadJpeg(dib->source.get(), VIPS_ACCESS_SEQUENTIAL, shrink);
-        if (!in) return fail();
+        if (!in) return fail(vipsFailure("vips_jpegload_source", true), dib.get());
     } else {
         in = ImageRef(dib->image.get());
         g_object_ref(in.get());
     }
     ImageRef out = resampleTo(in.get(), int(tw), int(th));
-    if (!out) return fail();
+    if (!out) return fail(vipsFailure("vips_resize", false), dib.get());
     dib->image = std::move(out);
     dib->pristine = false;
     return 1;
@@ -484,12 +539,15 @@ int32_t TurnDIB(int32_t handle, int32_t angle) {
         case 90: a = VIPS_ANGLE_D90; break;  // clockwise, a right turn
         case 180: a = VIPS_ANGLE_D180; break;
         case 270: a = VIPS_ANGLE_D270; break;
-        default: return 0;
+        default: a = VIPS_ANGLE_LAST; break;
     }
     const auto dib = table().find(handle);
-    if (!dib) return 0;
+    if (!dib) return fail(usageFailure("TurnDIB: unknown handle"));
     std::lock_guard lock(dib->mutex);
-    if (dib->spent || pixels(dib->image.get()) > kMaxTurnPixels) return 0;
+    if (a == VIPS_ANGLE_LAST) return fail(usageFailure("TurnDIB: angle not 90, 180 or 270"), dib.get());
+    if (dib->spent) return fail(usageFailure("TurnDIB: the picture was streamed and is gone"), dib.get());
+    if (pixels(dib->image.get()) > kMaxTurnPixels)
+        return fail({ENOMEM, false, "TurnDIB: picture too large to turn"}, dib.get());
     // A turn reads the picture out of order, which a streamed pipeline
     // cannot do: decode it whole first (libvips puts very large pictures in
     // a temporary file rather than in memory).
@@ -499,45 +557,72 @@ int32_t TurnDIB(int32_t handle, int32_t angle) {
     } else {
         whole = ImageRef(vips_image_copy_memory(dib->image.get()));  // a memory picture is only referenced
     }
-    if (!whole) return fail();
+    if (!whole) return fail(vipsFailure("decode", dib->pristine), dib.get());
     ImageRef out;
-    if (vips_rot(whole.get(), out.out(), a, nullptr) != 0) return fail();
+    if (vips_rot(whole.get(), out.out(), a, nullptr) != 0) return fail(vipsFailure("vips_rot", false), dib.get());
     dib->image = std::move(out);
     dib->pristine = false;
     return 1;
 }
 
 int32_t DIBtoJPG(const char* path, int32_t handle, int32_t quality, int32_t encoderFlag) {
-    if (!path || !*path || quality < 1 || quality > 100) return 0;
     const auto dib = table().find(handle);
-    if (!dib) return 0;
+    if (!dib) return fail(usageFailure("DIBtoJPG: unknown handle"));
     std::lock_guard lock(dib->mutex);
-    if (dib->spent) return 0;
+    if (!path || !*path) return fail(usageFailure("DIBtoJPG: no file name"), dib.get());
+    if (quality < 1 || quality > 100) return fail(usageFailure("DIBtoJPG: quality not in 1..100"), dib.get());
+    if (dib->spent) return fail(usageFailure("DIBtoJPG: the picture was streamed and is gone"), dib.get());
 
     const bool keep = pixels(dib->image.get()) <= kKeepDecodedPixels;
     if (keep) {
         ImageRef mem(vips_image_copy_memory(dib->image.get()));
-        if (!mem) return fail();
+        if (!mem) return fail(vipsFailure("decode", false), dib.get());
         dib->image = std::move(mem);
         dib->pristine = false;
     }
+    std::optional<Failure> failure;
     ImageRef ready = forJpeg(dib->image.get());
-    const bool ok = ready && writeJpegFile(ready.get(), path, quality, encoderFlag != 0);
+    if (!ready) failure = vipsFailure("colour conversion", false);
+    else failure = writeJpegFile(ready.get(), path, quality, encoderFlag != 0);
     ready.reset();
     if (!keep) {
         // The stream has been read; a full-size load can start over from
         // the file, anything derived from it cannot.
         if (dib->pristine) {
             dib->image = loadJpeg(dib->source.get(), VIPS_ACCESS_SEQUENTIAL, 1);
-            if (!dib->image) dib->spent = true;
+            if (!dib->image) {
+                dib->spent = true;
+                vips_error_clear();
+            }
         } else {
             dib->spent = true;
         }
     }
-    if (!ok) return fail();
+    if (failure) return fail(std::move(*failure), dib.get());
     return 1;
 }
 
 void DeleteDIB(int32_t handle) { table().remove(handle); }
+
+int32_t GetLastFailure(int32_t handle, int32_t* code, int32_t* corrupt, char* text, int32_t capacity) {
+    std::optional<Failure> f;
+    if (handle == 0) {
+        f = t_lastFailure;
+    } else if (const auto dib = table().find(handle)) {
+        std::lock_guard lock(dib->mutex);
+        f = dib->failure;
+    }
+    if (code) *code = f ? f->code : 0;
+    if (corrupt) *corrupt = f && f->corrupt ? 1 : 0;
+    const std::string none;
+    const std::string& t = f ? f->text : none;
+    if (text && capacity > 0) {
+        const std::size_t n = std::min(t.size(), static_cast<std::size_t>(capacity) - 1);
+        std::memcpy(text, t.data(), n);
+        text[n] = '\0';
+    }
+    if (!f) return 0;
+    return static_cast<int32_t>(std::min<std::size_t>(t.size() + 1, INT32_MAX));
+}
 
 }  // extern "C"

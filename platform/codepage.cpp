@@ -101,17 +101,84 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+// A byte that nextCodePoint could not decode: it gave U+FFFD for one byte
+// (a real U+FFFD takes three).
+bool undecodable(char32_t cp, std::size_t length) { return cp == kReplacement && length == 1; }
+
+constexpr char16_t kEscapeBase = 0xDC00;  // + byte, for the bytes 0x80 to 0xFF
+
+void appendUtf16(std::u16string& out, char32_t cp) {
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out += static_cast<char16_t>(0xD800 + (cp >> 10));
+        out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+        out += static_cast<char16_t>(cp);
+    }
+}
+
+}  // namespace
+
 bool isValidUtf8(std::string_view s) {
     for (std::size_t i = 0; i < s.size();) {
         const std::size_t start = i;
-        if (nextCodePoint(s, i) == kReplacement &&
-            s.substr(start, i - start) != "\xEF\xBF\xBD")
-            return false;
+        const char32_t cp = nextCodePoint(s, i);
+        if (undecodable(cp, i - start)) return false;
     }
     return true;
 }
 
-}  // namespace
+std::u16string pathToUtf16(std::string_view path) {
+    std::u16string out;
+    out.reserve(path.size());
+    for (std::size_t i = 0; i < path.size();) {
+        const std::size_t start = i;
+        const char32_t cp = nextCodePoint(path, i);
+        if (undecodable(cp, i - start))
+            out += static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(path[start]));
+        else
+            appendUtf16(out, cp);
+    }
+    return out;
+}
+
+std::string pathFromUtf16(std::u16string_view utf16) {
+    std::string out;
+    out.reserve(utf16.size());
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        const char16_t c = utf16[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+            appendUtf8(out, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));
+            ++i;
+        } else if (c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF) {
+            out += static_cast<char>(c - kEscapeBase);
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            appendUtf8(out, kReplacement);
+        } else {
+            appendUtf8(out, c);
+        }
+    }
+    return out;
+}
+
+std::string displayName(std::string_view name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t start = i;
+        const char32_t cp = nextCodePoint(name, i);
+        if (undecodable(cp, i - start)) {
+            const auto b = static_cast<unsigned char>(name[start]);
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 0xF];
+        } else {
+            out.append(name, start, i - start);
+        }
+    }
+    return out;
+}
 
 std::optional<std::string> utf8ToCp932(std::string_view utf8) {
     std::string out;
@@ -197,16 +264,7 @@ std::size_t cp932PrefixLength(std::string_view cp932, std::size_t maxBytes) {
 std::u16string utf8ToUtf16(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size();) {
-        char32_t cp = nextCodePoint(utf8, i);
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (cp >> 10));
-            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(cp);
-        }
-    }
+    for (std::size_t i = 0; i < utf8.size();) appendUtf16(out, nextCodePoint(utf8, i));
     return out;
 }
 
@@ -233,11 +291,11 @@ std::string utf16leBytesToUtf8(std::string_view bytes) {
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
         units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                        (static_cast<unsigned char>(bytes[i + 1]) << 8));
-    return utf16ToUtf8(units);
+    return pathFromUtf16(units);
 }
 
 std::string utf8ToUtf16leBytes(std::string_view utf8) {
-    const std::u16string units = utf8ToUtf16(utf8);
+    const std::u16string units = pathToUtf16(utf8);
     std::string out;
     out.reserve(units.size() * 2);
     for (char16_t u : units) {

@@ -41,10 +41,31 @@ std::u16string utf8ToUtf16(std::string_view utf8);
 /// UTF-16 to UTF-8. A lone surrogate becomes U+FFFD.
 std::string utf16ToUtf8(std::u16string_view utf16);
 
-/// UTF-16LE bytes (no byte-order mark) to UTF-8.
-std::string utf16leBytesToUtf8(std::string_view bytes);
+/// True when the bytes are valid UTF-8.
+bool isValidUtf8(std::string_view bytes);
 
-/// UTF-8 to UTF-16LE bytes (no byte-order mark).
+/// A path (native bytes, UTF-8 by convention but not always: names copied
+/// from other systems may be Shift_JIS) as UTF-16, for a COM string or a
+/// Unicode settings file. Valid UTF-8 converts as text; every byte that is
+/// not part of valid UTF-8 becomes U+DC80 + byte, a lone low surrogate that
+/// no text holds, so pathFromUtf16() gives back exactly the same bytes.
+/// For paths and names only: text goes through utf8ToUtf16().
+std::u16string pathToUtf16(std::string_view path);
+
+/// The bytes of a path that pathToUtf16() made: U+DC80 to U+DCFF become the
+/// byte they stand for; any other lone surrogate becomes U+FFFD.
+std::string pathFromUtf16(std::u16string_view utf16);
+
+/// A name as text that can be shown: valid UTF-8 stays, every byte that is
+/// not part of valid UTF-8 is written as "\xNN" (upper-case hex), so the
+/// name is never dropped or turned into replacement characters.
+std::string displayName(std::string_view name);
+
+/// UTF-16LE bytes (no byte-order mark) to UTF-8, and back: the text of a
+/// Unicode settings file, whose keys are often file names. Bytes that are
+/// not UTF-8 travel as the escapes of pathToUtf16(), so a name comes back
+/// byte for byte.
+std::string utf16leBytesToUtf8(std::string_view bytes);
 std::string utf8ToUtf16leBytes(std::string_view utf8);
 
 }  // namespace platform

@@ -178,12 +178,13 @@ std::optional<std::string> exactCp932(std::string_view utf8) {
 }
 
 // A UTF-8 text in a file's working encoding; nothing when it has no exact
-// form there. Invalid UTF-8 becomes U+FFFD for the Unicode forms, the same
-// way for every read and write, so a key always finds its own entry.
+// form there. The Unicode forms hold every text as it is: bytes that are not
+// UTF-8 (a file name from another system in a key) are kept in a UTF-8 file
+// and escaped in a UTF-16 one, so a key always finds its own entry and
+// never another name's.
 std::optional<std::string> toWorking(Encoding enc, std::string_view utf8) {
     if (enc == Encoding::Cp932) return exactCp932(utf8);
-    if (isAscii(utf8)) return std::string(utf8);
-    return utf16ToUtf8(utf8ToUtf16(utf8));
+    return std::string(utf8);
 }
 
 std::string fromWorking(Encoding enc, std::string_view text) {
@@ -287,13 +288,7 @@ std::optional<std::string> lookUp(std::string_view section, std::string_view key
     if (file.empty()) return std::nullopt;
     std::string bytes;
     if (readFileBytes(std::string(file), bytes) != FileRead::Ok) return std::nullopt;
-    const Scan sc = scanFile(bytes);
-    const auto s = toWorking(sc.encoding, trimBlanks(section));
-    const auto k = toWorking(sc.encoding, trimBlanks(key));
-    if (!s || !k) return std::nullopt;  // the file's form cannot hold these names
-    const Location loc = locate(sc, *s, *k);
-    if (!loc.entry) return std::nullopt;
-    return fromWorking(sc.encoding, loc.value);
+    return profileValueIn(bytes, section, key);
 }
 
 bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
@@ -362,19 +357,23 @@ std::string readProfileString(std::string_view section, std::string_view key, st
     return std::string(value.substr(0, i));
 }
 
-bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
-                        std::string_view file) {
-    noteAccess(ProfileAccess::Write, section, key, file);
-    if (file.empty() || hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value)) return false;
+std::optional<std::string> profileValueIn(std::string_view fileBytes, std::string_view section,
+                                          std::string_view key) {
+    const Scan sc = scanFile(fileBytes);
+    const auto s = toWorking(sc.encoding, trimBlanks(section));
+    const auto k = toWorking(sc.encoding, trimBlanks(key));
+    if (!s || !k) return std::nullopt;  // the file's form cannot hold these names
+    const Location loc = locate(sc, *s, *k);
+    if (!loc.entry) return std::nullopt;
+    return fromWorking(sc.encoding, loc.value);
+}
+
+std::optional<std::string> profileWithValue(std::string_view original, std::string_view section,
+                                            std::string_view key, std::string_view value) {
+    if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value)) return std::nullopt;
     const std::string_view trimmedKey = trimBlanks(key);
     if (trimmedKey.find('=') != std::string_view::npos || (!trimmedKey.empty() && trimmedKey.front() == '['))
-        return false;
-
-    std::lock_guard<std::mutex> lock(g_writeMutex);
-    const std::string path = followFileLink(file);
-    std::string original;
-    const FileRead r = readFileBytes(path, original);
-    if (r == FileRead::Failed) return false;  // never replace what we could not read
+        return std::nullopt;
 
     std::string converted;  // the file as UTF-16, when its CP932 cannot take the new text
     Scan sc = scanFile(original);
@@ -391,12 +390,28 @@ bool writeProfileString(std::string_view section, std::string_view key, std::str
 
     const Location loc = locate(sc, trimBlanks(*s), *k);
     // A new section keeps the spelling the caller gave it.
-    const std::string bytes = withValue(sc, loc, *s, *k, *v);
-    if (r == FileRead::Ok && bytes == original) {
+    return withValue(sc, loc, *s, *k, *v);
+}
+
+bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
+                        std::string_view file) {
+    noteAccess(ProfileAccess::Write, section, key, file);
+    if (file.empty()) return false;
+
+    std::lock_guard<std::mutex> lock(g_writeMutex);
+    const std::string path = followFileLink(file);
+    std::string original;
+    const FileRead r = readFileBytes(path, original);
+    if (r == FileRead::Failed) return false;  // never replace what we could not read
+
+    const std::optional<std::string> bytes = profileWithValue(original, section, key, value);
+    if (!bytes) return false;
+    if (r == FileRead::Ok && *bytes == original) {
         // Nothing changes; still refuse what the real write would refuse.
         return ::access(path.c_str(), W_OK) == 0;
     }
-    return writeFileAtomically(path, bytes);
+    // A settings file the user linked elsewhere stays linked.
+    return writeFileAtomically(path, *bytes, kUsersFile);
 }
 
 ProfileCounters profileCounters() {

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh >&2
+scripts/setup.sh --tests >&2
 dir=$(scripts/build.sh | tail -n 1)
 
 out="$PWD/$dir/package"

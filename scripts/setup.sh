@@ -1,31 +1,55 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs to build, test and benchmark.
-# Idempotent: packages already present are left as they are. Run as root
-# (or through sudo when it is available).
+# Installs the Debian packages the project needs, in layers:
+#   scripts/setup.sh            what the program needs to build and run
+#   scripts/setup.sh --tests    and what the tests add
+#   scripts/setup.sh --bench    and what the benchmarks add (the peers they time)
+#   scripts/setup.sh --fuzz     and what fuzzing adds (clang's libFuzzer)
+#   scripts/setup.sh --all      every layer
+# Options combine. Idempotent: packages already present are left as they
+# are. Run as root (or through sudo when it is available).
 set -euo pipefail
 
-PACKAGES=(
-  # build
-  cmake g++ make pkg-config git
-  # libraries
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+# Build and run: compiler and build tools, the libraries we link (Qt brings
+# its OpenGL headers itself), Japanese glyphs for the windows.
+BUILD_AND_RUN=(
+  cmake g++ make pkg-config
+  qt6-base-dev qt6-base-dev-tools
   libvips-dev libturbojpeg0-dev libjpeg62-turbo-dev
-  # tests (lcms2 makes colour profiles for the imaging fixtures)
-  libgtest-dev libgmock-dev liblcms2-dev
-  # packaging: the Debian package's dependencies (dpkg-shlibdeps), its
-  # check, and the check of the desktop entry
+  fonts-ipafont-gothic
+)
+# Tests: GoogleTest; lcms2 makes colour profiles for the imaging fixtures;
+# jpegtran is the reference for the lossless thumbnail turn; python3 and
+# chromium check the album as a browser sees it and the dump's JSON; the
+# package test needs dpkg-shlibdeps (dpkg-dev) for the package's
+# dependencies, lintian to check it and desktop-file-validate for its menu
+# entry.
+TESTS=(
+  libgtest-dev liblcms2-dev libjpeg-turbo-progs python3 chromium
   dpkg-dev lintian desktop-file-utils
-  # fuzzing (libFuzzer ships in clang's runtime package)
+)
+# Benchmarks: the peers they time (ImageMagick, vipsthumbnail, djpeg), the
+# EXIF the test photographs get, and /usr/bin/time.
+BENCH=(
+  imagemagick libvips-tools libjpeg-turbo-progs libimage-exiftool-perl python3 time
+)
+# Fuzzing: clang with libFuzzer, which ships in clang's runtime package.
+FUZZ=(
   clang libclang-rt-14-dev
-  # Japanese glyphs for the windows and the screenshots
-  fonts-ipafont-gothic fonts-ipafont-mincho
-  # peers and tools for tests and benchmarks
-  libvips-tools libjpeg-turbo-progs imagemagick libimage-exiftool-perl xvfb chromium python3
-  time
 )
 
+PACKAGES=("${BUILD_AND_RUN[@]}")
+for arg in "$@"; do
+  case "$arg" in
+    --tests) PACKAGES+=("${TESTS[@]}") ;;
+    --bench) PACKAGES+=("${BENCH[@]}") ;;
+    --fuzz) PACKAGES+=("${FUZZ[@]}") ;;
+    --all) PACKAGES+=("${TESTS[@]}" "${BENCH[@]}" "${FUZZ[@]}") ;;
+    *) sed -n '2,9p' "$0" >&2; exit 2 ;;
+  esac
+done
+
 missing=()
-for p in "${PACKAGES[@]}"; do
+for p in $(printf '%s\n' "${PACKAGES[@]}" | sort -u); do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
     missing+=("$p")
   fi

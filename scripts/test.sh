@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh
+scripts/setup.sh --tests
 dir=$(scripts/build.sh "$@" | tail -n 1)
 
 export QT_QPA_PLATFORM=offscreen

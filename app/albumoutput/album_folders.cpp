@@ -1,5 +1,6 @@
 #include "app/albumoutput/album_folders.h"
 
+#include "app/albumoutput/page_writers.h"
 #include "app/settings/settings_files.h"
 #include "app/util/name_order.h"
 #include "app/util/paths.h"
@@ -69,7 +70,10 @@ ImageFolderAlbums readImageFolderAlbums(std::string_view imageFolderText) {
     result.imageFolder = imageFolderPath(imageFolderText);
     if (result.imageFolder.empty()) return result;
     result.settings = PerFolderSettings(result.imageFolder);
-    result.menuTitle = result.settings.menuTitle();
+    // A stored text is page text as the user typed it; the folder name that
+    // stands in for a missing one is a name, written as text.
+    const std::string storedTitle = result.settings.storedMenuTitle();
+    result.menuTitle = storedTitle.empty() ? NameAsPageText(GetLastFolderName(result.imageFolder)) : storedTitle;
     result.menuSubtitle = result.settings.menuSubtitle();
 
     std::vector<std::string> subfolders;
@@ -86,7 +90,8 @@ ImageFolderAlbums readImageFolderAlbums(std::string_view imageFolderText) {
         a.hasPictures = holdsPictures(a.key);
         // A grey folder never takes part, whatever is stored for it.
         a.ticked = a.hasPictures && result.settings.albumTicked(a.treeText);
-        a.linkText = result.settings.menuEntry(a.key);
+        const std::string stored = result.settings.storedMenuEntry(a.key);
+        a.linkText = stored.empty() ? NameAsPageText(GetLastFolderName(a.key)) : stored;
         result.albums.push_back(std::move(a));
     };
     add(result.imageFolder, result.imageFolder);

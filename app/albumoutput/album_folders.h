@@ -26,7 +26,9 @@ struct AlbumFolder {
     std::string key;       ///< the album folder's full path ending in "/"
     bool hasPictures = false;  ///< shown black (true) or grey
     bool ticked = false;       ///< takes part in the album: never when grey
-    std::string linkText;      ///< its entry on the menu page (stored, or the folder's name)
+    /// Its entry on the menu page as page text: the stored text as it is,
+    /// or the folder's name escaped as text (NameAsPageText).
+    std::string linkText;
 };
 
 /// Everything the menu page and the album run need to know of an image folder.
@@ -34,7 +36,7 @@ struct ImageFolderAlbums {
     std::string imageFolder;         ///< trimmed, ending in "/"; empty for none
     PerFolderSettings settings;      ///< its per-folder settings
     std::vector<AlbumFolder> albums;  ///< the folder itself, then its subfolders in name order
-    std::string menuTitle;
+    std::string menuTitle;  ///< page text, like AlbumFolder::linkText
     std::string menuSubtitle;
 
     /// The ticked albums in the order the run processes them (by tree text).

@@ -2,6 +2,7 @@
 
 #include "app/util/paths.h"
 #include "app/util/url_encode.h"
+#include "platform/codepage.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -50,7 +51,9 @@ void setStem(AlbumImage& image, const std::string& fileStem, const std::string& 
 }  // namespace
 
 std::string EncodedName(std::string_view text) {
-    std::string encoded = UrlEncodeUtf8(text);
+    // A name that is not UTF-8 is encoded by its escapes: each such byte
+    // gives its own nine characters, so two such names stay apart.
+    std::string encoded = UrlEncodeUtf8(platform::pathToUtf16(text));
     encoded.erase(std::remove(encoded.begin(), encoded.end(), '%'), encoded.end());
     return encoded;
 }

@@ -14,7 +14,8 @@ namespace mirofoto {
 
 /// UrlEncodeUtf8 of the text with every "%" removed: ASCII letters, digits
 /// and the few characters the encoder keeps or produces ("IMG 0001.JPG" gives
-/// "IMG+0001.JPG", "写真" gives "E58699E79C9F").
+/// "IMG+0001.JPG", "写真" gives "E58699E79C9F"). A byte of a name that is not
+/// UTF-8 is encoded by its escape U+DC80 + byte ("\x8E" gives "EDB28E").
 std::string EncodedName(std::string_view text);
 
 /// The page stem of an encoded picture name: the name without its last four

@@ -12,6 +12,7 @@
 #include "app/util/paths.h"
 #include "app/util/thread_pool.h"
 #include "platform/atomic_file.h"
+#include "platform/paths.h"
 
 #include <algorithm>
 #include <deque>
@@ -47,14 +48,6 @@ std::string trimSpaces(std::string_view s) {
     const auto first = s.find_first_not_of(' ');
     if (first == std::string_view::npos) return {};
     return std::string(s.substr(first, s.find_last_not_of(' ') - first + 1));
-}
-
-fs::path resolved(const std::string& p) {
-    std::error_code ec;
-    fs::path abs = fs::absolute(fs::path(p), ec);
-    if (ec) abs = fs::path(p);
-    fs::path c = fs::weakly_canonical(abs, ec);
-    return (ec ? abs : c).lexically_normal();
 }
 
 // inner is outer or lies inside it.
@@ -204,10 +197,10 @@ private:
     // True when the path is, holds or lies in the image folder or an album folder.
     bool overlapsSources(const std::string& path) {
         if (m_root.empty() || m_root == "/") return !m_root.empty();
-        const fs::path p = resolved(path);
-        if (overlaps(p, resolved(m_root))) return true;
+        const fs::path p = platform::resolvedPath(path);
+        if (overlaps(p, platform::resolvedPath(m_root))) return true;
         for (const AlbumRunAlbum& a : m_request.albums)
-            if (a.entry != m_root && overlaps(p, resolved(m_root + a.entry))) return true;  // a linked subfolder
+            if (a.entry != m_root && overlaps(p, platform::resolvedPath(m_root + a.entry))) return true;  // a linked subfolder
         return false;
     }
 

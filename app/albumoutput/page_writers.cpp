@@ -23,21 +23,35 @@ std::string inFolder(std::string_view folder, std::string_view name) {
     return withTrailingSlash(folder) + std::string(name);
 }
 
+void appendPercent(std::string& out, unsigned char c) {
+    char buf[4];
+    std::snprintf(buf, sizeof buf, "%%%02X", c);
+    out += buf;
+}
+
 // The background image keeps its own file name in "images"; the few
 // characters that would end the URL early ("#", "?"), start an escape ("%"),
-// end the attribute ("'") or start a character reference ("&") are written
-// as escapes, so the link still reaches the copy. Everything else stays as
-// it is.
+// end the attribute ("'", '"') or start a character reference ("&") are
+// written as escapes, and so is every byte of a name that is not UTF-8 (the
+// page's code page could not carry it), so the link still reaches the copy.
+// Everything else stays as it is.
 std::string urlPathSegment(std::string_view name) {
     std::string out;
-    for (const char ch : name) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F || c == '%' || c == '#' || c == '?' || c == '\'' || c == '&') {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%%%02X", c);
-            out += buf;
+    const std::u16string units = platform::pathToUtf16(name);
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const char16_t u = units[i];
+        if (u >= 0xDC80 && u <= 0xDCFF) {
+            appendPercent(out, static_cast<unsigned char>(u - 0xDC00));  // a byte that is not UTF-8
+        } else if (u < 0x80) {
+            const auto c = static_cast<unsigned char>(u);
+            if (c < 0x20 || c == 0x7F || c == '%' || c == '#' || c == '?' || c == '\'' || c == '"' || c == '&')
+                appendPercent(out, c);
+            else
+                out += static_cast<char>(c);
         } else {
-            out += ch;
+            const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size();
+            out += platform::pathFromUtf16(std::u16string_view(units).substr(i, pair ? 2 : 1));
+            i += pair ? 1 : 0;
         }
     }
     return out;
@@ -77,9 +91,22 @@ PageWriteResult closePage(platform::AtomicFile& file, std::string end) {
 
 }  // namespace
 
+std::string NameAsPageText(std::string_view name) {
+    const std::string shown = platform::displayName(name);
+    std::string out;
+    out.reserve(shown.size());
+    for (const char c : shown) {
+        if (c == '<') out += "&lt;";
+        else if (c == '>') out += "&gt;";
+        else if (c == '&') out += "&amp;";
+        else out += c;
+    }
+    return out;
+}
+
 std::string PageWriteResult::message() const {
     if (!error) return {};
-    return path + ": " + error.message();
+    return platform::displayName(path) + ": " + error.message();
 }
 
 std::string HtmlColour(Colour colour) {
@@ -189,7 +216,7 @@ PageWriteResult ThumbnailPageWriter::AddThumbnailCell(int index, const AlbumImag
     line(cell, "<IMG SRC='./" + image.thumbnailFileName + "'>");
     line(cell, "</A><BR>");
     line(cell, "<SMALL>");
-    if (m_settings.thumbShowFileName == 1) line(cell, image.listedName + "<BR>");
+    if (m_settings.thumbShowFileName == 1) line(cell, NameAsPageText(image.listedName) + "<BR>");
     if (image.shootingDate && m_settings.thumbShowDate == 1)
         line(cell, formatShootingDate(*image.shootingDate) + "<BR>");
     if (m_settings.thumbShowComment == 1) line(cell, image.comment);
@@ -219,8 +246,8 @@ PageWriteResult WriteEnlargedPage(const AlbumSettings& settings, const Backgroun
     const PageStyle& style = settings.pages[EnlargedPage];
 
     std::string page;
-    WritePageHead(page, settings, EnlargedPage, std::string(albumTitle) + " " + image.listedName,
-                  copied[EnlargedPage]);
+    const std::string shownName = NameAsPageText(image.listedName);
+    WritePageHead(page, settings, EnlargedPage, std::string(albumTitle) + " " + shownName, copied[EnlargedPage]);
     line(page, std::string(kMenuLink) + "<BR>");
     if (index > 0)
         line(page, pageLink(images[static_cast<std::size_t>(index) - 1].pageStem, "前の画像") + "　　　");
@@ -231,7 +258,7 @@ PageWriteResult WriteEnlargedPage(const AlbumSettings& settings, const Backgroun
         line(page, pageLink(images[static_cast<std::size_t>(index) + 1].pageStem, "次の画像"));
     line(page, style.htmlMiddle);
     line(page, "<IMG SRC='./" + image.enlargedFileName + "'><BR>");
-    if (settings.largeShowFileName == 1) line(page, image.listedName + "<BR>");
+    if (settings.largeShowFileName == 1) line(page, shownName + "<BR>");
     if (image.shootingDate && settings.largeShowDate == 1) line(page, formatShootingDate(*image.shootingDate) + "<BR>");
     if (settings.largeShowComment == 1) line(page, image.comment);
     line(page, style.htmlBeforeBodyEnd);

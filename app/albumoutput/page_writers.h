@@ -1,8 +1,9 @@
 // The HTML of a generated album: the menu page, one thumbnail page per album
 // and one page per picture. Pages are CP932 text with CR LF line ends, one
 // element per line; characters CP932 lacks become numeric character
-// references. Titles, names, comments and free blocks are inserted as they
-// are, so they may carry markup of their own.
+// references. Titles, comments and free blocks are inserted as they are, so
+// they may carry markup of their own; names of files and folders are text
+// (NameAsPageText).
 #pragma once
 
 #include "app/albumoutput/album_image.h"
@@ -28,9 +29,16 @@ struct PageWriteResult {
     std::error_code error;
 
     explicit operator bool() const { return !error; }
-    /// "<path>: <system's description>", or the empty text on success.
+    /// "<path>: <system's description>" (a path that is not UTF-8 shown
+    /// escaped), or the empty text on success.
     std::string message() const;
 };
+
+/// A file or folder name as page text: shown as it is, never as markup
+/// ("<", ">" and "&" become "&lt;", "&gt;" and "&amp;"), with the bytes of a
+/// name that is not UTF-8 shown as "\xNN" rather than dropped. The page's
+/// CP932 conversion comes after, so its character references stay single.
+std::string NameAsPageText(std::string_view name);
 
 /// The colour as six upper-case hexadecimal digits RRGGBB (the value holds
 /// red in its low byte; anything above the low three bytes is dropped).
@@ -82,7 +90,8 @@ public:
     PageWriteResult BeginThumbnailPage(std::string_view albumDirectoryPath, std::string_view albumTitle,
                                        int columns);
     /// The cell of picture index (0-based, in album order), opening and
-    /// closing table rows as the column count asks.
+    /// closing table rows as the column count asks. The picture's file name
+    /// is written as text; its comment as it is.
     PageWriteResult AddThumbnailCell(int index, const AlbumImage& image);
     /// Finishes the page and puts it in place.
     PageWriteResult EndThumbnailPage();

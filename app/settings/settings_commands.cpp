@@ -6,27 +6,17 @@
 #include "app/util/paths.h"
 #include "app/util/storage_location.h"
 #include "platform/atomic_file.h"
+#include "platform/paths.h"
 
 #include <cerrno>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-
-namespace fs = std::filesystem;
 
 namespace mirofoto {
 namespace {
 
 using platform::FileRead;
 using platform::readFileBytes;
-
-fs::path resolved(const std::string& p) {
-    std::error_code ec;
-    fs::path abs = fs::absolute(fs::path(p), ec);
-    if (ec) return fs::path(p).lexically_normal();
-    fs::path c = fs::weakly_canonical(abs, ec);
-    return ec ? abs.lexically_normal() : c;
-}
 
 bool contextComplete(const SettingsCommandContext& c) {
     return c.settings && c.placement && c.currentDirectory;
@@ -42,14 +32,6 @@ platform::FileDialogOptions albumSettingsDialogOptions(const std::string& initia
     o.fileName.clear();
     o.hideReadOnly = true;
     return o;
-}
-
-bool isSameFile(const std::string& a, const std::string& b) {
-    if (a.empty() || b.empty()) return false;
-    std::error_code ec;
-    if (fs::exists(fs::path(a), ec) && fs::exists(fs::path(b), ec) && fs::equivalent(fs::path(a), fs::path(b), ec))
-        return true;
-    return resolved(a) == resolved(b);
 }
 
 CommandResult openAlbumSettingsFile(const SettingsCommandContext& c) {
@@ -72,11 +54,11 @@ CommandResult openAlbumSettingsFile(const SettingsCommandContext& c) {
         noteSettingsWriteFailure(perFolderFile, 0);
         return CommandResult::Failed;
     }
-    if (!isSameFile(*chosen, perFolderFile)) {
+    if (!platform::sameFile(*chosen, perFolderFile)) {
         std::string bytes;
         if (readFileBytes(*chosen, bytes) != FileRead::Ok) return CommandResult::Failed;
         errno = 0;
-        if (!platform::writeFileAtomically(perFolderFile, bytes)) {
+        if (!platform::writeFileAtomically(perFolderFile, bytes, platform::kUsersFile)) {
             noteSettingsWriteFailure(perFolderFile, errno);
             return CommandResult::Failed;
         }
@@ -102,7 +84,7 @@ CommandResult saveAlbumSettingsFile(const SettingsCommandContext& c) {
     // second hard link) would copy the file onto itself and then mix the
     // album settings into it.
     const std::string perFolderFile = perFolderSettingsFile(c.settings->imageFolder);
-    if (isSameFile(*chosen, perFolderFile)) {
+    if (platform::sameFile(*chosen, perFolderFile)) {
         platform::ui().messageBox(c.owner, "このファイルには保存できません。", kApplicationTitle,
                                   platform::MsgButtons::Ok, platform::MsgIcon::Critical);
         return CommandResult::Refused;
@@ -113,7 +95,7 @@ CommandResult saveAlbumSettingsFile(const SettingsCommandContext& c) {
     std::string bytes;
     const FileRead source = perFolderFile.empty() ? FileRead::Missing : readFileBytes(perFolderFile, bytes);
     if (source == FileRead::Failed) return CommandResult::Failed;
-    if (!platform::writeFileAtomically(*chosen, source == FileRead::Ok ? bytes : std::string()))
+    if (!platform::writeFileAtomically(*chosen, source == FileRead::Ok ? bytes : std::string(), platform::kUsersFile))
         return CommandResult::Failed;
     return 基本設定保存(*chosen, *c.settings, *c.placement) ? CommandResult::Done : CommandResult::Failed;
 }

@@ -46,9 +46,4 @@ CommandResult saveAlbumSettingsFile(const SettingsCommandContext& context);
 /// The options of both file dialogs.
 platform::FileDialogOptions albumSettingsDialogOptions(const std::string& initialFolder);
 
-/// True when both paths name one file: the same resolved path (".."
-/// components and symbolic links followed), or one file under two names
-/// (hard links).
-bool isSameFile(const std::string& a, const std::string& b);
-
 }  // namespace mirofoto

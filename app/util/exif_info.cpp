@@ -3,9 +3,12 @@
 #include "app/util/date_time.h"
 #include "app/util/jpeg_info.h"
 #include "platform/com/creation.h"
+#include "platform/codepage.h"
 #include "platform/com/dispatch_call.h"
+#include "platform/com/error_info.h"
 #include "platform/com/registration_advice.h"
 #include "platform/com/variant.h"
+#include "platform/format.h"
 
 #include <atomic>
 #include <cstdio>
@@ -24,21 +27,20 @@ constexpr LONG kDateTimeOriginal = 36867;
 thread_local ComPtr<IDispatch> t_exifCtl;
 std::atomic<bool> g_reportedMissing{false};
 
-IDispatch* exifControl() {
+IDispatch* exifControl(std::string* why) {
     if (t_exifCtl) return t_exifCtl.get();
     const HRESULT hr = platform::com::createObject(kExifCtlProgId, t_exifCtl);
     if (FAILED(hr) || !t_exifCtl) {
         t_exifCtl.reset();
+        const std::string text = std::string(kExifCtlProgId) + " を作成できません (" + platform::hexCode(static_cast<std::uint32_t>(hr)) + ")";
         if (!g_reportedMissing.exchange(true)) {
-            char code[16];
-            std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
             std::string advice = platform::com::registrationAdviceText(
                 kExifCtlProgId, platform::com::adviseRegistration(kExifCtlProgId, "libtagora.so"));
             for (char& c : advice)
                 if (c == '\r') c = '\n';
-            std::cerr << "ミロフォト: " << kExifCtlProgId << " を作成できません (" << code
-                      << ")。撮影日時は表示されません。\n" << advice << std::endl;
+            std::cerr << "ミロフォト: " << text << "。撮影日時は表示されません。\n" << advice << std::endl;
         }
+        if (why) *why = text;
         return nullptr;
     }
     return t_exifCtl.get();
@@ -61,15 +63,24 @@ HRESULT invoke(IDispatch* object, DISPID id, WORD flags, Variant* args, UINT cou
     return hr;
 }
 
-std::string readDate(IDispatch* control, std::string_view path) {
+// The date, or the empty text and in why the reason.
+std::string readDate(IDispatch* control, std::string_view path, std::string& why) {
     // LoadHeader(path) through the dispatch interface; S_FALSE and an empty
-    // result when the file does not load.
-    Variant fileName{std::string_view(path)};
+    // result when the file does not load, with the reason in the thread's
+    // error information. The path crosses as a BSTR that keeps every byte of
+    // a name that is not UTF-8.
+    const std::u16string fileNameText = platform::pathToUtf16(path);
+    Variant fileName{std::u16string_view(fileNameText)};
     Variant loaded;
-    if (invoke(control, kLoadHeader, DISPATCH_METHOD, &fileName, 1, &loaded) != S_OK) return {};
-    const ComPtr<IDispatch> exif = dispatchOf(loaded);
-    if (!exif) return {};
+    const HRESULT hr = invoke(control, kLoadHeader, DISPATCH_METHOD, &fileName, 1, &loaded);
+    const ComPtr<IDispatch> exif = hr == S_OK ? dispatchOf(loaded) : ComPtr<IDispatch>();
+    if (!exif) {
+        const auto reason = platform::com::takeErrorText();
+        why = "EXIF を読み込めません: " + (reason ? *reason : "LoadHeader " + platform::hexCode(static_cast<std::uint32_t>(hr)));
+        return {};
+    }
 
+    why = "撮影日時 (DateTimeOriginal) がありません";
     Variant sub;
     if (FAILED(platform::com::getProperty(exif.get(), "IFDSub", &sub))) return {};
     const ComPtr<IDispatch> ifd = dispatchOf(sub);
@@ -104,19 +115,24 @@ std::string readDate(IDispatch* control, std::string_view path) {
         const auto value = text.toUtf8();
         if (!value) return {};
         std::string date = ExifDateToDateText(*value);
-        return parseDateText(date) ? date : std::string();
+        if (parseDateText(date)) return date;
+        why = "撮影日時が日付ではありません: \"" + *value + "\"";
+        return {};
     }
 }
 
 }  // namespace
 
-std::string ReadShootingDate(std::string_view path) {
+std::string ReadShootingDate(std::string_view path, std::string* why) {
+    std::string reason;
+    std::string date;
     try {
-        IDispatch* control = exifControl();
-        return control ? readDate(control, path) : std::string();
-    } catch (...) {
-        return {};
+        if (IDispatch* control = exifControl(&reason)) date = readDate(control, path, reason);
+    } catch (const std::exception& e) {
+        reason = e.what();
     }
+    if (why) *why = date.empty() ? reason : std::string();
+    return date;
 }
 
 void ReleaseShootingDateReader() { t_exifCtl.reset(); }

@@ -11,9 +11,12 @@ namespace mirofoto {
 /// The picture's DateTimeOriginal as "yyyy/mm/dd hh:mm:ss", or the empty
 /// text when the file is missing, has no EXIF data, its date tag is empty or
 /// no valid date, or Tagora cannot be created (said once on standard error).
-/// Each thread keeps one control for its lifetime, as the main window holds
-/// one, so the registry is read once.
-std::string ReadShootingDate(std::string_view path);
+/// The path may name a file whose name is not UTF-8. When why is given it
+/// receives the reason of an empty result (Tagora's own text of a file that
+/// does not load, a missing or invalid date tag), and the empty text with a
+/// date. Each thread keeps one control for its lifetime, as the main window
+/// holds one, so the registry is read once.
+std::string ReadShootingDate(std::string_view path, std::string* why = nullptr);
 
 /// Lets go of the calling thread's control (the next ReadShootingDate makes
 /// a new one), so that the Tagora module may be unloaded.

@@ -1,49 +1,24 @@
 #include "app/util/image_size.h"
 
+#include "platform/jpeg_segments.h"
+
 #include <array>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace mirofoto {
 namespace {
 
-// A read-only file read by offset; closed on scope exit.
-class HeaderFile {
-public:
-    explicit HeaderFile(std::string_view path) {
-        m_fd = ::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        struct stat st {};
-        if (m_fd >= 0 && ::fstat(m_fd, &st) == 0) m_size = static_cast<std::uint64_t>(st.st_size);
-    }
-    ~HeaderFile() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    HeaderFile(const HeaderFile&) = delete;
-    HeaderFile& operator=(const HeaderFile&) = delete;
+using platform::jpeg::FileSource;
 
-    bool isOpen() const { return m_fd >= 0; }
-    std::uint64_t size() const { return m_size; }
-
-    // Reads n bytes at off; what lies past the end of the file reads as zero.
-    template <std::size_t N>
-    std::array<unsigned char, N> bytesAt(std::uint64_t off) const {
-        std::array<unsigned char, N> buf{};
-        std::size_t done = 0;
-        while (m_fd >= 0 && done < N) {
-            const ssize_t r = ::pread(m_fd, buf.data() + done, N - done, static_cast<off_t>(off + done));
-            if (r <= 0) break;
-            done += static_cast<std::size_t>(r);
-        }
-        return buf;
-    }
-
-private:
-    int m_fd = -1;
-    std::uint64_t m_size = 0;
-};
+// n bytes at off of the file; what lies past its end reads as zero.
+template <std::size_t N>
+std::array<unsigned char, N> bytesAt(FileSource& f, std::uint64_t off) {
+    std::array<unsigned char, N> buf{};
+    f.readSome(off, buf.data(), N);
+    return buf;
+}
 
 std::uint32_t le16(const unsigned char* p) { return p[0] | (std::uint32_t(p[1]) << 8); }
 std::uint32_t be16(const unsigned char* p) { return (std::uint32_t(p[0]) << 8) | p[1]; }
@@ -59,8 +34,8 @@ ImageSizeInfo sized(ImageKind kind, std::uint32_t width, std::uint32_t height) {
     return {kind, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
 }
 
-ImageSizeInfo readBmp(const HeaderFile& f) {
-    const auto h = f.bytesAt<54>(0);
+ImageSizeInfo readBmp(FileSource& f) {
+    const auto h = bytesAt<54>(f, 0);
     if (h[0] != 'B' || h[1] != 'M') return {};
     // A top-down bitmap stores its height negated.
     const auto height = static_cast<std::int32_t>(le32(&h[22]));
@@ -68,40 +43,27 @@ ImageSizeInfo readBmp(const HeaderFile& f) {
     return sized(ImageKind::Bmp, le32(&h[18]), static_cast<std::uint32_t>(height < 0 ? -height : height));
 }
 
-ImageSizeInfo readGif(const HeaderFile& f) {
-    const auto h = f.bytesAt<13>(0);
+ImageSizeInfo readGif(FileSource& f) {
+    const auto h = bytesAt<13>(f, 0);
     if (std::memcmp(h.data(), "GIF", 3) != 0) return {};
     return sized(ImageKind::Gif, le16(&h[6]), le16(&h[8]));
 }
 
-ImageSizeInfo readPng(const HeaderFile& f) {
-    const auto h = f.bytesAt<29>(0);
+ImageSizeInfo readPng(FileSource& f) {
+    const auto h = bytesAt<29>(f, 0);
     if (h[0] != 0x89 || h[1] != 'P' || h[2] != 'N' || h[3] != 'G') return {};
     return sized(ImageKind::Png, be32(&h[16]), be32(&h[20]));
 }
 
-bool isFrameHeader(unsigned char m) { return (m >= 0xC0 && m <= 0xC3) || (m >= 0xC9 && m <= 0xCB); }
-
-// Walks the segment headers by their lengths, reading four bytes a step, so
-// a large EXIF segment costs one seek rather than a read.
-ImageSizeInfo readJpeg(const HeaderFile& f) {
-    const auto soi = f.bytesAt<2>(0);
-    if (soi[0] != 0xFF || soi[1] != 0xD8) return {};
-    const std::uint64_t size = f.size();
-    std::uint64_t i = 2;
-    while (i + 4 < size) {
-        const auto seg = f.bytesAt<4>(i);
-        if (seg[0] != 0xFF) return {};
-        if (seg[1] == 0xFF) {  // a fill byte before the marker
-            ++i;
-            continue;
-        }
-        if (isFrameHeader(seg[1])) {
-            if (i + 9 > size) return {};  // frame header cut off
-            const auto frame = f.bytesAt<4>(i + 5);
-            return sized(ImageKind::Jpeg, be16(&frame[2]), be16(&frame[0]));
-        }
-        i += 2 + be16(&seg[2]);
+// The first frame header of the walk names the size; the walk reads only
+// segment headers, stepping over the payloads (a large EXIF segment) unread.
+ImageSizeInfo readJpeg(FileSource& f) {
+    platform::jpeg::SegmentWalker walk(f);
+    while (const auto seg = walk.next()) {
+        if (!platform::jpeg::isFrameHeader(seg->marker)) continue;
+        unsigned char frame[5];  // precision, height, width
+        if (seg->payloadSize() < sizeof frame || !f.read(seg->payloadOffset(), frame, sizeof frame)) return {};
+        return sized(ImageKind::Jpeg, be16(&frame[3]), be16(&frame[1]));
     }
     return {};
 }
@@ -121,8 +83,8 @@ ImageKind kindByName(std::string_view path) {
     return ImageKind::NotRecognised;
 }
 
-ImageKind kindByContent(const HeaderFile& f) {
-    const auto h = f.bytesAt<4>(0);
+ImageKind kindByContent(FileSource& f) {
+    const auto h = bytesAt<4>(f, 0);
     if (h[0] == 'B' && h[1] == 'M') return ImageKind::Bmp;
     if (h[0] == 'G' && h[1] == 'I' && h[2] == 'F') return ImageKind::Gif;
     if (h[0] == 0xFF && h[1] == 0xD8) return ImageKind::Jpeg;
@@ -141,8 +103,8 @@ bool ImageFileUsable(std::string_view path) {
 
 ImageSizeInfo GetImageSize(std::string_view path, DetectionMode mode) {
     if (!ImageFileUsable(path)) return {};
-    const HeaderFile f(path);
-    if (!f.isOpen() || f.size() < 2) return {};
+    FileSource f;
+    if (!f.open(std::string(path)).empty() || f.size() < 2) return {};
     ImageKind kind = ImageKind::NotRecognised;
     switch (mode) {
         case DetectionMode::ByContent: kind = kindByContent(f); break;

@@ -28,10 +28,12 @@ struct ImageSizeInfo {
 /// The kind and pixel size of an image file. A file that is missing, shorter
 /// than two bytes or of another kind than the mode says gives kind
 /// NotRecognised with 0 x 0, and so do a size field of 2^31 or more and a
-/// JPEG whose frame header is cut off. Bytes past the end of a short BMP, GIF
-/// or PNG header read as zero. A BMP stored top-down (negative height) gives
-/// its height as a positive number. Reads only the header bytes (for JPEG,
-/// the segment headers up to the first frame header), never the picture.
+/// JPEG whose segment walk (platform/jpeg_segments.h) ends before a frame
+/// header: cut off, a length below 2, the start of scan first. Bytes past
+/// the end of a short BMP, GIF or PNG header read as zero. A BMP stored
+/// top-down (negative height) gives its height as a positive number. Reads
+/// only the header bytes (for JPEG, the segment headers up to the first
+/// frame header), never the picture.
 ImageSizeInfo GetImageSize(std::string_view path, DetectionMode mode);
 
 /// True when the path names a file (not a folder) of at least two bytes.

@@ -1,5 +1,8 @@
 #include "app/util/imgctl.h"
 
+#include "platform/paths.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
@@ -39,6 +42,7 @@ ImgctlLibrary::ImgctlLibrary(const std::vector<std::string>& candidates) {
         resolve(module, "DIBtoJPG", m_dibToJpg, missing);
         resolve(module, "DeleteDIB", m_deleteDib, missing);
         if (missing.empty()) {
+            m_lastFailure = reinterpret_cast<LastFailureFn>(::dlsym(module, "GetLastFailure"));
             m_toDib = toDib;  // set last: it marks the library as usable
             m_error.clear();
             return;
@@ -58,9 +62,7 @@ ImgctlLibrary::ImgctlLibrary(const std::vector<std::string>& candidates) {
 std::vector<std::string> ImgctlLibrary::defaultCandidates() {
     if (const char* named = std::getenv("MIROFOTO_IMGCTL"); named && *named) return {named};
     std::vector<std::string> files;
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) files.push_back((exe.parent_path() / kLibraryName).string());
+    files.push_back(platform::executableFolder() + "/" + kLibraryName);
     files.emplace_back(kLibraryName);
     return files;
 }
@@ -101,6 +103,28 @@ bool ImgctlLibrary::dibToJPG(std::string_view path, std::int32_t handle, std::in
 
 void ImgctlLibrary::deleteDIB(std::int32_t handle) const {
     if (m_toDib) m_deleteDib(handle);
+}
+
+ImgctlFailure ImgctlLibrary::lastFailure(std::int32_t handle) const {
+    ImgctlFailure f;
+    if (!m_toDib) {
+        f.text = m_error;
+        return f;
+    }
+    if (!m_lastFailure) return f;
+    std::int32_t code = 0, corrupt = 0;
+    std::string text(256, '\0');
+    std::int32_t needed = m_lastFailure(handle, &code, &corrupt, text.data(), std::int32_t(text.size()));
+    if (needed > std::int32_t(text.size())) {
+        text.assign(std::size_t(needed), '\0');
+        needed = m_lastFailure(handle, &code, &corrupt, text.data(), needed);
+    }
+    if (needed <= 0) return f;
+    text.resize(std::min(std::size_t(needed) - 1, text.size() - 1));
+    f.code = code;
+    f.corrupt = corrupt != 0;
+    f.text = std::move(text);
+    return f;
 }
 
 }  // namespace mirofoto

@@ -11,6 +11,13 @@
 
 namespace mirofoto {
 
+/// Why an image operation failed.
+struct ImgctlFailure {
+    int code = 0;          ///< errno of a file-system failure (EACCES, ENOSPC, ENOENT...) or 0
+    bool corrupt = false;  ///< the data is not a decodable JPEG
+    std::string text;      ///< the library's own message
+};
+
 class ImgctlLibrary {
 public:
     /// Opens the first candidate file that loads and exports all five
@@ -37,6 +44,12 @@ public:
     bool turnDIB(std::int32_t handle, std::int32_t angle) const;
     bool dibToJPG(std::string_view path, std::int32_t handle, std::int32_t quality, bool encoderFlag) const;
     void deleteDIB(std::int32_t handle) const;
+    /// Why the last failed call on the handle failed (ask before deleteDIB);
+    /// handle 0: the calling thread's last failure of an operation without a
+    /// handle (a toDIB that returned 0) or of any other. Empty when nothing
+    /// failed or the library cannot tell; the load error when it is not
+    /// loaded.
+    ImgctlFailure lastFailure(std::int32_t handle) const;
 
 private:
     using ToDibFn = std::int32_t (*)(const char*);
@@ -44,12 +57,14 @@ private:
     using TurnDibFn = std::int32_t (*)(std::int32_t, std::int32_t);
     using DibToJpgFn = std::int32_t (*)(const char*, std::int32_t, std::int32_t, std::int32_t);
     using DeleteDibFn = void (*)(std::int32_t);
+    using LastFailureFn = std::int32_t (*)(std::int32_t, std::int32_t*, std::int32_t*, char*, std::int32_t);
 
     ToDibFn m_toDib = nullptr;
     ResizeDibFn m_resizeDib = nullptr;
     TurnDibFn m_turnDib = nullptr;
     DibToJpgFn m_dibToJpg = nullptr;
     DeleteDibFn m_deleteDib = nullptr;
+    LastFailureFn m_lastFailure = nullptr;  // optional: older libraries lack it
     std::string m_error;
 };
 
@@ -66,6 +81,9 @@ public:
 
     explicit operator bool() const { return m_handle != 0; }
     std::int32_t get() const { return m_handle; }
+    /// Why the last call on this picture failed, or why it could not be
+    /// opened.
+    ImgctlFailure lastFailure() const { return m_lib.lastFailure(m_handle); }
 
 private:
     const ImgctlLibrary& m_lib;

@@ -8,14 +8,16 @@
 
 namespace mirofoto {
 
-/// The index of the 0xFF byte of the first segment with the marker, walking
-/// the segments from index 2 while the index is below lastIndex − 3; −1 when
-/// a byte that should start a segment is not 0xFF or the walk runs out.
-/// lastIndex is the index of the last byte (size − 1).
+/// The index of the 0xFF byte of the first segment with the marker in the
+/// bytes up to lastIndex (the index of the last byte, size − 1), walking the
+/// header as every JPEG reader here does (platform/jpeg_segments.h); −1 when
+/// the walk ends first (at the start of scan, a byte that is no marker, a
+/// length below 2, a segment cut off by the end of the data).
 long FindJpegSegment(std::string_view bytes, long lastIndex, std::uint8_t marker);
 
 /// The picture's comment as UTF-8; empty when the file is missing, is no
-/// JPEG or has no comment segment.
+/// JPEG or has no comment segment in its header (a comment segment cut off
+/// by the end of the file counts as none).
 std::string ReadJpegComment(std::string_view path);
 
 /// Makes the text the picture's comment (an empty text removes it). False,

@@ -12,8 +12,10 @@ char16_t foldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<c
 }  // namespace
 
 int compareNames(std::string_view a, std::string_view b) {
-    const std::u16string ua = platform::utf8ToUtf16(a);
-    const std::u16string ub = platform::utf8ToUtf16(b);
+    // Names that are not UTF-8 compare by their escapes, so two such names
+    // never count as equal.
+    const std::u16string ua = platform::pathToUtf16(a);
+    const std::u16string ub = platform::pathToUtf16(b);
     const std::size_t n = std::min(ua.size(), ub.size());
     for (std::size_t i = 0; i < n; ++i) {
         const char16_t ca = foldAscii(ua[i]), cb = foldAscii(ub[i]);

@@ -1,6 +1,7 @@
 #include "app/util/paths.h"
 
 #include "app/util/storage_location.h"
+#include "platform/paths.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -126,10 +127,7 @@ void RemoveTempFolder() {
 
 std::string ProgramFolder() {
     if (const char* home = std::getenv("MIROFOTO_HOME"); home && *home) return withTrailingSlash(home);
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return withTrailingSlash(fs::current_path(ec).string());
-    return withTrailingSlash(exe.parent_path().string());
+    return withTrailingSlash(platform::executableFolder());
 }
 
 std::string withTrailingSlash(std::string_view path) {

@@ -94,4 +94,8 @@ std::u16string_view bstrView(BSTR b) { return b ? std::u16string_view(b, SysStri
 
 std::string utf8FromBstr(BSTR b) { return platform::utf16ToUtf8(bstrView(b)); }
 
+BSTR bstrFromPath(std::string_view path) { return bstrFromUtf16(platform::pathToUtf16(path)); }
+
+std::string pathFromBstr(BSTR b) { return platform::pathFromUtf16(bstrView(b)); }
+
 }  // namespace platform::com

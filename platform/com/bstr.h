@@ -18,6 +18,12 @@ BSTR bstrFromUtf16(std::u16string_view utf16);
 std::u16string_view bstrView(BSTR b);
 /// The text of a BSTR as UTF-8.
 std::string utf8FromBstr(BSTR b);
+/// A new BSTR naming a file: bytes of the path that are not UTF-8 travel as
+/// escapes (platform::pathToUtf16), so pathFromBstr() gives back the same
+/// bytes. Null when memory runs out.
+BSTR bstrFromPath(std::string_view path);
+/// The native path (bytes) a BSTR file name stands for.
+std::string pathFromBstr(BSTR b);
 
 /// Owns one BSTR and frees it with SysFreeString.
 class Bstr {
@@ -25,6 +31,8 @@ public:
     Bstr() = default;
     explicit Bstr(std::string_view utf8) : m_bstr(bstrFromUtf8(utf8)) {}
     explicit Bstr(std::u16string_view utf16) : m_bstr(bstrFromUtf16(utf16)) {}
+    /// A file name (see bstrFromPath).
+    static Bstr ofPath(std::string_view path) { return adopt(bstrFromPath(path)); }
     /// Takes over a BSTR the caller owns.
     static Bstr adopt(BSTR b) {
         Bstr r;

@@ -1,6 +1,7 @@
 #include "platform/com/registration_advice.h"
 
 #include "platform/com/registry.h"
+#include "platform/paths.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -10,13 +11,6 @@ namespace fs = std::filesystem;
 
 namespace platform::com {
 namespace {
-
-// Where the running program and, installed beside it, regsvr and the modules lie.
-fs::path runningProgramFolder() {
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path() : exe.parent_path();
-}
 
 bool isFile(const fs::path& p) {
     std::error_code ec;
@@ -51,7 +45,8 @@ RegistrationAdvice adviseRegistration(std::string_view progId, std::string_view 
                      : !isFile(advice.registeredModule) ? RegistrationAdvice::Problem::ModuleMissing
                                                         : RegistrationAdvice::Problem::ModuleFailed;
 
-    const fs::path here = runningProgramFolder();
+    // regsvr and the modules are installed beside the running program.
+    const fs::path here = platform::executableFolder();
     const fs::path regsvr = here / "regsvr";
     std::string module(moduleFileName);
     if (isFile(here / moduleFileName)) module = (here / moduleFileName).string();

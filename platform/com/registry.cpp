@@ -1,5 +1,8 @@
 #include "platform/com/registry.h"
 
+#include "platform/atomic_file.h"
+#include "platform/paths.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -147,77 +150,10 @@ HRESULT errorCodeToHresult(const std::error_code& ec) { return errnoToHresult(ec
 
 // Reads the whole file; a path that leads nowhere reports as "missing".
 HRESULT readFile(const std::string& path, std::string& text, bool& missing) {
-    missing = false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            missing = true;
-            return S_OK;
-        }
-        return REGDB_E_READREGDB;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return REGDB_E_READREGDB;
-    }
-    text.clear();
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return REGDB_E_READREGDB;
-        }
-        if (n == 0) break;
-        text.append(buffer, std::size_t(n));
-    }
-    ::close(fd);
-    return S_OK;
-}
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data.remove_prefix(std::size_t(n));
-    }
-    return true;
-}
-
-// Writes the file through a temporary file beside it and a rename.
-HRESULT replaceFile(const std::string& path, std::string_view data) {
-    const std::string temp = path + ".tmp-" + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return errnoToHresult(errno);
-    if (!writeAll(fd, data) || ::fsync(fd) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return errnoToHresult(error);
-    }
-    if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        return errnoToHresult(error);
-    }
-    // Make the rename itself durable.
-    const std::string folder = fs::path(path).parent_path().string();
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return S_OK;
-}
-
-std::string executableFolder() {
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return fs::current_path(ec).string();
-    return exe.parent_path().string();
+    const platform::FileRead r = platform::readFileBytes(path, text);
+    missing = r == platform::FileRead::Missing;
+    if (missing) text.clear();
+    return r == platform::FileRead::Failed ? REGDB_E_READREGDB : S_OK;
 }
 
 }  // namespace
@@ -235,7 +171,7 @@ std::string registryPath() {
         const std::string own = inFolder(home);
         if (::access(own.c_str(), F_OK) == 0) return own;
     }
-    return inFolder(executableFolder());
+    return inFolder(platform::executableFolder());
 }
 
 // ---------------------------------------------------------------------------
@@ -452,9 +388,13 @@ HRESULT RegistryFile::update(const std::function<HRESULT(RegistryTree&)>& edit) 
             if (ec) hr = errorCodeToHresult(ec);
         }
         if (SUCCEEDED(hr)) {
-            const HRESULT written = replaceFile(m_path, tree.serialize());
-            if (FAILED(written)) hr = written;
+            // A crash must not lose the registrations: flushed to the disk.
+            const std::error_code written =
+                platform::replaceFileContents(m_path, tree.serialize(), {platform::AtTargetLink::Replace, true});
+            if (written) hr = errorCodeToHresult(written);
         }
+        // What writers that were killed left beside the file goes.
+        platform::removeStaleTemporaries(folder.empty() ? "." : folder.string());
     }
     ::flock(lock, LOCK_UN);
     ::close(lock);

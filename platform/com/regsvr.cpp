@@ -8,6 +8,7 @@
 // beside regsvr.
 #include "platform/com/creation.h"
 #include "platform/com/registry.h"
+#include "platform/format.h"
 
 #include <cstdio>
 #include <iostream>
@@ -15,16 +16,12 @@
 
 namespace {
 
+using platform::hexCode;
+
 void usage(std::ostream& out) {
     out << "usage: regsvr [-u] [-s] module.so\n"
            "  -u  remove the module's registration\n"
            "  -s  print nothing on success\n";
-}
-
-std::string hexCode(HRESULT hr) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<unsigned>(hr));
-    return buffer;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // whatever the locale.
 #include "platform/com/variant.h"
 
+#include "platform/automation_number.h"
 #include "platform/com/bstr.h"
 
 #include <algorithm>
@@ -12,8 +13,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <locale.h>
-#include <stdlib.h>
 #include <string>
 
 namespace {
@@ -116,52 +115,17 @@ std::string trimmedAscii(std::u16string_view text, bool& ok) {
     return out;
 }
 
-// Parses "[sign]digits[.digits][E[sign]digits]" (at least one digit before
-// the exponent). Integers without fraction or exponent stay exact.
+// Text as a number, by the rules the EXIF model shares.
 HRESULT parseNumber(BSTR text, Number& out) {
-    bool ascii;
-    const std::string s = trimmedAscii(platform::com::bstrView(text), ascii);
-    if (!ascii || s.empty()) return DISP_E_TYPEMISMATCH;
-    std::size_t i = 0;
-    bool negative = false;
-    if (s[i] == '+' || s[i] == '-') negative = s[i++] == '-';
-    const std::size_t mantissaStart = i;
-    std::size_t digits = 0;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
-    bool fraction = false, exponent = false;
-    if (i < s.size() && s[i] == '.') {
-        fraction = true;
-        ++i;
-        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
+    platform::AutomationNumber n;
+    switch (platform::parseAutomationNumber(platform::com::bstrView(text), n)) {
+    case platform::NumberText::NotANumber: return DISP_E_TYPEMISMATCH;
+    case platform::NumberText::Overflow: return DISP_E_OVERFLOW;
+    case platform::NumberText::Ok: break;
     }
-    if (digits == 0) return DISP_E_TYPEMISMATCH;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        exponent = true;
-        ++i;
-        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-        std::size_t expDigits = 0;
-        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++expDigits;
-        if (expDigits == 0) return DISP_E_TYPEMISMATCH;
-    }
-    if (i != s.size()) return DISP_E_TYPEMISMATCH;
-
-    if (!fraction && !exponent) {
-        // Exact integer; anything beyond 2^65 fits no target type.
-        unsigned __int128 value = 0;
-        for (std::size_t k = mantissaStart; k < s.size(); ++k) {
-            value = value * 10 + unsigned(s[k] - '0');
-            if (value > (static_cast<unsigned __int128>(1) << 65)) return DISP_E_OVERFLOW;
-        }
-        out.exact = true;
-        out.integer = negative ? -static_cast<__int128>(value) : static_cast<__int128>(value);
-        return S_OK;
-    }
-    static locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
-    char* end = nullptr;
-    const double d = strtod_l(s.c_str(), &end, cLocale);
-    if (std::isinf(d)) return DISP_E_OVERFLOW;
-    out.exact = false;
-    out.real = d;
+    out.exact = n.exact;
+    out.integer = n.negative ? -static_cast<__int128>(n.magnitude) : static_cast<__int128>(n.magnitude);
+    out.real = n.real;
     return S_OK;
 }
 

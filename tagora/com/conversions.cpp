@@ -37,7 +37,7 @@ HRESULT cp932ToBstr(std::string_view cp932, BSTR* out) noexcept {
     }
 }
 
-std::string nativePath(BSTR fileName) { return platform::com::utf8FromBstr(fileName); }
+std::string nativePath(BSTR fileName) { return platform::com::pathFromBstr(fileName); }
 
 void toVariant(const tagora::Variant& in, VARIANT* out) noexcept {
     VariantInit(out);

@@ -18,7 +18,8 @@ HRESULT toBstr(std::u16string_view utf16, BSTR* out) noexcept;
 /// CP932 show as U+FFFD.
 HRESULT cp932ToBstr(std::string_view cp932, BSTR* out) noexcept;
 
-/// The native path (UTF-8 bytes) a BSTR file name stands for.
+/// The native path a BSTR file name stands for: the bytes the caller's
+/// bstrFromPath() was given, names that are not UTF-8 included.
 std::string nativePath(BSTR fileName);
 
 /// The model's value as a VARIANT (the type numbers are the same).

@@ -3,6 +3,7 @@
 // extent, the persistence of that extent, its face and its class).
 #include "tagora/com/exif_ctl.h"
 
+#include "platform/com/error_info.h"
 #include "platform/com/variant.h"
 #include "platform/twips.h"
 #include "tagora/com/conversions.h"
@@ -115,11 +116,21 @@ public:
     STDMETHODIMP LoadHeader(BSTR filename, IExif** ppExif) override {
         if (!ppExif) return E_POINTER;
         *ppExif = nullptr;
+        // The reason of a file that does not load goes to the thread's
+        // error information; a call that loads leaves none behind.
+        SetErrorInfo(0, nullptr);
         return guarded([&]() -> HRESULT {
             // A document whose directories cannot be made counts as a file
             // that does not load.
             ComPtr<ExifObject> exif = makeObject<ExifObject>();
-            if (!exif || !exif->load(nativePath(filename))) return S_FALSE;
+            if (!exif) {
+                platform::com::setErrorText(IID_IExifCtl, kExifCtlProgId, "out of memory");
+                return S_FALSE;
+            }
+            if (!exif->load(nativePath(filename))) {
+                platform::com::setErrorText(IID_IExifCtl, kExifCtlProgId, exif->failureText());
+                return S_FALSE;
+            }
             *ppExif = exif.detach();
             return S_OK;
         });

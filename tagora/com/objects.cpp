@@ -392,6 +392,12 @@ bool ExifObject::load(const std::string& path) noexcept {
     }
 }
 
+std::string ExifObject::failureText() const {
+    std::string text;
+    for (const std::string& d : m_exif->diagnostics()) text += (text.empty() ? "" : "; ") + d;
+    return text.empty() ? "the file does not load" : text;
+}
+
 HRESULT ExifObject::handOut(const ComPtr<IfdObject>& ifd, IIfd** out) { return shareAs(ifd, out); }
 
 STDMETHODIMP ExifObject::SaveThumbnail(BSTR filename, LONG* result) {

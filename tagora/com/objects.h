@@ -135,6 +135,8 @@ public:
     /// Loads the file into this fresh object (LoadHeader). False when the
     /// file cannot be loaded or memory runs out.
     bool load(const std::string& path) noexcept;
+    /// Why the last load failed: the model's failure texts, in order.
+    std::string failureText() const;
 
     STDMETHODIMP SaveThumbnail(BSTR filename, LONG* result) override;
     STDMETHODIMP SaveHeader(BSTR filename, LONG* result) override;

@@ -75,28 +75,4 @@ void ByteReader::write32(std::uint32_t v) {
     write(b, 4);
 }
 
-std::uint16_t FileReader::read16() {
-    const auto b = read(2);
-    return std::uint16_t(b[0] << 8 | b[1]);
-}
-
-std::vector<std::uint8_t> FileReader::read(std::size_t n) {
-    auto bytes = readSome(n);
-    if (bytes.size() != n)
-        throw ExifError("fread error");
-    return bytes;
-}
-
-std::vector<std::uint8_t> FileReader::readSome(std::size_t n) {
-    std::vector<std::uint8_t> bytes(n);
-    const std::size_t got = n ? std::fread(bytes.data(), 1, n, m_file) : 0;
-    bytes.resize(got);
-    return bytes;
-}
-
-void FileReader::seek(long offset) {
-    if (std::fseek(m_file, offset, SEEK_CUR) != 0)
-        throw ExifError("fseek error");
-}
-
 }  // namespace tagora

@@ -1,10 +1,9 @@
-// Bounds-checked cursors over a byte buffer (TIFF data, TIFF thumbnail file)
-// and over an open file (JPEG segments).
+// A bounds-checked cursor over a byte buffer (TIFF data, TIFF thumbnail
+// file). The JPEG segments are walked by platform/jpeg_segments.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 namespace tagora {
@@ -44,24 +43,6 @@ private:
     std::size_t m_size = 0;
     std::size_t m_pos = 0;
     bool m_littleEndian = true;
-};
-
-/// A cursor over an open file; all fields are big-endian (JPEG markers).
-/// Failures throw ExifError "fread error" or "fseek error".
-class FileReader {
-public:
-    explicit FileReader(std::FILE* file) : m_file(file) {}
-
-    std::uint16_t read16();
-    /// Exactly n bytes, or ExifError("fread error").
-    std::vector<std::uint8_t> read(std::size_t n);
-    /// Up to n bytes; fewer at the end of the file.
-    std::vector<std::uint8_t> readSome(std::size_t n);
-    /// Moves by offset bytes from the current position.
-    void seek(long offset);
-
-private:
-    std::FILE* m_file;
 };
 
 }  // namespace tagora

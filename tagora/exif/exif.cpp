@@ -6,16 +6,14 @@
 
 #include "platform/codepage.h"
 
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tagora {
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Directories may point at the same bytes many times over; a small file must
 // not be able to make the parser copy gigabytes. Real files copy each byte
@@ -46,42 +44,36 @@ std::shared_ptr<Marker> Exif::markerItem(std::int64_t index) const {
 }
 
 bool Exif::load(const std::string& fileName) {
-    File file(std::fopen(fileName.c_str(), "rb"));
-    if (!file) {
-        note("fopen error");
+    platform::jpeg::FileSource file;
+    if (const std::string why = file.open(fileName); !why.empty()) {
+        note("fopen error: " + why);
         return false;
     }
-    return loadStream(file.get());
+    return loadFrom(file);
 }
 
 bool Exif::loadBytes(std::string_view bytes) {
-    if (bytes.empty()) {
-        note("File format error");
-        return false;
-    }
-    File file(fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb"));
-    if (!file) {
-        note("fopen error");
-        return false;
-    }
-    return loadStream(file.get());
+    platform::jpeg::MemorySource source(bytes);
+    return loadFrom(source);
 }
 
-bool Exif::loadStream(std::FILE* file) {
+bool Exif::loadFrom(platform::jpeg::ByteSource& source) {
     // One load per document: a second one would mix two files' segments.
     if (m_loadAttempted) {
         note("already loaded");
         return false;
     }
     m_loadAttempted = true;
-    FileReader reader(file);
     try {
-        m_signature = reader.read16();
+        std::uint8_t start[2];
+        if (!source.read(0, start, 2))
+            throw ExifError(source.failed() ? "fread error" : "File format error");
+        m_signature = std::uint16_t(start[0] << 8 | start[1]);
         if (m_signature == 0x4949 || m_signature == 0x4D4D)
             throw ExifError("tiff format is not supported");
         if (m_signature != 0xFFD8)
             throw ExifError("File format error");
-        readSegments(reader);
+        readSegments(source);
     } catch (const ExifError& e) {
         note(e.what());
         return false;
@@ -101,32 +93,29 @@ bool Exif::loadStream(std::FILE* file) {
     return true;
 }
 
-void Exif::readSegments(FileReader& reader) {
-    for (;;) {
-        std::uint16_t code, length;
-        try {
-            code = reader.read16();
-            length = reader.read16();
-        } catch (const ExifError&) {
-            throw ExifError("LoadMarker error");
-        }
-        // A length below 2 cannot even cover its own field, and a segment
-        // that runs past the end of the file is cut off: either ends the
-        // walk with what was collected so far.
-        if (length < 2)
-            return;
+void Exif::readSegments(platform::jpeg::ByteSource& source) {
+    // The segment walk shared with every JPEG reader of the program: fill
+    // bytes are skipped, and a cut segment or a length below 2 ends the walk
+    // with what was collected so far.
+    platform::jpeg::SegmentWalker walk(source);
+    bool any = false;
+    while (const auto seg = walk.next()) {
+        any = true;
         // Any other segment ends the run of application segments; it is not
         // needed, so it is not read.
-        if (code != 0xFFE0 && code != 0xFFE1)
+        if (seg->marker != 0xE0 && seg->marker != 0xE1)
             return;
-        std::vector<std::uint8_t> data{std::uint8_t(code >> 8), std::uint8_t(code), std::uint8_t(length >> 8),
-                                       std::uint8_t(length)};
-        const auto payload = reader.readSome(std::size_t(length) - 2);
-        if (payload.size() != std::size_t(length) - 2)
-            return;
-        data.insert(data.end(), payload.begin(), payload.end());
-        m_markers.push_back(std::make_shared<Marker>(code, length, std::move(data)));
+        std::vector<std::uint8_t> data(seg->size());
+        if (!source.read(seg->offset, data.data(), data.size()))
+            throw ExifError("LoadMarker error");
+        m_markers.push_back(std::make_shared<Marker>(std::uint16_t(0xFF00 | seg->marker), seg->length, std::move(data)));
     }
+    if (walk.broken())
+        note(walk.endText());
+    // A start marker followed by no segment at all, or a file that cannot be
+    // read, is no file to load.
+    if (walk.end() == platform::jpeg::WalkEnd::ReadError || (!any && walk.broken()))
+        throw ExifError("LoadMarker error");
 }
 
 void Exif::parseApp1(const Marker& app1) {
@@ -286,13 +275,36 @@ int Exif::saveThumbnail(const std::string& fileName) {
     const auto bytes = thumbnailFileBytes();
     if (!bytes)
         return 0;
-    File file(std::fopen(fileName.c_str(), "wb"));
-    if (!file)
+    // O_NONBLOCK: opening a FIFO for writing would wait for a reader. What
+    // is not a regular file (or a device such as /dev/null) is refused.
+    const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0) {
+        note(std::string("open: ") + std::strerror(errno));
         return 0;
-    const bool written = std::fwrite(bytes->data(), 1, bytes->size(), file.get()) == bytes->size();
-    // A short write or a failed close (disk full) is no saved thumbnail.
-    const bool closed = std::fclose(file.release()) == 0;
-    return written && closed ? 1 : 0;
+    }
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && (S_ISREG(st.st_mode) || S_ISCHR(st.st_mode));
+    if (!ok)
+        note("not a regular file: " + fileName);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    for (std::size_t done = 0; ok && done < bytes->size();) {
+        const ssize_t n = ::write(fd, bytes->data() + done, bytes->size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            note(std::string("write: ") + std::strerror(errno));
+            ok = false;
+            break;
+        }
+        done += std::size_t(n);
+    }
+    // A failed close (a full disk on a network file system) is no saved
+    // thumbnail either.
+    if (::close(fd) != 0 && ok) {
+        note(std::string("close: ") + std::strerror(errno));
+        ok = false;
+    }
+    return ok ? 1 : 0;
 }
 
 bool Exif::rotateThumbnail(std::int64_t angle) {

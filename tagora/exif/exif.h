@@ -2,6 +2,7 @@
 // of its EXIF data, the thumbnail cut out of it, and the operations on them.
 #pragma once
 
+#include "platform/jpeg_segments.h"
 #include "tagora/exif/byte_reader.h"
 #include "tagora/exif/ifd.h"
 
@@ -45,11 +46,16 @@ public:
     Exif(const Exif&) = delete;
     Exif& operator=(const Exif&) = delete;
 
-    /// Loads the file (a native path). False when the file cannot be opened,
-    /// does not start like a JPEG file (a TIFF file is refused) or its leading
-    /// segments cannot be read. A broken or foreign APP1 still loads: the
-    /// model then holds what was read before the fault. A document loads
-    /// once; a further call returns false and changes nothing.
+    /// Loads the file (a native path). False when the file cannot be opened
+    /// or is not a regular file (a FIFO is refused without waiting on it),
+    /// does not start like a JPEG file (a TIFF file is refused), or holds no
+    /// whole segment after its start marker. The segments are walked as
+    /// every JPEG reader of the program walks them (platform/jpeg_segments.h):
+    /// the run of APP0 and APP1 segments after the start marker is collected
+    /// up to any other segment or a fault (a cut segment, a length below 2),
+    /// which ends the run with what it holds. A broken or foreign APP1 still
+    /// loads: the model then holds what was read before the fault. A
+    /// document loads once; a further call returns false and changes nothing.
     bool load(const std::string& fileName);
     /// The same over bytes in memory.
     bool loadBytes(std::string_view bytes);
@@ -92,7 +98,8 @@ public:
     /// those values). Empty when there is no thumbnail.
     std::optional<std::vector<std::uint8_t>> thumbnailFileBytes();
     /// Writes the thumbnail to the file: 1 when written, 0 when there is no
-    /// thumbnail or the file could not be written completely.
+    /// thumbnail or the file could not be written completely. A FIFO or
+    /// socket in the file's place is refused without waiting on it.
     int saveThumbnail(const std::string& fileName);
     /// Turns the JPEG thumbnail losslessly by code 1 (90° clockwise), 2 or 3.
     /// False, thumbnail unchanged, without JPEG thumbnail, for another code or
@@ -100,8 +107,8 @@ public:
     bool rotateThumbnail(std::int64_t angle);
 
 private:
-    bool loadStream(std::FILE* file);
-    void readSegments(FileReader& reader);
+    bool loadFrom(platform::jpeg::ByteSource& source);
+    void readSegments(platform::jpeg::ByteSource& source);
     void parseApp1(const Marker& app1);
     std::vector<std::uint8_t> cutThumbnail(std::uint16_t offsetTag, std::uint16_t lengthTag);
     void note(std::string text) { m_diagnostics.push_back(std::move(text)); }

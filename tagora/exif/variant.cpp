@@ -1,5 +1,6 @@
 #include "tagora/exif/variant.h"
 
+#include "platform/automation_number.h"
 
 #include <cfloat>
 #include <cmath>
@@ -39,76 +40,23 @@ Range rangeOf(VarType t) {
 
 std::u16string ascii16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
-// Text to number as the automation runtime reads it: blanks around, a sign,
-// digits with an optional fraction and exponent, or &H / &O for hexadecimal
-// and octal integers.
-bool parseNumber(const std::u16string& text, double& out) {
-    std::string s;
-    for (char16_t c : text) {
-        if (c > 0x7E)
-            return false;
-        s.push_back(static_cast<char>(c));
-    }
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return false;
-    const auto last = s.find_last_not_of(" \t");
-    s = s.substr(first, last - first + 1);
-    if (s.size() > 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h' || s[1] == 'O' || s[1] == 'o')) {
-        const int base = (s[1] == 'H' || s[1] == 'h') ? 16 : 8;
-        if (s.size() > 2 + (base == 16 ? 8 : 11))
-            return false;
-        std::uint64_t v = 0;
-        for (std::size_t i = 2; i < s.size(); ++i) {
-            const char c = s[i];
-            int d = -1;
-            if (c >= '0' && c <= '9') d = c - '0';
-            else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-            else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-            if (d < 0 || d >= base)
-                return false;
-            v = v * base + d;
-        }
-        if (v > UINT32_MAX)
-            return false;
-        // The runtime reads &H and &O numbers as 32-bit signed values
-        // ("&HFFFFFFFF" is -1).
-        out = static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
-        return true;
-    }
-    std::size_t i = 0;
-    if (s[i] == '+' || s[i] == '-')
-        ++i;
-    std::size_t digits = 0;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') { ++i; ++digits; }
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        while (i < s.size() && s[i] >= '0' && s[i] <= '9') { ++i; ++digits; }
-    }
-    if (digits == 0)
-        return false;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        ++i;
-        if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-            ++i;
-        std::size_t expDigits = 0;
-        while (i < s.size() && s[i] >= '0' && s[i] <= '9') { ++i; ++expDigits; }
-        if (expDigits == 0)
-            return false;
-    }
-    if (i != s.size())
-        return false;
-    out = std::strtod(s.c_str(), nullptr);
-    return true;
-}
-
 // Number from any convertible source; a text that is no number is a type
 // mismatch.
 HResult toDouble(const Variant& in, double& out) {
     switch (in.vt) {
     case VarType::Empty: out = 0; return kOk;
     case VarType::R4: case VarType::R8: out = in.m_real; return kOk;
-    case VarType::Bstr: return parseNumber(in.m_text, out) ? kOk : kTypeMismatch;
+    case VarType::Bstr: {
+        // The runtime's own rules, shared with the COM layer's conversions.
+        platform::AutomationNumber n;
+        switch (platform::parseAutomationNumber(in.m_text, n)) {
+        case platform::NumberText::NotANumber: return kTypeMismatch;
+        case platform::NumberText::Overflow: return kOverflow;
+        case platform::NumberText::Ok: break;
+        }
+        out = n.value();
+        return kOk;
+    }
     default:
         if (isInteger(in.vt)) { out = static_cast<double>(in.m_int); return kOk; }
         return kTypeMismatch;

@@ -6,9 +6,11 @@
 #include "platform/codepage.h"
 #include "platform/com/bstr.h"
 #include "platform/com/creation.h"
+#include "platform/com/error_info.h"
 #include "platform/com/registration_advice.h"
 #include "platform/com/registry.h"
 #include "platform/com/variant.h"
+#include "platform/format.h"
 #include "tagora/com/tagora.h"
 
 #include <cerrno>
@@ -24,6 +26,7 @@
 #include <unistd.h>
 
 using namespace platform::com;
+using platform::hexCode;
 
 namespace {
 
@@ -34,12 +37,6 @@ const char* const kUsageText =
     "  Prints the file's segments, EXIF directories, user comment and thumbnail as JSON.\n"
     "  --thumbnail FILE  save the thumbnail (JPEG, or TIFF for strip data) to FILE\n"
     "  --rotate CODE     turn the JPEG thumbnail first: 1 = 90, 2 = 180, 3 = 270 degrees clockwise\n";
-
-std::string hexCode(HRESULT hr) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(hr));
-    return buf;
-}
 
 // ---------------------------------------------------------------------------
 // JSON text
@@ -164,7 +161,7 @@ std::optional<std::string> readFile(const std::string& path) {
 /// Saves the thumbnail to path; the JSON of its form and length, or nothing
 /// when there is none (or it could not be written).
 std::optional<std::string> saveThumbnail(IExif* exif, const std::string& path) {
-    Bstr name(path);
+    const Bstr name = Bstr::ofPath(path);
     LONG written = 0;
     if (exif->SaveThumbnail(name.get(), &written) != S_OK || !written) return std::nullopt;
     const auto bytes = readFile(path);
@@ -238,14 +235,18 @@ int run(const Options& options) {
         return kNoTagora;
     }
     ComPtr<IExif> exif;
-    const Bstr fileName(options.file);
+    // A name that is not UTF-8 reaches the control byte for byte, and is
+    // shown escaped.
+    const Bstr fileName = Bstr::ofPath(options.file);
     if (control->LoadHeader(fileName.get(), exif.put()) != S_OK || !exif) {
-        std::cerr << "tagora-dump: " << options.file << ": the file cannot be loaded (missing, unreadable or no JPEG)\n";
+        const auto why = takeErrorText();
+        std::cerr << "tagora-dump: " << platform::displayName(options.file) << ": the file cannot be loaded ("
+                  << (why ? *why : std::string("missing, unreadable or no JPEG")) << ")\n";
         return kNotLoaded;
     }
 
     std::ostringstream out;
-    out << "{\n  \"file\": " << jsonString(platform::utf8ToUtf16(options.file)) << ",\n";
+    out << "{\n  \"file\": " << jsonString(platform::pathToUtf16(options.file)) << ",\n";
     out << "  \"markers\": " << dumpMarkers(exif.get()) << ",\n";
     out << "  \"directories\": [\n";
     HRESULT (IExif::*const directories[])(IIfd**) = {&IExif::get_IFDMain, &IExif::get_IFDThumbnail,
@@ -275,7 +276,7 @@ int run(const Options& options) {
     if (status == kOk && options.thumbnail) {
         thumbnail = saveThumbnail(exif.get(), *options.thumbnail);
         if (!thumbnail) {
-            std::cerr << "tagora-dump: " << *options.thumbnail
+            std::cerr << "tagora-dump: " << platform::displayName(*options.thumbnail)
                       << ": no thumbnail written (the file has none, or it cannot be created)\n";
             status = kThumbnailFailed;
         }

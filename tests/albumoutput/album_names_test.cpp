@@ -50,6 +50,10 @@ TEST(EncodedName, RemovesThePercentSignsOfTheUrlEncoding) {
     EXPECT_EQ(EncodedName("100%.jpg"), "10025.jpg");
     EXPECT_EQ(EncodedName("/home/u/Photos/"), "2Fhome2Fu2FPhotos2F");
     EXPECT_EQ(EncodedName(""), "");
+    // Bytes that are not UTF-8 by their escapes U+DC80 + byte, so that two
+    // such names stay apart.
+    EXPECT_EQ(EncodedName("\x8E\xCA\x90\x5E.jpg"), "EDB28ECA905E.jpg");
+    EXPECT_EQ(EncodedName("\x8F\xCA\x90\x5E.jpg"), "EDB28FCA905E.jpg");
 }
 
 TEST(EncodedName, PageStemCutsFourCharacters) {

@@ -244,4 +244,38 @@ TEST(PageHead, BodyLineVariants) {
     // Characters that would cut the link short are escaped; others stay.
     s.pages[MenuPage].backgroundImage = "/p/100% 'a'&b?c#d 背景.png";
     EXPECT_EQ(bodyOf(MenuPage, true), "<BODY BACKGROUND='./images/100%25 %27a%27%26b%3Fc%23d 背景.png'>");
+    // The bytes of a name that is not UTF-8 are percent-encoded as they
+    // are, so the link still reaches the copy of that name.
+    s.pages[MenuPage].backgroundImage = "/p/\x8E\xCA\x90\x5E \"q\".png";
+    EXPECT_EQ(bodyOf(MenuPage, true), "<BODY BACKGROUND='./images/%8E\xCA\x90^ %22q%22.png'>");
+}
+
+TEST(PageText, FileAndFolderNamesAreTextNeverMarkup) {
+    const std::pair<std::string, std::string> names[] = {
+        {"<img src=x onerror=alert(1)>.jpg", "&lt;img src=x onerror=alert(1)&gt;.jpg"},
+        {"amp&amp;.jpg", "amp&amp;amp;.jpg"},
+        {"\x8E\xCA\x90\x5E.jpg", "\\x8Eʐ^.jpg"},  // Shift_JIS "写真": shown escaped, not dropped
+        {"Tom's \"best\" 写真.jpg", "Tom's \"best\" 写真.jpg"},
+    };
+    for (const auto& [name, text] : names) EXPECT_EQ(NameAsPageText(name), text);
+
+    // In the pages: the cell and the picture's page (its title too) show the
+    // names as text; the album title, typed by the user, stays markup; the
+    // CP932 form of "ʐ" is one reference, its "&" not escaped again.
+    TempDir out;
+    const auto images = makeAlbumImages({names[0].first, names[1].first, names[2].first});
+    writeThumbnailPage(AlbumSettings::defaults(), kNoCopies, out.str(), "<B>t</B>", 4, images);
+    const std::string thumbs = readBytes(out / "index.htm");
+    EXPECT_EQ(count(thumbs, "<img"), 0);
+    EXPECT_EQ(count(thumbs, "&lt;img src=x onerror=alert(1)&gt;.jpg<BR>"), 1);
+    EXPECT_EQ(count(thumbs, "amp&amp;amp;.jpg<BR>"), 1);
+    EXPECT_EQ(count(thumbs, "\\x8E&#656;^.jpg<BR>"), 1);
+    EXPECT_EQ(count(thumbs, "<TITLE><B>t</B></TITLE>"), 1);
+    ASSERT_TRUE(WriteEnlargedPage(AlbumSettings::defaults(), kNoCopies, out.str(), "<B>t</B>", images, 0));
+    const std::string page = readBytes(out / images[0].pageFileName());
+    EXPECT_EQ(count(page, "<img"), 0);
+    EXPECT_EQ(count(page, "<TITLE><B>t</B> &lt;img src=x onerror=alert(1)&gt;.jpg</TITLE>"), 1);
+    EXPECT_EQ(count(page, "&lt;img src=x onerror=alert(1)&gt;.jpg<BR>"), 1);
+    // The page of the Shift_JIS name is named by the escapes of its bytes.
+    EXPECT_EQ(images[2].pageFileName(), "EDB28ECA905E.htm");
 }

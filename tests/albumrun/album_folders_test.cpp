@@ -59,3 +59,13 @@ TEST_F(AlbumRunTest, AMissingImageFolderIsTheFolderAlone) {
     EXPECT_TRUE(f.tickedInRunOrder().empty());
     EXPECT_TRUE(readImageFolderAlbums("   ").albums.empty());
 }
+
+TEST_F(AlbumRunTest, FolderNamesStandingInForMenuTextsAreText) {
+    photo("a&b <i>/x.jpg", 32, 32);
+    photo("typed/y.jpg", 32, 32);
+    ASSERT_TRUE(stored().setMenuEntry(root + "typed/", "<B>春</B>"));
+    const ImageFolderAlbums f = readImageFolderAlbums(root);
+    ASSERT_EQ(f.albums.size(), 3u);
+    EXPECT_EQ(f.albums[1].linkText, "a&amp;b &lt;i&gt;");
+    EXPECT_EQ(f.albums[2].linkText, "<B>春</B>");  // what the user typed may carry markup
+}

@@ -1,4 +1,6 @@
 #include "platform/com/bstr.h"
+#include "platform/com/error_info.h"
+#include "platform/com/object.h"
 
 #include <gtest/gtest.h>
 
@@ -73,6 +75,42 @@ TEST(Bstr, Utf8TextRoundTripsWithSurrogatePairsCountedAsTwoUnits) {
     Bstr b(text);
     EXPECT_EQ(b.length(), 10u);  // 8 BMP characters and one surrogate pair
     EXPECT_EQ(b.utf8(), text);
+}
+
+TEST(Bstr, FileNamesThatAreNotUtf8KeepTheirBytes) {
+    const std::string sjis = "/photos/\x8E\xCA\x90\x5E.jpg";  // "写真" in Shift_JIS
+    const Bstr path = Bstr::ofPath(sjis);
+    EXPECT_EQ(pathFromBstr(path.get()), sjis);
+    EXPECT_NE(Bstr(sjis).utf8(), sjis);  // text conversion would lose the name
+    const Bstr text("写真.jpg");
+    EXPECT_EQ(pathFromBstr(text.get()), "写真.jpg");
+}
+
+TEST(ErrorInfo, TheReasonOfACallIsReadOnceAfterIt) {
+    EXPECT_FALSE(takeErrorText());
+    setErrorText(IID_IDispatch, "Test.Source", "the file does not load: 写真");
+    IErrorInfo* info = nullptr;
+    ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+    Bstr source, description;
+    GUID iid{};
+    EXPECT_EQ(info->GetSource(source.put()), S_OK);
+    EXPECT_EQ(info->GetDescription(description.put()), S_OK);
+    EXPECT_EQ(info->GetGUID(&iid), S_OK);
+    EXPECT_EQ(source.utf8(), "Test.Source");
+    EXPECT_EQ(description.utf8(), "the file does not load: 写真");
+    EXPECT_TRUE(IsEqualIID(iid, IID_IDispatch));
+    EXPECT_EQ(GetErrorInfo(0, nullptr), E_POINTER);
+    IErrorInfo* none = nullptr;
+    EXPECT_EQ(GetErrorInfo(0, &none), S_FALSE);  // taken: the slot is empty now
+    EXPECT_EQ(none, nullptr);
+    // Set from an object, then cleared.
+    EXPECT_EQ(SetErrorInfo(0, info), S_OK);
+    info->Release();
+    EXPECT_EQ(takeErrorText(), "the file does not load: 写真");
+    setErrorText(IID_IDispatch, "x", "y");
+    EXPECT_EQ(SetErrorInfo(0, nullptr), S_OK);
+    EXPECT_FALSE(takeErrorText());
+    EXPECT_EQ(liveObjectCount(), 0);
 }
 
 TEST(Bstr, HandleFreesWhatItOwnsAndGivesAwayOnDetach) {

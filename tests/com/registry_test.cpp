@@ -1,4 +1,6 @@
 #include "platform/com/registry.h"
+
+#include "platform/atomic_file.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -138,6 +140,10 @@ TEST(RegistryFile, UpdatesPersistAndLeaveNoTemporaryFile) {
     EXPECT_TRUE(empty.empty());
 
     ASSERT_EQ(file.update([](RegistryTree& t) { return t.setValue("Kelpo.Kelpo\\CLSID", "", "{X}"); }), S_OK);
+    // What a writer killed before its rename left (an id no process has).
+    std::string stale = platform::newTemporaryName();
+    stale.replace(10, 8, "7ffffff0");
+    writeBytes(dir / "sub" / stale, "partial");
     ASSERT_EQ(file.update([](RegistryTree& t) { return t.setValue("Other", "", "y"); }), S_OK);
     RegistryTree reread;
     ASSERT_EQ(RegistryFile(path).load(reread), S_OK);

@@ -1,12 +1,12 @@
 #include "platform/com/bstr.h"
 #include "platform/com/dispatch_table.h"
 #include "platform/com/variant.h"
+#include "platform/format.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
-#include <cstdio>
 #include <limits>
 #include <string>
 
@@ -14,11 +14,7 @@ using namespace platform::com;
 
 namespace {
 
-std::string hr(HRESULT code) {
-    char b[16];
-    std::snprintf(b, sizeof b, "0x%08X", static_cast<unsigned>(code));
-    return b;
-}
+std::string hr(HRESULT code) { return platform::hexCode(static_cast<std::uint32_t>(code)); }
 
 // "TYPE:value" for comparing variants in tables.
 std::string describe(const VARIANT& v) {
@@ -107,6 +103,17 @@ TEST(VariantChangeType, ConvertsLikeTheAutomationRuntime) {
         {Variant("-1"), VT_UI4, DISP_E_OVERFLOW, ""},
         {Variant("1e999"), VT_R8, DISP_E_OVERFLOW, ""},
         {Variant("１２"), VT_I4, DISP_E_TYPEMISMATCH, ""},
+        // Hexadecimal and octal: a 32-bit value, read as signed.
+        {Variant("&H1F"), VT_I4, S_OK, "I4:31"},
+        {Variant("&o17"), VT_UI1, S_OK, "UI1:15"},
+        {Variant("&HFFFFFFFF"), VT_I4, S_OK, "I4:-1"},
+        {Variant("&HFFFF"), VT_I2, DISP_E_OVERFLOW, ""},
+        {Variant("&H123456789"), VT_I8, DISP_E_OVERFLOW, ""},
+        {Variant("&H1G"), VT_I4, DISP_E_TYPEMISMATCH, ""},
+        {Variant("-&H1"), VT_I4, DISP_E_TYPEMISMATCH, ""},
+        // Beyond every integer type, still a real number.
+        {Variant("100000000000000000000000"), VT_R8, S_OK, "R8:99999999999999991611392.000000"},
+        {Variant("18446744073709551615"), VT_UI8, S_OK, "UI8:18446744073709551615"},
         // Booleans: True is -1, taken bit for bit by unsigned types.
         {Variant(true), VT_I4, S_OK, "I4:-1"},
         {Variant(true), VT_UI1, S_OK, "UI1:255"},

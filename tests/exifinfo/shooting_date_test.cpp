@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace mirofoto;
@@ -75,12 +76,41 @@ TEST_F(ShootingDate, OnlyTheFirstOriginalDateOfTheSubDirectoryCounts) {
     EXPECT_EQ(ReadShootingDate(file(exif_fixture::jpegFile(exif_fixture::exifSegment(b.bytes())), "main.jpg")), "");
 }
 
-TEST_F(ShootingDate, FilesWithoutEXIFDataGiveNothing) {
-    EXPECT_EQ(ReadShootingDate(file(tagora_files::jfifOnlyFile())), "");
-    EXPECT_EQ(ReadShootingDate(m_dir.str("missing.jpg")), "");
-    EXPECT_EQ(ReadShootingDate(m_dir.str()), "");
-    EXPECT_EQ(ReadShootingDate(file("not a picture", "text.jpg")), "");
-    EXPECT_EQ(ReadShootingDate(""), "");
+TEST_F(ShootingDate, FilesWithoutADateGiveNothingAndSayWhy) {
+    ASSERT_EQ(::mkfifo(m_dir.str("fifo.jpg").c_str(), 0600), 0);
+    const std::string notLoaded = "EXIF を読み込めません: ";
+    const struct {
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {file(tagora_files::jfifOnlyFile(), "jfif.jpg"), "撮影日時 (DateTimeOriginal) がありません"},
+        {file(tagora_files::fileWithSubFields({Field::ascii(36867, "yesterday")}), "word.jpg"),
+         "撮影日時が日付ではありません: \"yesterday\""},
+        {m_dir.str("missing.jpg"), notLoaded + "fopen error: No such file or directory"},
+        {m_dir.str(), notLoaded + "fopen error: a folder, not a file"},
+        {m_dir.str("fifo.jpg"), notLoaded + "fopen error: not a regular file"},  // never waited on
+        {file("not a picture", "text.jpg"), notLoaded + "File format error"},
+        {file("\xFF\xD8\xFF", "cut.jpg"), notLoaded + "the data ends at offset 3 inside a segment header; LoadMarker error"},
+        {"", notLoaded + "fopen error: No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        std::string why = "stale";
+        EXPECT_EQ(ReadShootingDate(c.path, &why), "") << c.path;
+        EXPECT_EQ(why, c.reason) << c.path;
+    }
+    std::string why = "stale";
+    EXPECT_EQ(ReadShootingDate(file(tagora_files::fullFile(true)), &why), "2004/05/06 12:34:56");
+    EXPECT_EQ(why, "");
+}
+
+TEST_F(ShootingDate, ANameThatIsNotUtf8KeepsItsDate) {
+    // A camera file copied under its Shift_JIS name "写真.jpg".
+    const std::string bytes = tagora_files::fullFile(true);
+    EXPECT_EQ(ReadShootingDate(file(bytes, "\x8E\xCA\x90\x5E.jpg")), "2004/05/06 12:34:56");
+    EXPECT_EQ(ReadShootingDate(file(bytes, "\x8F\xCA\x90\x5E.jpg")), "2004/05/06 12:34:56");
+    std::string why;
+    EXPECT_EQ(ReadShootingDate(m_dir.str("\x8E\xCA.jpg"), &why), "");
+    EXPECT_EQ(why, "EXIF を読み込めません: fopen error: No such file or directory");
 }
 
 TEST_F(ShootingDate, SurvivesANewCommentInAJfifAndExifFile) {

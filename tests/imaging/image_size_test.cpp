@@ -147,7 +147,7 @@ TEST(ImageSize, CutOrBrokenJpegHeadersGiveNothing) {
     expectNotRecognised(sizeOf(dir, "no-marker.jpg", std::string("\xFF\xD8\x12\x34\x56\x78\x9A", 7)));
     // A segment whose length points past the end of the file.
     expectNotRecognised(sizeOf(dir, "long-seg.jpg", std::string("\xFF\xD8\xFF\xE0\xFF\xFF\x00\x00\x00\x00", 10)));
-    // Zero segment lengths still make progress and end at the end of data.
+    // A zero segment length ends the walk.
     expectNotRecognised(sizeOf(dir, "zero-seg.jpg", std::string("\xFF\xD8\xFF\xE0\x00\x00\xFF\xE0\x00\x00\x00", 11)));
 }
 

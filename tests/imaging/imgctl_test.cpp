@@ -213,6 +213,16 @@ TEST_F(ScaledDecode, AFileCutShortAfterOpeningGivesNoPicture) {
     EXPECT_FALSE(fs::exists(dir / "out.jpg"));
 }
 
+TEST(Imgctl, LoadingItPointsLibvipsAtItsOwnFolder) {
+    // Set when the library is loaded, not by the first decode on whichever
+    // thread, while other threads may read the environment.
+    const std::string folder = fs::path(IMGCTL_PATH).parent_path().string();
+    if (const char* set = std::getenv("VIPSHOME"); set && set != folder) GTEST_SKIP() << "VIPSHOME is the user's";
+    ASSERT_TRUE(lib().loaded());
+    const char* home = std::getenv("VIPSHOME");
+    EXPECT_EQ(home ? std::string(home) : std::string(), folder);
+}
+
 TEST(Imgctl, LibvipsFormatModulesAreNotLoaded) {
     // JPEG is built into libvips; its modules (ImageMagick, PDF, HEIF ...)
     // would only slow the start and sniff every file we open.
@@ -222,4 +232,83 @@ TEST(Imgctl, LibvipsFormatModulesAreNotLoaded) {
     const std::string maps = testing_support::readBytes("/proc/self/maps");
     ASSERT_NE(maps.find("libvips"), std::string::npos);
     EXPECT_EQ(maps.find("vips-modules-"), std::string::npos);
+}
+
+// Every failure keeps its reason: the errno of the file system, or whether
+// the data is no decodable JPEG, with the library's own text.
+TEST(Imgctl, AFailureKeepsItsReason) {
+    TempDir dir;
+    const std::string good = imaging_test::makeJpeg(640, 480);
+    std::string badLength = good;
+    badLength[imaging_test::findMarker(good, 0xC0) + 3] = 1;  // a frame header of length 1
+    testing_support::writeBytes(dir / "cut.jpg", good.substr(0, good.size() / 2));
+    testing_support::writeBytes(dir / "bad.jpg", badLength);
+    testing_support::writeBytes(dir / "text.jpg", "not a picture at all");
+    testing_support::writeBytes(dir / "good.jpg", good);
+    fs::create_directory(dir / "folder.jpg");
+    struct Case {
+        const char* source;
+        const char* destination;  // written after a resize when the source opens
+        int code;
+        bool corrupt;
+        const char* text;  // a part of the library's text
+    } cases[] = {
+        {"missing.jpg", "out.jpg", ENOENT, false, "No such file"},
+        {"folder.jpg", "out.jpg", EISDIR, false, "directory"},
+        {"text.jpg", "out.jpg", 0, true, "not a JPEG"},
+        {"bad.jpg", "out.jpg", 0, true, "VipsJpeg"},
+        {"cut.jpg", "out.jpg", 0, true, "Premature end"},
+        {"good.jpg", "nowhere/out.jpg", ENOENT, false, "nowhere/out.jpg"},
+        {"good.jpg", "folder.jpg", EISDIR, false, "directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.source) + " -> " + c.destination);
+        const DibHandle dib(lib(), dir.str(c.source));
+        const bool made = dib && lib().resizeDIB(dib.get(), 160, 120) &&
+                          lib().dibToJPG(dir.str(c.destination), dib.get(), 80, false);
+        ASSERT_FALSE(made);
+        for (const auto& f : {dib.lastFailure(), lib().lastFailure(0)}) {
+            EXPECT_EQ(f.code, c.code) << f.text;
+            EXPECT_EQ(f.corrupt, c.corrupt) << f.text;
+            EXPECT_NE(f.text.find(c.text), std::string::npos) << f.text;
+        }
+    }
+    // A later success leaves the reason in place; an unknown handle has none.
+    const DibHandle dib(lib(), dir.str("good.jpg"));
+    ASSERT_TRUE(dib);
+    EXPECT_EQ(lib().lastFailure(0).code, EISDIR);
+    EXPECT_TRUE(lib().lastFailure(987654).text.empty());
+}
+
+TEST(Imgctl, AFullDiskIsToldAsSuchAndLeavesNothing) {
+    const testing_support::FullDisk disk(16 * 1024);
+    if (!disk.available()) GTEST_SKIP() << disk.why();
+    TempDir dir;
+    const DibHandle dib(lib(), writeJpeg(dir / "a.jpg", 1600, 1200, {.quality = 100}));
+    ASSERT_TRUE(dib);
+    EXPECT_FALSE(lib().dibToJPG(disk.str("big.jpg"), dib.get(), 100, false));
+    EXPECT_EQ(dib.lastFailure().code, ENOSPC) << dib.lastFailure().text;
+    EXPECT_TRUE(fs::is_empty(disk.str()));
+}
+
+// The copy goes through a temporary file of its own fixed-length name and a
+// rename: a destination name at the length limit still gets its file, and a
+// link at the destination is replaced, never written through.
+TEST(Imgctl, TheDestinationNameIsAllThatCounts) {
+    TempDir dir;
+    const auto src = writeJpeg(dir / "a.jpg", 64, 48);
+    const std::string source = testing_support::readBytes(src);
+    const DibHandle dib(lib(), src);
+    ASSERT_TRUE(dib);
+    const std::string longName = std::string(246, 'n') + ".jpg";  // 250 bytes; the limit is 255
+    ASSERT_TRUE(lib().dibToJPG(dir.str(longName), dib.get(), 80, false)) << dib.lastFailure().text;
+    EXPECT_EQ(decodeJpeg(dir / longName).width, 64);
+
+    fs::create_symlink(src, dir / "a_l.jpg");
+    ASSERT_TRUE(lib().resizeDIB(dib.get(), 32, -1));
+    ASSERT_TRUE(lib().dibToJPG(dir.str("a_l.jpg"), dib.get(), 80, false));
+    EXPECT_FALSE(fs::is_symlink(dir / "a_l.jpg"));
+    EXPECT_EQ(decodeJpeg(dir / "a_l.jpg").width, 32);
+    EXPECT_EQ(testing_support::readBytes(src), source);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }

@@ -135,9 +135,13 @@ TEST(JpegComment, ReplacementKeepsPermissionsAndLeavesNoTemporaryFile) {
 
 TEST(JpegComment, BrokenSegmentsEndTheWalkSafely) {
     TempDir tmp;
-    // A comment whose length runs past the end of the file: what is there.
-    writeBytes(tmp / "cut.jpg", kSoi + kJfif + std::string("\xFF\xFE\x00\x40" "abc", 7));
-    EXPECT_EQ(ReadJpegComment(tmp.str("cut.jpg")), "abc");
+    // A comment whose length runs past the end of the file is no segment,
+    // for every reader of the header; a new comment goes in before it.
+    const std::string cut = kSoi + kJfif + std::string("\xFF\xFE\x00\x40" "abc", 7);
+    writeBytes(tmp / "cut.jpg", cut);
+    EXPECT_EQ(ReadJpegComment(tmp.str("cut.jpg")), "");
+    ASSERT_TRUE(WriteJpegComment(tmp.str("cut.jpg"), "x"));
+    EXPECT_EQ(readBytes(tmp / "cut.jpg"), kSoi + kJfif + segment(0xFE, "x") + cut.substr(2 + kJfif.size()));
     // A comment ending in half of a double-byte character loses that half;
     // NUL padding is dropped.
     writeBytes(tmp / "half.jpg", jpeg({segment(0xFE, std::string("\x8E\xCA\x90", 3))}));

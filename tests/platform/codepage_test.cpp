@@ -57,3 +57,21 @@ TEST(Codepage, Utf16ConversionsKeepSurrogatePairs) {
     EXPECT_EQ(utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\uFFFD");
     EXPECT_EQ(utf16leBytesToUtf8(utf8ToUtf16leBytes("設定")), "設定");
 }
+
+TEST(Codepage, PathsThatAreNotUtf8ComeBackByteForByte) {
+    // A Shift_JIS name ("写真"), a cut sequence, an encoded surrogate, a real
+    // U+FFFD, stray continuation bytes, and ordinary text.
+    for (const std::string path : {"/p/\x8E\xCA\x90\x5E.jpg", "a\xE5\x86", "\xED\xB2\x8E", "\xEF\xBF\xBD",
+                                   "\x80\xBF\xFF\xFE", "写真 😀.jpg", ""}) {
+        SCOPED_TRACE(hex(path));
+        EXPECT_EQ(pathFromUtf16(pathToUtf16(path)), path);
+        EXPECT_EQ(utf16leBytesToUtf8(utf8ToUtf16leBytes(path)), path);  // the settings files' Unicode form
+        EXPECT_EQ(isValidUtf8(path), pathToUtf16(path) == utf8ToUtf16(path));
+    }
+    // 8E is no UTF-8; CA 90 happens to be U+0290; 5E is "^".
+    EXPECT_EQ(pathToUtf16("\x8E\xCA\x90\x5E"), u"\xDC8E\x0290^");
+    EXPECT_EQ(displayName("\x8E\xCA\x90\x5E.jpg"), "\\x8Eʐ^.jpg");
+    EXPECT_EQ(displayName("写真.jpg"), "写真.jpg");
+    // Lone surrogates that are no escape of a byte have no bytes of their own.
+    EXPECT_EQ(pathFromUtf16(u"\xD800" u"a\xDC7F"), "\uFFFDa\uFFFD");
+}

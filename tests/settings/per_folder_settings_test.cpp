@@ -124,6 +124,25 @@ TEST_F(PerFolder, TurnsAreStoredUnderTheImagesFullPath) {
     EXPECT_EQ(m_settings.turn(image), 0);
 }
 
+TEST_F(PerFolder, ATickAndATurnOfANameThatIsNotUtf8KeepTheirOwnKey) {
+    // Two Shift_JIS names ("写真", "娼真"), once text would be the same.
+    const std::string a = "\x8E\xCA\x90\x5E.jpg", b = "\x8F\xCA\x90\x5E.jpg";
+    ASSERT_TRUE(m_settings.setImageTicked("2004", a, false));
+    ASSERT_TRUE(m_settings.setTurn("/home/u/Photos/2004/" + a, 90));
+    EXPECT_EQ(m_settings.imageTickValue("2004", a), "0");
+    EXPECT_EQ(m_settings.imageTickValue("2004", b), "");
+    EXPECT_EQ(m_settings.turn("/home/u/Photos/2004/" + a), 90);
+    EXPECT_EQ(m_settings.turn("/home/u/Photos/2004/" + b), 0);
+    ASSERT_TRUE(m_settings.setImageTicked("2004", b, true));
+    EXPECT_EQ(m_settings.imageTickValue("2004", a), "0");
+    EXPECT_EQ(m_settings.imageTickValue("2004", b), "1");
+    // CP932 cannot hold such a key, so the file is UTF-16 with the byte 8E
+    // as its escape U+DC8E.
+    const std::string bytes = readBytes(m_settings.file());
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    EXPECT_NE(bytes.find("/\0\x8E\xDC\x90\x02^\0.\0j\0p\0g\0=\0" "0\0", 0, 20), std::string::npos);
+}
+
 TEST_F(PerFolder, MenuTextsFallBackToFolderNames) {
     EXPECT_EQ(m_settings.menuTitle(), "Photos");
     EXPECT_EQ(m_settings.menuSubtitle(), "");

@@ -5,7 +5,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <cerrno>
+#include <cstring>
+#include <sched.h>
 #include <stdexcept>
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -44,6 +48,26 @@ std::string TempDir::str(std::string_view child) const {
 }
 
 fs::path TempDir::operator/(std::string_view child) const { return m_path / fs::path(std::string(child)); }
+
+FullDisk::FullDisk(std::size_t bytes) {
+    // A namespace of its own, so nothing outside sees the mount and nothing
+    // stays mounted should the test die; mounts made there must not travel
+    // back to the parent namespace.
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        m_why = std::string("no mount namespace: ") + std::strerror(errno);
+        return;
+    }
+    const std::string options = "size=" + std::to_string(bytes);
+    if (::mount("tmpfs", m_folder.str().c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+        m_why = std::string("cannot mount a tmpfs: ") + std::strerror(errno);
+        return;
+    }
+    m_mounted = true;
+}
+
+FullDisk::~FullDisk() {
+    if (m_mounted) ::umount2(m_folder.str().c_str(), MNT_DETACH);
+}
 
 std::string readBytes(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);

@@ -31,6 +31,29 @@ private:
     std::filesystem::path m_path;
 };
 
+/// A small file system (tmpfs) of its own, for writes that run out of
+/// space. It is mounted in a mount namespace private to the calling thread
+/// and the threads it starts afterwards, and unmounted on destruction.
+/// Without the right to mount, available() is false: skip the test then.
+class FullDisk {
+public:
+    explicit FullDisk(std::size_t bytes = 16 * 1024);
+    ~FullDisk();
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+
+    bool available() const { return m_mounted; }
+    /// Why it is not available.
+    const std::string& why() const { return m_why; }
+    /// A path inside the small file system.
+    std::string str(std::string_view child = {}) const { return m_folder.str(child); }
+
+private:
+    TempDir m_folder;
+    bool m_mounted = false;
+    std::string m_why;
+};
+
 /// The whole file as bytes; the empty text when it cannot be read.
 std::string readBytes(const std::filesystem::path& file);
 /// Writes the bytes as the whole file (creating parent folders).

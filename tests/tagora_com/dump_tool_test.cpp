@@ -6,7 +6,11 @@
 
 #include <fcntl.h>
 #include <filesystem>
+#include <csignal>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,6 +45,13 @@ protected:
         posix_spawn_file_actions_destroy(&actions);
         EXPECT_EQ(spawned, 0);
         if (spawned != 0) return r;
+        // Bounded: a tool that waits on its input is killed and fails.
+        const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+        pollfd done{pidfd, POLLIN, 0};
+        const bool ended = pidfd >= 0 && ::poll(&done, 1, 30000) == 1;
+        EXPECT_TRUE(ended) << "tagora-dump did not end";
+        if (!ended) ::kill(pid, SIGKILL);
+        if (pidfd >= 0) ::close(pidfd);
         int status = 0;
         waitpid(pid, &status, 0);
         r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -114,15 +125,42 @@ TEST_F(DumpTool, ThumbnailFailuresAreReportedWithTheirOwnStatus) {
     EXPECT_FALSE(std::filesystem::exists(m_dir / "thumb.jpg"));
     r = run({"--thumbnail", m_dir.str("no/such/folder.jpg"), source});
     EXPECT_EQ(r.status, 4);
+    // A FIFO in the thumbnail's place is refused, not waited on.
+    ASSERT_EQ(::mkfifo(m_dir.str("thumb-fifo.jpg").c_str(), 0600), 0);
+    EXPECT_EQ(run({"--thumbnail", m_dir.str("thumb-fifo.jpg"), source}).status, 4);
 }
 
-TEST_F(DumpTool, AFileThatDoesNotLoadFailsWithAMessage) {
-    for (const std::string& path : {m_dir.str("missing.jpg"), file("II*\0\x08\0\0\0", "t.tif"), m_dir.str()}) {
+TEST_F(DumpTool, AFileThatDoesNotLoadFailsWithTagorasReason) {
+    ASSERT_EQ(::mkfifo(m_dir.str("fifo.jpg").c_str(), 0600), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {m_dir.str("missing.jpg"), "(fopen error: No such file or directory)"},
+        {file(std::string("II*\0\x08\0\0\0", 8), "t.tif"), "(tiff format is not supported)"},
+        {m_dir.str(), "(fopen error: a folder, not a file)"},
+        {m_dir.str("fifo.jpg"), "(fopen error: not a regular file)"},  // refused, never waited on
+        {file("\xFF\xD8\xFF\xE1", "cut.jpg"), "inside a segment header; LoadMarker error)"},
+    };
+    for (const auto& [path, reason] : cases) {
         const ToolRun r = run({path});
         EXPECT_EQ(r.status, 1) << path;
         EXPECT_TRUE(r.out.empty());
-        EXPECT_TRUE(contains(r.err, "cannot be loaded")) << r.err;
+        EXPECT_TRUE(contains(r.err, ": the file cannot be loaded (")) << r.err;
+        EXPECT_TRUE(contains(r.err, reason)) << r.err;
     }
+    // A name that is not UTF-8 is shown escaped.
+    const ToolRun r = run({m_dir.str("\x8E\xCA.jpg")});
+    EXPECT_TRUE(contains(r.err, "/\\x8E\\xCA.jpg: the file cannot be loaded")) << r.err;
+}
+
+TEST_F(DumpTool, ANameThatIsNotUtf8LoadsAndIsShownEscaped) {
+    const std::string path = file(fullFile(true), "\x8E\xCA\x90\x5E.jpg");  // "写真.jpg" in Shift_JIS
+    const ToolRun r = run({path});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, R"(\uDC8Eʐ^.jpg",)")) << r.out;
+    EXPECT_TRUE(contains(r.out, R"("valueString": "2004:05:06 12:34:56")")) << r.out;
+    // The thumbnail goes to such a name as well.
+    const std::string thumb = m_dir.str("\x90\x5E_s.jpg");
+    EXPECT_EQ(run({"--thumbnail", thumb, path}).status, 0);
+    EXPECT_EQ(readBytes(thumb), thumbnailJpeg());
 }
 
 TEST_F(DumpTool, WrongArgumentsShowTheUsage) {

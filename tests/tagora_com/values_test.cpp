@@ -315,3 +315,45 @@ TEST_F(TagoraTest, TheThumbnailTurnsByCodeAndOnlyInMemory) {
     EXPECT_EQ(valueString(item(thumbnail.get(), tagora::etJPEGInterchangeFormatLength).get()),
               std::to_string(thumbnailJpeg().size()));
 }
+
+// Text put into a tag is read by the EXIF model, text given to
+// VariantChangeType by the runtime: one set of rules, so each entry point
+// gives the same code and the same value for every element type.
+TEST_F(TagoraTest, TextBecomesTheSameNumberThroughEveryEntryPoint) {
+    // One element of zero bytes, of the type and size.
+    const auto one = [](std::uint16_t id, std::uint16_t type, std::size_t size) {
+        Field f = Field::bytes(id, type, std::string(size, '\0'));
+        f.count = 1;
+        return f;
+    };
+    ComPtr<IExif> exif = load(fileWithSubFields({
+        one(50001, 1, 1),            // BYTE: UI1
+        one(50002, 6, 1),            // SBYTE: I1
+        Field::shorts(50003, {0}),   // UI2
+        Field::sshorts(50004, {0}),  // I2
+        Field::longs(50005, {0}),    // UI4
+        Field::slongs(50006, {0}),   // I4
+        one(50007, 11, 4),           // FLOAT: R4
+        one(50008, 12, 8),           // DOUBLE: R8
+    }));
+    const char* const texts[] = {"&H1F", "&o17", "&hFF", "&HFFFF", "&HFFFFFFFF", "&H123456789", "&H", "&H1G",
+                                 " 12 ", "\u3000-7\u3000", "1e3", "2.5", "3.5", "-0.4", "1e40", "99999999999",
+                                 "1,5", "abc", ""};
+    for (LONG id = 50001; id <= 50008; ++id) {
+        ComPtr<ITag> tag = subTag(exif.get(), id);
+        const VARTYPE vt = value(tag.get(), 0).vt;
+        for (const char* text : texts) {
+            SCOPED_TRACE(std::to_string(id) + " \"" + text + "\"");
+            const Variant source(text);
+            Variant expected;
+            const HRESULT hr = VariantChangeType(&expected, &source, 0, vt);
+            const std::string want = SUCCEEDED(hr) ? *expected.toUtf8() : "0";  // a failed put changes nothing
+            ASSERT_EQ(tag->put_Value(0, Variant(LONG(0))), S_OK);
+            EXPECT_EQ(tag->put_Value(0, source), hr);
+            EXPECT_EQ(value(tag.get(), 0).toUtf8(), want);
+            ASSERT_EQ(tag->put_Value(0, Variant(LONG(0))), S_OK);
+            EXPECT_EQ(platform::com::putProperty(tag.get(), "Value", source, {Variant(LONG(0))}), hr);
+            EXPECT_EQ(value(tag.get(), 0).toUtf8(), want);
+        }
+    }
+}

@@ -24,4 +24,7 @@ TEST(NameOrder, ComparesUtf16CodeUnitsNotUtf8Bytes) {
     EXPECT_EQ(compareNames("abc", "abc"), 0);
     EXPECT_LT(compareNames("ab", "abc"), 0);
     EXPECT_NE(compareNames("x.jpg", "X.jpg"), 0);  // a stable tie-break, never "equal"
+    // Names that are not UTF-8 by their bytes' escapes: two differ, in a
+    // fixed order.
+    EXPECT_LT(compareNames("\x8E\xCA\x90\x5E.jpg", "\x8F\xCA\x90\x5E.jpg"), 0);
 }
