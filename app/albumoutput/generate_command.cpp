@@ -4,6 +4,7 @@
 #include "app/albumoutput/album_run.h"
 #include "app/albumoutput/album_run_messages.h"
 #include "app/settings/settings_files.h"
+#include "app/settings/settings_write_report.h"
 #include "app/util/paths.h"
 
 #include <cerrno>
@@ -219,6 +220,7 @@ int runGenerateCommand(const std::vector<std::string>& args, std::istream& in, s
         err << "mirofoto generate: " << error << "\n\n" << generateHelp();
         return kGenerateUsage;
     }
+    const TerminalSettingsReport settingsReport(err);
     const std::string settingsFile = options.settingsFile.value_or(baseSettingsFile());
     if (options.settingsFile && !PathExists(settingsFile)) {
         err << "mirofoto generate: " << runText(RunText::TermSettingsMissing, {settingsFile}) << "\n";
