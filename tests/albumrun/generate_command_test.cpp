@@ -137,6 +137,7 @@ TEST_F(AlbumRunTest, GenerateNamesTheFoldersItCouldNotReadAndWhyPicturesFailed) 
         EXPECT_TRUE(has(r.err, root + "cut.jpg（破損したJPEGファイルです）")) << r.err;
         EXPECT_EQ(has(r.err, "詳細:"), verbose) << r.err;
         EXPECT_EQ(has(r.err, "Premature end"), verbose) << r.err;
+        EXPECT_EQ(has(r.err, "設定の読み出し"), verbose) << r.err;
     }
     fs::permissions(tmp / "photos/秘密", fs::perms::owner_all);
 }
