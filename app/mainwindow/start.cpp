@@ -2,9 +2,13 @@
 
 #include "app/mainwindow/frm_main.h"
 #include "app/mainwindow/qt_ui_services.h"
+#include "app/settings/settings_files.h"
+#include "app/settings/settings_write_report.h"
 #include "app/util/imgctl.h"
 
 #include <QApplication>
+#include <QMetaObject>
+#include <QPointer>
 
 #include <cstdlib>
 #include <cstring>
@@ -68,8 +72,24 @@ int runMainWindow(int argc, char** argv, const std::optional<std::string>& image
     QtUiServices services;
     platform::ScopedUi installed(services);
     Frm_Main window;
+    // The first settings write that fails is told once; it may happen on
+    // the folder scan's worker, so the message is queued to this thread.
+    QPointer<Frm_Main> owner(&window);
+    setSettingsWriteFailureHandler([owner](const SettingsWriteFailure& failure) {
+        const std::string text = settingsWriteFailureMessage(failure);
+        QMetaObject::invokeMethod(
+            qApp,
+            [owner, text] {
+                platform::ui().messageBox(owner.data(), text, kApplicationTitle, platform::MsgButtons::Ok,
+                                          platform::MsgIcon::Exclamation);
+            },
+            Qt::QueuedConnection);
+    });
+    if (const auto problem = settingsFolderProblem()) noteSettingsWriteFailure(problem->path, 0);
     window.load(imageFolder);
-    return app.exec();
+    const int code = app.exec();
+    setSettingsWriteFailureHandler(nullptr);
+    return code;
 }
 
 }  // namespace mirofoto::mainwindow
