@@ -422,10 +422,7 @@ void forgetParsed(std::string_view path) {
     std::erase_if(g_cache, [&](const CachedIni& c) { return c.path == path; });
 }
 
-std::optional<std::string> lookUp(std::string_view section, std::string_view key, std::string_view file) {
-    if (file.empty()) return std::nullopt;
-    std::lock_guard<std::mutex> lock(g_cacheMutex);
-    const ParsedIni* parsed = parsedFile(std::string(file));
+std::optional<std::string> valueIn(const ParsedIni* parsed, std::string_view section, std::string_view key) {
     if (!parsed) return std::nullopt;
     const Encoding enc = parsed->encoding;
     const auto s = toWorking(enc, trimBlanks(section));
@@ -436,6 +433,12 @@ std::optional<std::string> lookUp(std::string_view section, std::string_view key
     const auto entry = sec->second.find(foldName(enc, *k));
     if (entry == sec->second.end()) return std::nullopt;
     return fromWorking(enc, entry->second);
+}
+
+std::optional<std::string> lookUp(std::string_view section, std::string_view key, std::string_view file) {
+    if (file.empty()) return std::nullopt;
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    return valueIn(parsedFile(std::string(file)), section, key);
 }
 
 bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
@@ -506,13 +509,8 @@ std::string readProfileString(std::string_view section, std::string_view key, st
 
 std::optional<std::string> profileValueIn(std::string_view fileBytes, std::string_view section,
                                           std::string_view key) {
-    const Scan sc = scanFile(fileBytes);
-    const auto s = toWorking(sc.encoding, trimBlanks(section));
-    const auto k = toWorking(sc.encoding, trimBlanks(key));
-    if (!s || !k) return std::nullopt;  // the file's form cannot hold these names
-    const Location loc = locate(sc, *s, *k);
-    if (!loc.entry) return std::nullopt;
-    return fromWorking(sc.encoding, loc.value);
+    const ParsedIni parsed = parseIni(scanFile(fileBytes));
+    return valueIn(&parsed, section, key);
 }
 
 std::optional<std::string> profileWithValue(std::string_view original, std::string_view section,

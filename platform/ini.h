@@ -59,9 +59,9 @@ std::string readProfileString(std::string_view section, std::string_view key, st
 bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
                         std::string_view file);
 
-/// The engine over a file's bytes in memory; the functions above read and
-/// write files through these. profileValueIn: the whole value of key in
-/// section, or nothing. profileWithValue: the file's bytes with the value
+/// The engine over a file's bytes in memory, as the functions above read
+/// (through the parse they keep per state of a file) and write files.
+/// profileValueIn: the whole value of key in section, or nothing. profileWithValue: the file's bytes with the value
 /// stored, or nothing when the write is refused (a line break in a name or
 /// the value, a key holding "=" or starting with "[").
 std::optional<std::string> profileValueIn(std::string_view fileBytes, std::string_view section,

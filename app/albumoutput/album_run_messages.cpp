@@ -1,5 +1,7 @@
 #include "app/albumoutput/album_run_messages.h"
 
+#include "platform/codepage.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -84,7 +86,9 @@ std::string runText(RunText id, std::initializer_list<std::string_view> args) {
         // "{n}" with one digit n; anything else is copied as it stands.
         if (text[i] == '{' && i + 2 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9' && text[i + 2] == '}') {
             const auto n = static_cast<std::size_t>(text[i + 1] - '1');
-            if (n < args.size()) out += *(args.begin() + n);
+            // Arguments are names and paths: one that is not UTF-8 is shown
+            // escaped, never turned into replacement characters.
+            if (n < args.size()) out += platform::displayName(*(args.begin() + n));
             i += 2;
             continue;
         }

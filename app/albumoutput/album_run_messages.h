@@ -66,8 +66,9 @@ enum class RunText {
 };
 
 /// The text with {1}, {2}, ... replaced by the arguments (a missing one by
-/// nothing). Line breaks are single CR characters, as message boxes take
-/// them; the terminal turns them into line ends.
+/// nothing; the bytes of one that are not UTF-8 shown as "\xNN"). Line
+/// breaks are single CR characters, as message boxes take them; the
+/// terminal turns them into line ends.
 std::string runText(RunText id, std::initializer_list<std::string_view> args = {});
 
 /// The reason the user is told for a failure: no permission, a full disk,

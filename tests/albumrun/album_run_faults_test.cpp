@@ -73,6 +73,7 @@ TEST(RunMessages, ReasonsAndPlaceholders) {
     EXPECT_EQ(runText(RunText::RecreateAlbum, {"旅行{1}"}),
               "旅行{1}\rフォルダは既に「HTML出力先」に存在します。\r\r再作成しますか？");
     EXPECT_EQ(runText(RunText::TermAlbum, {"1", "2"}), "[1/2] ");
+    EXPECT_EQ(runText(RunText::TermAlbum, {"\x8E\xCA\x90\x5E", "2"}), "[\\x8Eʐ^/2] ");  // a Shift_JIS name
     std::vector<std::string> many;
     for (int i = 0; i < 23; ++i) many.push_back("f" + std::to_string(i));
     const std::string listed = runTextWithList(RunText::FilesNotWritten, many);

@@ -5,6 +5,8 @@
 // no last line end, an odd UTF-16 byte) and names of every kind.
 #include "platform/codepage.h"
 
+#include "tests/support/seed_folder.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -23,12 +25,9 @@ void put(const std::filesystem::path& dir, const std::string& name, const std::s
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
-        return 2;
-    }
-    const std::filesystem::path dir = argv[1];
-    std::filesystem::create_directories(dir);
+    const auto folder = testing_support::seedFolder(argc, argv);
+    if (!folder) return 2;
+    const std::filesystem::path& dir = *folder;
     const std::string settings = "[チェック]\r\n2004=True\r\n2004/a.jpg=0\r\n\r\n[回転]\r\n/home/u/2004/a.jpg=90\r\n";
     put(dir, "cp932-replace", "チェック", "2004/a.jpg", "1", sjis(settings));
     put(dir, "cp932-new-section", "メニューページ", "タイトル", "旅行", sjis(settings));

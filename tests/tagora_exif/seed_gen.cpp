@@ -3,6 +3,8 @@
 // directory, both thumbnail forms and the broken shapes the parser refuses.
 #include "exif_fixture.h"
 
+#include "tests/support/seed_folder.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -51,12 +53,9 @@ std::string fullTiff(bool little) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
-        return 2;
-    }
-    const std::filesystem::path dir = argv[1];
-    std::filesystem::create_directories(dir);
+    const auto folder = testing_support::seedFolder(argc, argv);
+    if (!folder) return 2;
+    const std::filesystem::path& dir = *folder;
     put(dir, "camera-le.jpg", jpegFile(jfifSegment() + exifSegment(cameraTiff(true, makeJpeg(32, 24)))));
     put(dir, "camera-be.jpg", jpegFile(exifSegment(cameraTiff(false, makeJpeg(16, 16, 0)))));
     put(dir, "full-le.jpg", jpegFile(exifSegment(fullTiff(true))));
