@@ -85,7 +85,7 @@ int runMainWindow(int argc, char** argv, const std::optional<std::string>& image
             },
             Qt::QueuedConnection);
     });
-    if (const auto problem = settingsFolderProblem()) noteSettingsWriteFailure(problem->path, 0);
+    if (const auto problem = settingsFolderProblem()) noteSettingsWriteFailure(*problem);
     window.load(imageFolder);
     const int code = app.exec();
     setSettingsWriteFailureHandler(nullptr);

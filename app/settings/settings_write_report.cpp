@@ -84,7 +84,10 @@ void noteSettingsWriteFailure(std::string_view file, int errorNumber) {
     } else {
         failure = {std::string(file), errorText(errorNumber)};
     }
+    noteSettingsWriteFailure(failure);
+}
 
+void noteSettingsWriteFailure(const SettingsWriteFailure& failure) {
     std::function<void(const SettingsWriteFailure&)> handler;
     {
         std::lock_guard lock(g_mutex);

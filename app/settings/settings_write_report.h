@@ -31,6 +31,9 @@ std::optional<SettingsWriteFailure> firstSettingsWriteFailure();
 /// and errorNumber (the errno of the failure, 0 when unknown) and calls the
 /// handler when this is the first failure.
 void noteSettingsWriteFailure(std::string_view file, int errorNumber);
+/// Notes a failure already worked out (settingsFolderProblem() at start),
+/// as it stands; it counts as the first when there was none.
+void noteSettingsWriteFailure(const SettingsWriteFailure& failure);
 
 /// Why the settings folder cannot take a write now, judged without writing
 /// (a missing folder counts when it could be made); nothing when it can.

@@ -50,6 +50,14 @@ TEST(SettingsWriteReport, TheFirstFailedWriteOfTheProgramsSettingsIsToldOnce) {
     EXPECT_NE(text.find("「" + programStateFile() + "」に書き込めません"), std::string::npos) << text;
     // The other file of the save was kept.
     EXPECT_EQ(readWholeIniValue("オプション", "列数", baseSettingsFile()), "4");
+
+    // A problem seen at start (what the window notes) is told as it stands.
+    resetSettingsWriteFailures();
+    noteSettingsWriteFailure(SettingsWriteFailure{"/srv/mf", "フォルダがありません"});
+    noteSettingsWriteFailure(baseSettingsFile(), 0);
+    ASSERT_EQ(recorder.told.size(), 2u);
+    EXPECT_EQ(recorder.told[1].path, "/srv/mf");
+    EXPECT_EQ(recorder.told[1].reason, "フォルダがありません");
 }
 
 TEST(SettingsWriteReport, AReadOnlySettingsFolderIsSeenBeforeAndAtTheWrite) {
@@ -61,6 +69,7 @@ TEST(SettingsWriteReport, AReadOnlySettingsFolderIsSeenBeforeAndAtTheWrite) {
     EXPECT_EQ(WriteIniValue("オプション", "列数", "5", baseSettingsFile()), "0");
     fs::permissions(home.folder(), fs::perms::owner_all);
     ASSERT_TRUE(before);
+    EXPECT_EQ(before->path + "/", home.folder());
     EXPECT_EQ(before->reason, "フォルダに書き込む権限がありません");
     ASSERT_EQ(recorder.told.size(), 1u);
     EXPECT_EQ(recorder.told[0].path, baseSettingsFile());
