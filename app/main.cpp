@@ -1,13 +1,22 @@
-// The start routine of ミロフォト. "generate" makes an album without a
-// window; "info" reports where the program keeps its settings.
+// The start routine of ミロフォト: without a command it opens the main
+// window (on an image folder given as the argument). "generate" makes an
+// album without a window; "tick" shows and changes which albums and
+// pictures take part; "info" reports where the program keeps its settings
+// and why.
 #include "app/albumoutput/generate_command.h"
+#include "app/albumoutput/tick_command.h"
+#include "app/mainwindow/start.h"
 #include "app/settings/album_settings.h"
 #include "app/settings/settings_files.h"
 #include "app/util/imgctl.h"
 #include "app/util/paths.h"
+#include "app/util/storage_location.h"
+#include "platform/com/registry.h"
 
 #include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -19,9 +28,33 @@ constexpr int kMajor = 1;
 constexpr int kMinor = 1;
 
 void printUsage(std::ostream& out) {
-    out << "使い方: mirofoto [--version | --help | info | generate ...]\n"
+    out << "使い方: mirofoto [画像フォルダ | --version | --help | info | generate ... | tick ...]\n"
+           "  （なし）   メインウインドウを開きます\n"
+           "  画像フォルダ そのフォルダを画像フォルダにしてメインウインドウを開きます\n"
            "  generate   画像フォルダから HTML アルバムを作成します（mirofoto generate --help）\n"
+           "  tick       アルバムと画像を載せるかどうかを表示・変更します（mirofoto tick --help）\n"
            "  info       設定ファイルの場所とアルバム設定を表示します\n";
+}
+
+// The window, when the screen allows one; otherwise one line on what to use.
+int openWindow(int argc, char** argv, const std::optional<std::string>& imageFolder) {
+    std::string why;
+    if (!mirofoto::mainwindow::windowsAvailable(&why)) {
+        std::cerr << "mirofoto: " << why << "\n";
+        return 1;
+    }
+    return mirofoto::mainwindow::runMainWindow(argc, argv, imageFolder);
+}
+
+// An argument names an image folder when it is a path: it holds "/" or
+// names something that exists. A relative one is made absolute, since the
+// box's text keys the folder's settings.
+std::optional<std::string> imageFolderArgument(const std::string& arg) {
+    std::error_code ec;
+    if (arg.empty() || arg[0] == '-') return std::nullopt;
+    if (arg.find('/') == std::string::npos && !std::filesystem::exists(arg, ec)) return std::nullopt;
+    const std::filesystem::path abs = std::filesystem::absolute(arg, ec);
+    return ec ? arg : abs.lexically_normal().string();
 }
 
 // Prints the album settings as the base settings file holds them. Reading
@@ -64,7 +97,8 @@ void printAlbumSettings(std::ostream& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string command = argc > 1 ? argv[1] : "info";
+    if (argc < 2) return openWindow(argc, argv, std::nullopt);
+    const std::string command = argv[1];
     if (command == "--version") {
         std::cout << kTitle << "\u3000Ver" << kMajor << "." << kMinor << "\n";
         return 0;
@@ -75,8 +109,13 @@ int main(int argc, char** argv) {
     }
     if (command == "info") {
         const std::string folder = mirofoto::ProgramFolder();
+        const mirofoto::StorageLocation at = mirofoto::storageLocation();
         std::cout << kTitle << "\u3000Ver" << kMajor << "." << kMinor << "\n"
                   << "program folder:      " << folder << "\n"
+                  << "settings folder:     " << at.settingsFolder << "\n"
+                  << "temp folder:         " << at.tempFolder << "\n"
+                  << "chosen because:      " << at.why << "\n"
+                  << "registry file:       " << platform::com::registryPath() << "\n"
                   << "base settings file:  " << mirofoto::baseSettingsFile() << "\n"
                   << "program state file:  " << mirofoto::programStateFile() << "\n";
         printAlbumSettings(std::cout);
@@ -89,6 +128,8 @@ int main(int argc, char** argv) {
         const std::vector<std::string> args(argv + 2, argv + argc);
         return mirofoto::runGenerateCommand(args, std::cin, std::cout, std::cerr, ::isatty(STDIN_FILENO) != 0);
     }
+    if (command == "tick") return mirofoto::runTickCommand({argv + 2, argv + argc}, std::cout, std::cerr);
+    if (const auto folder = imageFolderArgument(command)) return openWindow(argc, argv, folder);
     std::cerr << "mirofoto: unknown command: " << command << "\n";
     printUsage(std::cerr);
     return 2;

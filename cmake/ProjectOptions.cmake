@@ -3,6 +3,11 @@ add_library(project_options INTERFACE)
 target_compile_options(project_options INTERFACE
   $<$<COMPILE_LANGUAGE:CXX>:-Wall -Wextra -Wno-unused-parameter>)
 
+# Checked string and memory functions in optimized builds, as Debian builds
+# its packages (the macro needs optimization, so Debug builds go without).
+target_compile_options(project_options INTERFACE
+  $<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2>)
+
 if(MIROFOTO_SANITIZE)
   set(_san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_compile_options(${_san})

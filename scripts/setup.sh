@@ -19,9 +19,15 @@ BUILD_AND_RUN=(
 )
 # Tests: GoogleTest; lcms2 makes colour profiles for the imaging fixtures;
 # jpegtran is the reference for the lossless thumbnail turn; python3 and
-# chromium check the album as a browser sees it and the dump's JSON.
+# chromium check the album as a browser sees it and the dump's JSON; the
+# package test needs dpkg-shlibdeps (dpkg-dev) for the package's
+# dependencies, lintian to check it and desktop-file-validate for its menu
+# entry.
 TESTS=(
   libgtest-dev liblcms2-dev libjpeg-turbo-progs python3 chromium
+  dpkg-dev lintian desktop-file-utils
+  # the window's screenshots under a real X server (scripts/screenshots.sh)
+  xvfb xauth x11-utils imagemagick
 )
 # Benchmarks: the peers they time (ImageMagick, vipsthumbnail, djpeg), the
 # EXIF the test photographs get, and /usr/bin/time.

@@ -58,6 +58,7 @@ constexpr Entry kTexts[] = {
      "出力先のフォルダは --create-output で作成でき、既存のアルバムの扱いは --existing で指定できます。"},
     {RunText::TermDetails, "詳細:"},
     {RunText::TermDetailItem, "  {1}: {2}"},
+    {RunText::TermSettingsReads, "設定の読み出し {1} 回（ファイルの解析 {2} 回）"},
     {RunText::TermSettingsMissing, "アルバム設定ファイルがありません: {1}"},
     {RunText::TermSettingsUnusable, "アルバム設定ファイルを読めません: {1}（{2}）"},
     {RunText::TermImageFolderMissing, "画像フォルダがありません: {1}"},

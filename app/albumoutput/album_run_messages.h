@@ -54,6 +54,7 @@ enum class RunText {
     TermNoTerminal,       ///< {1} = the question no one could answer
     TermDetails,          ///< heading of the --verbose details
     TermDetailItem,       ///< {1} = picture, {2} = technical text
+    TermSettingsReads,    ///< {1} = values read from settings files, {2} = files parsed for them
     TermSettingsMissing,  ///< {1} = the settings file
     TermSettingsUnusable, ///< {1} = the settings file, {2} = why
     TermImageFolderMissing,  ///< {1} = the image folder

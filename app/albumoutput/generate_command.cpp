@@ -4,7 +4,9 @@
 #include "app/albumoutput/album_run.h"
 #include "app/albumoutput/album_run_messages.h"
 #include "app/settings/settings_files.h"
+#include "app/settings/settings_write_report.h"
 #include "app/util/paths.h"
+#include "platform/ini.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -194,7 +196,7 @@ std::string generateHelp() {
            "  --settings FILE     アルバム設定ファイル（.mfs）の設定を使う\n"
            "  --threads N         縮小画像を作るスレッド数（0 はコア数、既定）\n"
            "  --verbose, -v       作成できなかった画像ごとに詳しい原因（ライブラリの\n"
-           "                      メッセージとエラー番号）も表示する\n"
+           "                      メッセージとエラー番号）と、設定の読み出し回数も表示する\n"
            "\n"
            "終了コード: 0 完了、1 中止、2 引数の誤り、3 作成できなかった画像やページ、\n"
            "          読み込めなかったフォルダ、コピーしなかった背景画像がある\n"
@@ -219,6 +221,7 @@ int runGenerateCommand(const std::vector<std::string>& args, std::istream& in, s
         err << "mirofoto generate: " << error << "\n\n" << generateHelp();
         return kGenerateUsage;
     }
+    const TerminalSettingsReport settingsReport(err);
     const std::string settingsFile = options.settingsFile.value_or(baseSettingsFile());
     if (options.settingsFile && !PathExists(settingsFile)) {
         err << "mirofoto generate: " << runText(RunText::TermSettingsMissing, {settingsFile}) << "\n";
@@ -229,6 +232,7 @@ int runGenerateCommand(const std::vector<std::string>& args, std::istream& in, s
             err << "mirofoto generate: " << runText(RunText::TermSettingsUnusable, {settingsFile, *why}) << "\n";
             return kGenerateUsage;
         }
+    const platform::ProfileCounters before = platform::profileCounters();
     AlbumSettings settings;
     WindowPlacement placement;
     基本設定読込(settingsFile, settings, placement);
@@ -254,6 +258,12 @@ int runGenerateCommand(const std::vector<std::string>& args, std::istream& in, s
 
     TerminalObserver observer(in, out, err, interactive, options.createOutput);
     const AlbumRunResult result = GenerateAlbum(request, observer);
+    if (options.verbose) {
+        const platform::ProfileCounters after = platform::profileCounters();
+        err << runText(RunText::TermSettingsReads,
+                       {std::to_string(after.reads - before.reads), std::to_string(after.parses - before.parses)})
+            << "\n";
+    }
     if (options.verbose && !result.pictureFailures.empty()) {
         err << runText(RunText::TermDetails) << "\n";
         for (const PictureFailure& f : result.pictureFailures)

@@ -1,8 +1,26 @@
 #include "app/settings/ini_store.h"
 
+#include "app/settings/settings_write_report.h"
+#include "app/util/paths.h"
+#include "app/util/storage_location.h"
 #include "platform/ini.h"
 
+#include <cerrno>
+
 namespace mirofoto {
+namespace {
+
+bool hasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+bool writeValue(std::string_view section, std::string_view key, std::string_view value, std::string_view file,
+                int& error) {
+    errno = 0;
+    const bool ok = platform::writeProfileString(section, key, value, file);
+    error = errno;
+    return ok;
+}
+
+}  // namespace
 
 std::string ReadIniValue(std::string_view section, std::string_view key, std::int16_t bufferSize,
                          std::string_view file) {
@@ -11,7 +29,22 @@ std::string ReadIniValue(std::string_view section, std::string_view key, std::in
 
 std::string WriteIniValue(std::string_view section, std::string_view key, std::string_view value,
                           std::string_view file) {
-    return platform::writeProfileString(section, EscapeIniKey(key), value, file) ? "1" : "0";
+    const std::string escaped = EscapeIniKey(key);
+    int error = 0;
+    if (writeValue(section, escaped, value, file, error)) return "1";
+    // A text that cannot be one line is refused by design; the file system
+    // did not fail.
+    if (hasLineBreak(section) || hasLineBreak(escaped) || hasLineBreak(value)) return "0";
+    // Files the user chose (album settings files) report through their
+    // command; the program's own settings through the failure report.
+    const StorageLocation at = storageLocation();
+    if (!file.starts_with(at.settingsFolder)) return "0";
+    // The user's settings folder is made by the first write into it.
+    if (GetParentPath(file) + "/" == at.settingsFolder && !FolderExists(at.settingsFolder) &&
+        ensureSettingsFolder(at) && writeValue(section, escaped, value, file, error))
+        return "1";
+    noteSettingsWriteFailure(file, error);
+    return "0";
 }
 
 std::string EscapeIniKey(std::string_view key) {

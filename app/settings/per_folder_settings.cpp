@@ -2,7 +2,9 @@
 
 #include "app/settings/ini_store.h"
 #include "app/settings/settings_files.h"
+#include "app/settings/settings_write_report.h"
 #include "app/util/paths.h"
+#include "app/util/storage_location.h"
 
 namespace mirofoto {
 namespace {
@@ -46,7 +48,13 @@ bool PerFolderSettings::write(std::string_view section, std::string_view key, st
     if (!valid()) return false;
     // Every writer makes the folder first: a value written into a missing
     // folder would be lost without a word.
-    if (!FolderExists(m_folder) && !EnsureFolder(m_folder)) return false;
+    if (!FolderExists(m_folder)) {
+        ensureSettingsFolder(storageLocation());  // private to the user when it is made here
+        if (!EnsureFolder(m_folder)) {
+            noteSettingsWriteFailure(m_file, 0);
+            return false;
+        }
+    }
     return WriteIniValue(section, key, value, m_file) == "1";
 }
 

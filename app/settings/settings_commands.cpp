@@ -2,10 +2,13 @@
 
 #include "app/settings/ini_store.h"
 #include "app/settings/settings_files.h"
+#include "app/settings/settings_write_report.h"
 #include "app/util/paths.h"
+#include "app/util/storage_location.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
 
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 
@@ -43,15 +46,22 @@ CommandResult openAlbumSettingsFile(const SettingsCommandContext& c) {
     // machine, before its ticks and turns can be shown.
     const std::string imageFolder = imageFolderPath(readWholeIniValue("設定", "画像フォルダ", *chosen));
     if (imageFolder.empty() || !EnsureFolder(imageFolder)) return CommandResult::Failed;
-    if (!EnsureFolder(perFolderSettingsFolder(imageFolder))) return CommandResult::Failed;
-
     // The whole file becomes the folder's per-folder settings file; its
     // "設定" and "オプション" sections do no harm there.
     const std::string perFolderFile = perFolderSettingsFile(imageFolder);
+    ensureSettingsFolder(storageLocation());
+    if (!EnsureFolder(perFolderSettingsFolder(imageFolder))) {
+        noteSettingsWriteFailure(perFolderFile, 0);
+        return CommandResult::Failed;
+    }
     if (!platform::sameFile(*chosen, perFolderFile)) {
         std::string bytes;
         if (readFileBytes(*chosen, bytes) != FileRead::Ok) return CommandResult::Failed;
-        if (!platform::writeFileAtomically(perFolderFile, bytes, platform::kUsersFile)) return CommandResult::Failed;
+        errno = 0;
+        if (!platform::writeFileAtomically(perFolderFile, bytes, platform::kUsersFile)) {
+            noteSettingsWriteFailure(perFolderFile, errno);
+            return CommandResult::Failed;
+        }
     }
     基本設定読込(*chosen, *c.settings, *c.placement);
     return CommandResult::Done;

@@ -2,6 +2,7 @@
 
 #include "app/settings/ini_store.h"
 #include "app/util/paths.h"
+#include "app/util/storage_location.h"
 
 #include <charconv>
 #include <cmath>
@@ -104,9 +105,9 @@ std::string formatColour(Colour c) { return std::to_string(static_cast<std::int3
 
 }  // namespace
 
-std::string baseSettingsFile() { return ProgramFolder() + "ミロフォト.ini"; }
+std::string baseSettingsFile() { return storageLocation().settingsFolder + "ミロフォト.ini"; }
 
-std::string programStateFile() { return ProgramFolder() + "設定.ini"; }
+std::string programStateFile() { return storageLocation().settingsFolder + "設定.ini"; }
 
 std::string imageFolderPath(std::string_view boxText) {
     std::string folder = trimSpaces(boxText);
@@ -133,7 +134,7 @@ std::string perFolderSettingsFolderName(std::string_view imageFolder) {
 std::string perFolderSettingsFolder(std::string_view imageFolder) {
     const std::string name = perFolderSettingsFolderName(imageFolder);
     if (name.empty()) return {};
-    return ProgramFolder() + "設定/" + name + "/";
+    return storageLocation().settingsFolder + "設定/" + name + "/";
 }
 
 std::string perFolderSettingsFile(std::string_view imageFolder) {

@@ -6,6 +6,7 @@
 #include "platform/codepage.h"
 #include "platform/com/dispatch_call.h"
 #include "platform/com/error_info.h"
+#include "platform/com/registration_advice.h"
 #include "platform/com/variant.h"
 #include "platform/format.h"
 
@@ -31,10 +32,14 @@ IDispatch* exifControl(std::string* why) {
     const HRESULT hr = platform::com::createObject(kExifCtlProgId, t_exifCtl);
     if (FAILED(hr) || !t_exifCtl) {
         t_exifCtl.reset();
-        const std::string text = std::string(kExifCtlProgId) + " を作成できません (" +
-                                 platform::hexCode(static_cast<std::uint32_t>(hr)) + ")";
-        if (!g_reportedMissing.exchange(true))
-            std::cerr << "ミロフォト: " << text << "。撮影日時は表示されません。" << std::endl;
+        const std::string text = std::string(kExifCtlProgId) + " を作成できません (" + platform::hexCode(static_cast<std::uint32_t>(hr)) + ")";
+        if (!g_reportedMissing.exchange(true)) {
+            std::string advice = platform::com::registrationAdviceText(
+                kExifCtlProgId, platform::com::adviseRegistration(kExifCtlProgId, "libtagora.so"));
+            for (char& c : advice)
+                if (c == '\r') c = '\n';
+            std::cerr << "ミロフォト: " << text << "。撮影日時は表示されません。\n" << advice << std::endl;
+        }
         if (why) *why = text;
         return nullptr;
     }

@@ -1,5 +1,6 @@
 #include "app/util/paths.h"
 
+#include "app/util/storage_location.h"
 #include "platform/paths.h"
 
 #include <cstdlib>
@@ -119,7 +120,8 @@ void OpenWithShell(std::string_view path, platform::WindowRef owner) {
 }
 
 void RemoveTempFolder() {
-    const std::string temp = ProgramFolder() + "temp";
+    std::string temp = storageLocation().tempFolder;
+    temp.pop_back();  // the trailing "/"
     if (FolderExists(temp)) removeTreeBestEffort(temp);
 }
 

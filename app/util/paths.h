@@ -38,7 +38,8 @@ std::string GetSpecialFolderPath(int folderNumber);
 /// Opens the path with the desktop's associated program; the outcome is
 /// ignored.
 void OpenWithShell(std::string_view path, platform::WindowRef owner);
-/// Removes the temp folder beside the program with everything it can.
+/// Removes the program's temp folder (see storage_location.h) with
+/// everything it can.
 void RemoveTempFolder();
 
 /// The program's folder with a trailing "/": MIROFOTO_HOME when set, else the

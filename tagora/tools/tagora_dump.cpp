@@ -7,6 +7,7 @@
 #include "platform/com/bstr.h"
 #include "platform/com/creation.h"
 #include "platform/com/error_info.h"
+#include "platform/com/registration_advice.h"
 #include "platform/com/registry.h"
 #include "platform/com/variant.h"
 #include "platform/format.h"
@@ -224,8 +225,13 @@ std::optional<Options> parseArguments(int argc, char** argv) {
 int run(const Options& options) {
     ComPtr<IExifCtl> control;
     if (const HRESULT hr = createObject(kExifCtlProgId, control); FAILED(hr) || !control) {
-        std::cerr << "tagora-dump: cannot create " << kExifCtlProgId << " (" << hexCode(hr)
-                  << "); is libtagora.so registered in " << registryPath() << "?\n";
+        const RegistrationAdvice a = adviseRegistration(kExifCtlProgId, "libtagora.so");
+        std::cerr << "tagora-dump: cannot create " << kExifCtlProgId << " (" << hexCode(hr) << "): "
+                  << (a.problem == RegistrationAdvice::Problem::NotRegistered ? "it is not registered in " + a.registry
+                      : a.problem == RegistrationAdvice::Problem::ModuleMissing
+                          ? "its module " + a.registeredModule + " is missing (moved or deleted)"
+                          : "its module " + a.registeredModule + " does not load")
+                  << "\nregister it" << (a.asAdministrator ? " as root" : "") << " with: " << a.command << "\n";
         return kNoTagora;
     }
     ComPtr<IExif> exif;

@@ -1,6 +1,8 @@
 #include "album_run_fixture.h"
 
 #include "app/albumoutput/generate_command.h"
+#include "app/albumoutput/tick_command.h"
+#include "app/settings/settings_write_report.h"
 #include "app/albumoutput/album_names.h"
 #include "app/settings/settings_files.h"
 #include "app/util/image_size.h"
@@ -135,6 +137,7 @@ TEST_F(AlbumRunTest, GenerateNamesTheFoldersItCouldNotReadAndWhyPicturesFailed) 
         EXPECT_TRUE(has(r.err, root + "cut.jpg（破損したJPEGファイルです）")) << r.err;
         EXPECT_EQ(has(r.err, "詳細:"), verbose) << r.err;
         EXPECT_EQ(has(r.err, "Premature end"), verbose) << r.err;
+        EXPECT_EQ(has(r.err, "設定の読み出し"), verbose) << r.err;
     }
     fs::permissions(tmp / "photos/秘密", fs::perms::owner_all);
 }
@@ -176,4 +179,86 @@ TEST_F(AlbumRunTest, GenerateCreatesAMissingOutputFolderWhenAskedTo) {
     EXPECT_EQ(readBytes(tmp / "file"), "x");
     EXPECT_TRUE(has(generateHelp(), "--create-output"));
     EXPECT_TRUE(has(generateHelp(), "--verbose"));
+}
+
+namespace {
+
+CommandRun tick(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int code = runTickCommand(args, out, err);
+    return {code, out.str(), err.str()};
+}
+
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST_F(AlbumRunTest, TickChangesWhatTheNextGenerateMakes) {
+    photo("a.jpg", 64, 48);
+    photo("旅行/x.jpg", 64, 48);
+    photo("家族/y.jpg", 64, 48);
+    photo("家族/z.jpg", 64, 48);
+    fs::create_directories(tmp / "photos/空");
+
+    CommandRun r = tick({"--image-folder", root});
+    EXPECT_EQ(r.code, kTickDone) << r.err;
+    EXPECT_EQ(r.out, "[x] . (" + root + ")\n[x] 家族\n[x] 旅行\n( ) 空（画像なし）\n");
+
+    EXPECT_EQ(tick({"--image-folder", root, "--album", "旅行", "off"}).code, kTickDone);
+    EXPECT_EQ(tick({"--image-folder", root, "--album", "家族", "--picture", "y.jpg", "off"}).code, kTickDone);
+    // Through the store the windows use.
+    EXPECT_FALSE(stored().albumTicked("旅行"));
+    EXPECT_EQ(stored().imageTickValue("家族", "y.jpg"), "0");
+    EXPECT_EQ(tick({"--image-folder", root, "--album", "家族"}).out, "[ ] y.jpg\n[x] z.jpg\n");
+
+    r = generate({"--image-folder", root, "--output", output, "--threads", "1"});
+    EXPECT_EQ(r.code, kGenerateDone) << r.err;
+    EXPECT_NE(r.out.find("アルバム 2 件"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(tmp / "out" / EncodedName("旅行")));
+    EXPECT_TRUE(fs::exists(tmp / "out" / EncodedName("家族") / "z_l.jpg"));
+    EXPECT_FALSE(fs::exists(tmp / "out" / EncodedName("家族") / "y_l.jpg"));
+
+    // Wrong calls change nothing and say why.
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    } wrong[] = {
+        {{"--album", "旅行", "on"}, "--image-folder を指定してください"},
+        {{"--image-folder", root, "on"}, "--album が必要です"},
+        {{"--image-folder", root, "--album", "海", "on"}, "そのアルバムはありません: 海"},
+        {{"--image-folder", root, "--album", "旅行", "--picture", "nope.jpg", "on"}, "その画像はありません"},
+        {{"--image-folder", root, "--album", "空", "on"}, "画像のないアルバム"},
+        {{"--image-folder", tmp.str("none"), "--album", "旅行", "on"}, "画像フォルダがありません"},
+    };
+    for (const Case& c : wrong) {
+        r = tick(c.args);
+        EXPECT_EQ(r.code, kTickUsage) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(stored().albumTicked("旅行"));
+}
+
+TEST_F(AlbumRunTest, SettingsThatCannotBeKeptAreToldOnceWithTheirPlace) {
+    photo("旅行/x.jpg", 64, 48);
+    // A file where the settings folder should be: no user may write there.
+    writeBytes(tmp / "blocked", "x");
+    ::setenv("MIROFOTO_HOME", tmp.str("blocked").c_str(), 1);
+    resetSettingsWriteFailures();
+
+    CommandRun r = generate({"--image-folder", root, "--output", output, "--threads", "1"});
+    EXPECT_EQ(r.code, kGenerateDone) << r.err;
+    EXPECT_EQ(count(r.err, "設定を保存できません"), 1u) << r.err;
+    EXPECT_NE(r.err.find(tmp.str("blocked") + "」に書き込めません（フォルダではありません）"), std::string::npos) << r.err;
+
+    // The tick command, whose write fails: told once, with the file it tried.
+    resetSettingsWriteFailures();
+    r = tick({"--image-folder", root, "--album", "旅行", "off"});
+    EXPECT_EQ(r.code, kTickNotStored);
+    EXPECT_EQ(count(r.err, "設定を保存できません"), 1u) << r.err;
+    EXPECT_NE(r.err.find("変更した設定は保持されません"), std::string::npos) << r.err;
+    resetSettingsWriteFailures();
 }

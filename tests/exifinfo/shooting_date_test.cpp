@@ -141,8 +141,10 @@ TEST_F(ShootingDate, WithoutTagoraTheDateIsEmptyAndSaidOnce) {
     else ::unsetenv("MIROFOTO_REGISTRY");
     EXPECT_EQ(first, "");
     EXPECT_EQ(second, "");
-    EXPECT_NE(said.find("Tagora.ExifCtl"), std::string::npos) << said;
-    EXPECT_EQ(said.find("Tagora.ExifCtl"), said.rfind("Tagora.ExifCtl")) << said;
+    EXPECT_NE(said.find("Tagora.ExifCtl を作成できません"), std::string::npos) << said;
+    EXPECT_EQ(said.find("作成できません"), said.rfind("作成できません")) << said;
+    // With what to run about it.
+    EXPECT_NE(said.find("regsvr " TAGORA_MODULE), std::string::npos) << said;
     // Once registered again, the next call creates the control.
     EXPECT_EQ(ReadShootingDate(path), "2004/05/06 12:34:56");
 }

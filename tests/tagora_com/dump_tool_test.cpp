@@ -174,7 +174,7 @@ TEST_F(DumpTool, WrongArgumentsShowTheUsage) {
     }
     // "--" lets a file name start with a dash.
     const std::string dashed = file(fullFile(true), "-dash.jpg");
-    ::chdir(m_dir.str().c_str());
+    ASSERT_EQ(::chdir(m_dir.str().c_str()), 0);
     EXPECT_EQ(run({"--", "-dash.jpg"}).status, 0);
 }
 
@@ -193,14 +193,31 @@ TEST_F(DumpTool, EveryTextIsEscapedForJson) {
     EXPECT_TRUE(contains(r.out, R"("valueString": "\"\\")")) << r.out;
 }
 
-TEST_F(DumpTool, WithoutTagoraRegisteredItSaysSo) {
+TEST_F(DumpTool, WithoutTagoraRegisteredItSaysSoAndNamesTheCommandThatRegistersIt) {
     const char* old = std::getenv("MIROFOTO_REGISTRY");
     const std::string saved = old ? old : "";
-    ::setenv("MIROFOTO_REGISTRY", m_dir.str("empty.ini").c_str(), 1);
-    const ToolRun r = run({file(fullFile(true))});
+    // The build tree's registry with the module's path moved away.
+    std::string moved = readBytes(saved);
+    const std::string module = TAGORA_MODULE;
+    ASSERT_NE(moved.find(module), std::string::npos);
+    moved.replace(moved.find(module), module.size(), "/moved/away/libtagora.so");
+    writeBytes(m_dir / "moved.ini", moved);
+    const std::string regsvr = std::filesystem::path(TAGORA_DUMP).parent_path().string() + "/regsvr";
+    struct Case {
+        std::string registry, problem;
+    } cases[] = {
+        {m_dir.str("empty.ini"), "it is not registered in " + m_dir.str("empty.ini")},
+        {m_dir.str("moved.ini"), "its module /moved/away/libtagora.so is missing"},
+    };
+    for (const Case& c : cases) {
+        ::setenv("MIROFOTO_REGISTRY", c.registry.c_str(), 1);
+        const ToolRun r = run({file(fullFile(true))});
+        EXPECT_EQ(r.status, 3);
+        EXPECT_TRUE(contains(r.err, "Tagora.ExifCtl")) << r.err;
+        EXPECT_TRUE(contains(r.err, c.problem)) << r.err;
+        // The command with real paths: regsvr and the module beside the tool.
+        EXPECT_TRUE(contains(r.err, "with: MIROFOTO_REGISTRY=" + c.registry + " " + regsvr + " " + module)) << r.err;
+    }
     if (old) ::setenv("MIROFOTO_REGISTRY", saved.c_str(), 1);
     else ::unsetenv("MIROFOTO_REGISTRY");
-    EXPECT_EQ(r.status, 3);
-    EXPECT_TRUE(contains(r.err, "Tagora.ExifCtl")) << r.err;
-    EXPECT_TRUE(contains(r.err, "empty.ini")) << r.err;
 }

@@ -1,0 +1,229 @@
+// Frm_Main, the main window: the folder tree of the image folder on the left,
+// the three preview pages on the right, menus, toolbar and status bar around
+// them. Geometry is kept in twips (twips_geometry.h); the rules it follows
+// are in frame_layout.h; every message and dialog goes through the
+// user-interface services.
+#pragma once
+
+#include "app/albumoutput/image_folder_scan.h"
+#include "app/mainwindow/hosted_controls.h"
+#include "app/settings/album_settings.h"
+#include "app/settings/per_folder_settings.h"
+#include "app/util/temp_folder_lock.h"
+
+#include <QMainWindow>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QTabBar;
+class QToolBar;
+class QTreeWidgetItem;
+
+namespace mirofoto {
+class ThreadPool;
+}
+
+namespace mirofoto::mainwindow {
+
+class EnlargedPage;
+class FolderTree;
+class MenuPage;
+class ThumbnailPage;
+
+/// The application title, version and the window caption built from them.
+inline constexpr int kVersionMajor = 1;
+inline constexpr int kVersionMinor = 1;
+/// The page about the program that the online help opens.
+inline constexpr const char* kHelpPageUrl = "https://mirofoto.github.io/";
+
+/// The invisible splitter grip between the tree and the pages. The mouse
+/// drags it; with the focus, Left and Right move it.
+class SplitterGrip : public QWidget {
+    Q_OBJECT
+public:
+    explicit SplitterGrip(QWidget* parent);
+signals:
+    void pressed();
+    void moved(int mouseXTwips);  ///< the mouse's x in the grip, in twips
+    void released();
+    void nudged(int deltaTwips);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+};
+
+class Frm_Main : public QMainWindow {
+    Q_OBJECT
+public:
+    /// A command whose window another form provides (the options dialog, the
+    /// album output form); it runs modally and returns when it closes.
+    using FormCommand = std::function<void(Frm_Main&)>;
+
+    explicit Frm_Main(QWidget* parent = nullptr);
+    ~Frm_Main() override;
+
+    /// Form_Load: the temp folder cleared (unless another window uses it),
+    /// the caption set, the album settings and the placement loaded, the
+    /// window shown, the controls created and the image folder put into its
+    /// box (imageFolder, when given, instead of the stored one, as if typed).
+    void load(const std::optional<std::string>& imageFolder = std::nullopt);
+    /// Form_Unload (closing runs it once): the settings saved, the temp
+    /// folder removed unless another window uses it, the controls released.
+    void unload();
+
+    // ---- the frame ----
+    void ページ切り替え();
+    void TabStrip_Click();
+    void SizeControls(int splitterX);
+    void Form_KeyDown(int keyCode);
+    void Toolbar_ButtonClick(const QString& key);
+    /// Selects the tab with the key; TabStrip_Click runs also when it was
+    /// selected already.
+    void selectTab(const QString& key);
+    QString selectedTabKey() const;
+
+    // ---- the commands ----
+    void openSettingsCommand();
+    void saveSettingsCommand();
+    void exitCommand();
+    void albumOutputCommand();
+    void optionsCommand();
+    void onlineHelpCommand();
+    void versionCommand();
+    void setOptionsCommand(FormCommand command) { m_optionsForm = std::move(command); }
+    void setAlbumOutputCommand(FormCommand command) { m_albumOutputForm = std::move(command); }
+
+    // ---- state the pages and forms share ----
+    AlbumSettings& settings() { return m_settings; }
+    const WindowPlacement& placement() const { return m_placement; }
+    /// The image folder: the box's trimmed text ending in "/" (empty for an
+    /// empty box).
+    const std::string& imageFolder() const { return m_imageFolder; }
+    /// The per-folder settings of the folder the tree shows.
+    const PerFolderSettings& perFolderSettings() const { return m_perFolder; }
+    int currentImage() const { return m_currentImage; }
+    void setCurrentImage(int index) { m_currentImage = static_cast<std::int16_t>(index); }
+    bool splitterMoving() const { return m_splitterMoving; }
+    /// The Tagora control ExifCtl (null when it could not be created) and
+    /// the Kelpo control.
+    const HostedControl& exifCtl() const { return m_exifCtl; }
+    const HostedControl& kelpo() const { return m_kelpo; }
+
+    FolderTree* tree() const { return m_tree; }
+    MenuPage* menuPage() const { return m_menuPage; }
+    ThumbnailPage* thumbnailPage() const { return m_thumbnailPage; }
+    EnlargedPage* enlargedPage() const { return m_enlargedPage; }
+    QLineEdit* imageFolderBox() const { return m_folderBox; }
+    /// Whether a scan of the image folder is under way.
+    bool scanPending() const { return m_scanPending; }
+
+signals:
+    /// The tree and the menu page show the result of the latest scan (also
+    /// after a failure was reported).
+    void imageFolderShown();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void buildToolbar();
+    void 変数初期化();
+    void フォーム初期設定();
+    void placementFromWindow();
+    void applyPlacement();
+    void layoutFixedControls(int windowWidth, int innerHeight);
+    void styleVisiblePage();
+
+    // the splitter
+    void imgSplitter_MouseDown();
+    void imgSplitter_MouseMove(int mouseX);
+    void imgSplitter_MouseUp();
+
+    // the image folder and the tree
+    void Txt_画像フォルダ_Change();
+    void Cmd_フォルダの選択_Click();
+    void requestScan(bool folderChange);
+    struct ScanResult;
+    void onScanFinished(quint64 generation, quint64 revision, bool reportFailure, const ScanResult& result);
+    void onNodeClicked(QTreeWidgetItem* node);
+    void onNodeChecked(QTreeWidgetItem* node);
+    void onTreeDoubleClicked();
+    void onAlbumLink(const QString& key);
+
+    struct Design;  // the places the window's design fixes
+    std::unique_ptr<Design> m_design;
+
+    QWidget* m_client = nullptr;
+    QToolBar* m_toolbar = nullptr;
+    QFrame* m_frame1 = nullptr;
+    QFrame* m_frame2 = nullptr;
+    QLabel* m_folderLabel = nullptr;
+    QLineEdit* m_folderBox = nullptr;
+    QPushButton* m_browse = nullptr;
+    FolderTree* m_tree = nullptr;
+    SplitterGrip* m_grip = nullptr;
+    QFrame* m_dragBar = nullptr;
+    QTabBar* m_tabs = nullptr;
+    MenuPage* m_menuPage = nullptr;
+    ThumbnailPage* m_thumbnailPage = nullptr;
+    EnlargedPage* m_enlargedPage = nullptr;
+    QStatusBar* m_statusBar = nullptr;
+    QLabel* m_panel1 = nullptr;
+    QLabel* m_panel2 = nullptr;
+    QProgressBar* m_progress = nullptr;
+
+    AlbumSettings m_settings;
+    WindowPlacement m_placement;
+    std::string m_currentDirectory;  ///< where the file dialogs open
+    std::string m_imageFolder;
+    PerFolderSettings m_perFolder;
+    bool m_treeListed = false;  ///< the album nodes of the shown folder are in the tree
+
+    // 変数初期化 resets these (CurrentImage excepted).
+    double m_thumbScrollV = 0;
+    double m_thumbScrollH = 0;
+    bool m_busy = false;
+    std::int16_t m_currentImage = 0;
+    bool m_splitterMoving = false;
+
+    HostedControl m_exifCtl{"Tagora.ExifCtl"};
+    HostedControl m_kelpo{"Kelpo.Kelpo"};
+    TempFolderLock m_tempLock;
+    FormCommand m_optionsForm;
+    FormCommand m_albumOutputForm;
+    bool m_loaded = false;
+    bool m_unloaded = false;
+    bool m_showMaximized = false;
+
+    // Scans run on a worker: each carries the generation it was asked for
+    // and the store revision it read, and a result that is no longer the
+    // latest, or that read settings a later store changed, is dropped.
+    std::atomic<quint64> m_generation{0};
+    quint64 m_revision = 0;
+    // Held by every store into the per-folder settings, the worker's too.
+    std::mutex m_storeMutex;
+    bool m_scanPending = false;
+    std::unique_ptr<ThreadPool> m_pool;
+};
+
+}  // namespace mirofoto::mainwindow

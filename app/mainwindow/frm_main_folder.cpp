@@ -1,0 +1,180 @@
+// Frm_Main: the image folder box, its browse button, the folder tree and the
+// menu page's link to the thumbnail page.
+#include "app/mainwindow/folder_tree.h"
+#include "app/mainwindow/frm_main.h"
+#include "app/mainwindow/menu_page.h"
+#include "app/mainwindow/preview_pages.h"
+#include "app/mainwindow/twips_geometry.h"
+#include "app/settings/settings_files.h"
+#include "app/util/paths.h"
+#include "app/util/thread_pool.h"
+
+#include <QLineEdit>
+#include <QScrollBar>
+
+#include <cerrno>
+#include <unordered_map>
+
+namespace mirofoto::mainwindow {
+
+// What a scan brings back: the albums, and the link texts the settings hold
+// for the ticked ones after the worker stored the missing ones.
+struct Frm_Main::ScanResult {
+    ImageFolderScan scan;
+    std::unordered_map<std::string, std::string> storedLinks;
+};
+
+namespace {
+
+QString fromUtf8(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+void Frm_Main::Cmd_フォルダの選択_Click() {
+    const std::string chosen =
+        BrowseForFolder(this, m_folderBox->text().toStdString(), "画像フォルダを選択して下さい。");
+    if (!chosen.empty()) m_folderBox->setText(fromUtf8(chosen));
+}
+
+void Frm_Main::Txt_画像フォルダ_Change() {
+    m_imageFolder = imageFolderPath(m_folderBox->text().toStdString());
+    // An emptied box leaves the tree and the pages as they are.
+    if (m_imageFolder.empty()) return;
+    m_perFolder = PerFolderSettings(m_imageFolder);
+    m_menuPage->setSettings(m_perFolder);
+
+    m_tree->clearNodes();
+    m_tree->addRoot(fromUtf8(m_imageFolder), fromUtf8(m_imageFolder));
+    m_treeListed = false;
+    m_menuPage->clear();
+    m_thumbnailPage->clear();
+    // The listing, the folders' pictures and their ticks come from a worker,
+    // so typing never waits for a slow folder.
+    requestScan(true);
+}
+
+void Frm_Main::requestScan(bool folderChange) {
+    if (!m_pool || m_perFolder.imageFolder().empty()) return;
+    const quint64 generation = ++m_generation;
+    const quint64 revision = m_revision;
+    // A refresh before the listing arrived still reports its failure.
+    const bool reportFailure = folderChange || !m_treeListed;
+    const std::string folder = m_perFolder.imageFolder();
+    m_scanPending = true;
+    setCursor(Qt::BusyCursor);
+    m_pool->submit([this, generation, revision, reportFailure, folder] {
+        if (generation != m_generation.load()) return;  // typed on: nobody waits for this one
+        auto result = std::make_shared<ScanResult>();
+        try {
+            result->scan = scanImageFolder(folder);
+            // The page stores each listed album's link text when it shows it.
+            // The first time a folder is shown that is one write per album;
+            // made here, they keep the window from waiting on the disk. Each
+            // goes under the store lock and only where nothing is stored, so
+            // a text the user stored meanwhile is never replaced.
+            const ImageFolderAlbums& albums = result->scan.albums;
+            for (const AlbumFolder& a : albums.albums) {
+                if (!a.ticked) continue;
+                std::lock_guard lock(m_storeMutex);
+                if (generation != m_generation.load()) return;
+                std::string stored = albums.settings.storedMenuEntry(a.key);
+                if (stored.empty() && albums.settings.setMenuEntry(a.key, a.linkText)) stored = a.linkText;
+                result->storedLinks.emplace(a.key, std::move(stored));
+            }
+        } catch (...) {
+            result->scan = ImageFolderScan();
+            result->scan.error = EIO;
+        }
+        QMetaObject::invokeMethod(
+            this, [this, generation, revision, reportFailure, result] {
+                onScanFinished(generation, revision, reportFailure, *result);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void Frm_Main::onScanFinished(quint64 generation, quint64 revision, bool reportFailure,
+                              const ScanResult& result) {
+    const ImageFolderScan& scan = result.scan;
+    if (generation != m_generation.load() || m_unloaded) return;
+    if (revision != m_revision) {
+        // A text was stored while the worker read: read again, or the
+        // display would store the old text over it.
+        requestScan(reportFailure);
+        return;
+    }
+    m_scanPending = false;
+    unsetCursor();
+
+    if (!m_treeListed) {
+        for (std::size_t i = 1; i < scan.albums.albums.size(); ++i)
+            m_tree->addAlbum(fromUtf8(scan.albums.albums[i].key), fromUtf8(scan.albums.albums[i].treeText));
+        m_treeListed = true;
+    }
+    if (reportFailure && scan.error != 0) {
+        platform::ui().messageBox(this, folderFailureMessage(scan.error, m_perFolder.imageFolder()),
+                                  kApplicationTitle, platform::MsgButtons::Ok, platform::MsgIcon::Critical);
+        emit imageFolderShown();
+        return;
+    }
+
+    // メニューページ表示: the nodes' colours and ticks, then one entry per
+    // ticked node in the one name order the album run uses too.
+    std::unordered_map<std::string, const AlbumFolder*> byKey;
+    for (const AlbumFolder& a : scan.albums.albums) byKey.emplace(a.key, &a);
+    ImageFolderAlbums shown;
+    for (QTreeWidgetItem* node : m_tree->nodes()) {
+        const auto it = byKey.find(FolderTree::keyOf(node).toStdString());
+        const AlbumFolder* album = it == byKey.end() ? nullptr : it->second;
+        const bool black = album && album->hasPictures;
+        const bool tick = black && album->ticked;
+        m_tree->setNodeState(node, black, tick);
+        if (album) shown.albums.push_back(*album);
+        if (album) shown.albums.back().ticked = tick;
+    }
+    std::vector<MenuEntry> entries;
+    for (const AlbumFolder& a : shown.tickedInRunOrder()) {
+        const auto stored = result.storedLinks.find(a.key);
+        entries.push_back({a.key, a.linkText, stored == result.storedLinks.end() ? std::string() : stored->second});
+    }
+
+    const int scrollValue = m_menuPage->scrollBar()->value();
+    m_menuPage->clear();
+    m_menuPage->display(entries);
+    SizeControls(twipsGeometry(m_dragBar).left);
+    m_menuPage->scrollBar()->setValue(scrollValue);
+    m_menuPage->placeControls();
+    emit imageFolderShown();
+}
+
+void Frm_Main::onNodeClicked(QTreeWidgetItem* node) {
+    node->setExpanded(true);
+    if (selectedTabKey() == QStringLiteral("Tab_サムネイルページ")) {
+        m_thumbnailPage->clear();
+        QTreeWidgetItem* selected = m_tree->currentItem();
+        m_thumbnailPage->display(selected ? FolderTree::keyOf(selected) : QString());
+    }
+}
+
+void Frm_Main::onNodeChecked(QTreeWidgetItem* node) {
+    if (!m_imageFolder.empty()) {
+        std::lock_guard lock(m_storeMutex);
+        m_perFolder.setAlbumTicked(node->text(0).toStdString(), FolderTree::isTicked(node));
+        ++m_revision;
+    }
+    // The page is rebuilt when the worker has re-read every node, which also
+    // clears the tick of a grey node again.
+    requestScan(false);
+}
+
+void Frm_Main::onTreeDoubleClicked() {
+    if (selectedTabKey() != QStringLiteral("Tab_サムネイルページ")) selectTab(QStringLiteral("Tab_サムネイルページ"));
+}
+
+void Frm_Main::onAlbumLink(const QString& key) {
+    if (QTreeWidgetItem* node = m_tree->nodeByKey(key)) m_tree->setCurrentItem(node);
+    m_thumbnailPage->clear();
+    selectTab(QStringLiteral("Tab_サムネイルページ"));
+}
+
+}  // namespace mirofoto::mainwindow

@@ -1,0 +1,66 @@
+#include "app/mainwindow/styled_page.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QPainter>
+#include <QPalette>
+
+namespace mirofoto::mainwindow {
+
+QColor toQColor(Colour c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+
+void setForeground(QWidget* label, const QColor& colour) {
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, colour);
+    p.setColor(QPalette::Text, colour);
+    label->setPalette(p);
+}
+
+StyledPage::StyledPage(const QString& name, const QString& backgroundName, QWidget* parent)
+    : QWidget(parent), m_background(new QLabel(this)) {
+    setObjectName(name);
+    m_background->setObjectName(backgroundName);
+    m_background->hide();
+}
+
+QPixmap StyledPage::loadCached(const QString& path) {
+    const QFileInfo info(path);
+    if (path != m_loadedPath || info.lastModified() != m_loadedTime || info.size() != m_loadedSize) {
+        m_loaded = QPixmap(path);
+        m_loadedPath = path;
+        m_loadedTime = info.lastModified();
+        m_loadedSize = info.size();
+    }
+    return m_loaded;
+}
+
+void StyledPage::applyStyle(const PageStyle& style) {
+    m_colour = toQColor(style.backgroundColor);
+    m_background->clear();
+    m_tiled = false;
+    if (style.useBackgroundColor) {
+        m_background->hide();
+    } else if (!style.backgroundImage.empty()) {
+        const QPixmap picture = loadCached(QString::fromStdString(style.backgroundImage));
+        if (!picture.isNull()) {
+            m_background->setPixmap(picture);
+            m_tiled = true;
+        }
+    }
+    update();
+}
+
+void StyledPage::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), m_colour);
+    if (!m_tiled) return;
+    const QPixmap picture = m_background->pixmap();
+    const int w = picture.width(), h = picture.height();
+    if (w <= 0 || h <= 0) return;
+    // Rows 0 … page height ÷ picture height and columns 0 … page width ÷
+    // picture width, each tile at its corner.
+    for (int r = 0; r <= height() / h; ++r)
+        for (int c = 0; c <= width() / w; ++c) painter.drawPixmap(c * w, r * h, picture);
+}
+
+}  // namespace mirofoto::mainwindow

@@ -1,0 +1,58 @@
+// A page area of the main window (Pic_メニューページ and its two siblings):
+// it shows the album's colours and background the way the generated page
+// will, and holds the page's background-image control.
+#pragma once
+
+#include "app/settings/album_settings.h"
+
+#include <QColor>
+#include <QDateTime>
+#include <QPixmap>
+#include <QWidget>
+
+class QLabel;
+
+namespace mirofoto::mainwindow {
+
+/// The colour of a settings value (red in the low byte).
+QColor toQColor(Colour colour);
+
+class StyledPage : public QWidget {
+    Q_OBJECT
+public:
+    /// name: the page area's control name; backgroundName: its image
+    /// control ("Img_メニューBG").
+    StyledPage(const QString& name, const QString& backgroundName, QWidget* parent);
+
+    /// The page styling: the page's background colour, and, unless the plain
+    /// colour is chosen, the background image tiled over it from the top
+    /// left. Labels of the page take their colours in the pages themselves.
+    void applyStyle(const PageStyle& style);
+
+    /// The background-image control (hidden; it holds the picture that is
+    /// tiled). Its pixmap is null when nothing was loaded.
+    QLabel* backgroundImage() const { return m_background; }
+    bool tilesShown() const { return m_tiled; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPixmap loadCached(const QString& path);
+
+    QLabel* m_background;
+    QColor m_colour;
+    bool m_tiled = false;
+    // A resize re-styles the page; the picture is read again only when its
+    // file changed.
+    QString m_loadedPath;
+    QDateTime m_loadedTime;
+    qint64 m_loadedSize = -1;
+    QPixmap m_loaded;
+};
+
+/// Sets a label's text colour (its foreground), leaving its background
+/// transparent over the page.
+void setForeground(QWidget* label, const QColor& colour);
+
+}  // namespace mirofoto::mainwindow
