@@ -538,28 +538,52 @@ std::optional<std::string> profileWithValue(std::string_view original, std::stri
     return withValue(sc, loc, *s, *k, *v);
 }
 
-bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
-                        std::string_view file) {
-    noteAccess(ProfileAccess::Write, section, key, file);
-    if (file.empty()) return false;
+namespace {
 
-    std::lock_guard<std::mutex> lock(g_writeMutex);
+// One rewrite of the file with every value stored; the caller holds
+// g_writeMutex.
+bool writeValuesLocked(std::string_view section, const std::vector<std::pair<std::string, std::string>>& keyValues,
+                       std::string_view file) {
     const std::string path = followFileLink(file);
     std::string original;
     const FileRead r = readFileBytes(path, original);
     if (r == FileRead::Failed) return false;  // never replace what we could not read
 
-    const std::optional<std::string> bytes = profileWithValue(original, section, key, value);
-    if (!bytes) return false;
-    if (r == FileRead::Ok && *bytes == original) {
+    std::string bytes = original;
+    for (const auto& [key, value] : keyValues) {
+        std::optional<std::string> next = profileWithValue(bytes, section, key, value);
+        if (!next) return false;
+        bytes = std::move(*next);
+    }
+    if (r == FileRead::Ok && bytes == original) {
         // Nothing changes; still refuse what the real write would refuse.
         return ::access(path.c_str(), W_OK) == 0;
     }
     // A settings file the user linked elsewhere stays linked.
-    const bool written = writeFileAtomically(path, *bytes, kUsersFile);
+    const bool written = writeFileAtomically(path, bytes, kUsersFile);
     forgetParsed(file);
     forgetParsed(path);
     return written;
+}
+
+}  // namespace
+
+bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
+                        std::string_view file) {
+    noteAccess(ProfileAccess::Write, section, key, file);
+    if (file.empty()) return false;
+    std::lock_guard<std::mutex> lock(g_writeMutex);
+    return writeValuesLocked(section, {{std::string(key), std::string(value)}}, file);
+}
+
+bool writeProfileStrings(std::string_view section,
+                         const std::vector<std::pair<std::string, std::string>>& keyValues,
+                         std::string_view file) {
+    for (const auto& kv : keyValues) noteAccess(ProfileAccess::Write, section, kv.first, file);
+    if (file.empty()) return false;
+    if (keyValues.empty()) return true;
+    std::lock_guard<std::mutex> lock(g_writeMutex);
+    return writeValuesLocked(section, keyValues, file);
 }
 
 ProfileCounters profileCounters() {

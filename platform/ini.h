@@ -36,6 +36,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -58,6 +60,14 @@ std::string readProfileString(std::string_view section, std::string_view key, st
 /// "=" or starting with "[".
 bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
                         std::string_view file);
+
+/// Stores several keys of one section with one rewrite of the file, as if
+/// each were written in turn by writeProfileString. All or nothing: false
+/// (and the file unchanged) when the file cannot be written or any name or
+/// value could not be stored as one line.
+bool writeProfileStrings(std::string_view section,
+                         const std::vector<std::pair<std::string, std::string>>& keyValues,
+                         std::string_view file);
 
 /// The engine over a file's bytes in memory, as the functions above read
 /// (through the parse they keep per state of a file) and write files.

@@ -68,19 +68,23 @@ void Frm_Main::requestScan(bool folderChange) {
         try {
             result->scan = scanImageFolder(folder);
             // The page stores each listed album's link text when it shows it.
-            // The first time a folder is shown that is one write per album;
-            // made here, they keep the window from waiting on the disk. Each
-            // goes under the store lock and only where nothing is stored, so
-            // a text the user stored meanwhile is never replaced.
+            // The first time a folder is shown that is a write per album;
+            // made here with one rewrite of the file, they keep the window
+            // from waiting on the disk. They go under the store lock and
+            // only where nothing is stored, so a text the user stored
+            // meanwhile is never replaced.
             const ImageFolderAlbums& albums = result->scan.albums;
+            std::lock_guard lock(m_storeMutex);
+            if (generation != m_generation.load()) return;
+            std::vector<std::pair<std::string, std::string>> missing;
             for (const AlbumFolder& a : albums.albums) {
                 if (!a.ticked) continue;
-                std::lock_guard lock(m_storeMutex);
-                if (generation != m_generation.load()) return;
                 std::string stored = albums.settings.storedMenuEntry(a.key);
-                if (stored.empty() && albums.settings.setMenuEntry(a.key, a.linkText)) stored = a.linkText;
+                if (stored.empty()) missing.emplace_back(a.key, a.linkText);
                 result->storedLinks.emplace(a.key, std::move(stored));
             }
+            if (!missing.empty() && albums.settings.setMenuEntries(missing))
+                for (auto& [key, text] : missing) result->storedLinks[key] = std::move(text);
         } catch (...) {
             result->scan = ImageFolderScan();
             result->scan.error = EIO;

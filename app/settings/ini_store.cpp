@@ -12,12 +12,33 @@ namespace {
 
 bool hasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
-bool writeValue(std::string_view section, std::string_view key, std::string_view value, std::string_view file,
-                int& error) {
+using KeyValues = std::vector<std::pair<std::string, std::string>>;
+
+bool writeValues(std::string_view section, const KeyValues& keyValues, std::string_view file, int& error) {
     errno = 0;
-    const bool ok = platform::writeProfileString(section, key, value, file);
+    const bool ok = platform::writeProfileStrings(section, keyValues, file);
     error = errno;
     return ok;
+}
+
+std::string writeEscaped(std::string_view section, const KeyValues& escaped, std::string_view file) {
+    int error = 0;
+    if (writeValues(section, escaped, file, error)) return "1";
+    // A text that cannot be one line is refused by design; the file system
+    // did not fail.
+    if (hasLineBreak(section)) return "0";
+    for (const auto& [key, value] : escaped)
+        if (hasLineBreak(key) || hasLineBreak(value)) return "0";
+    // Files the user chose (album settings files) report through their
+    // command; the program's own settings through the failure report.
+    const StorageLocation at = storageLocation();
+    if (!file.starts_with(at.settingsFolder)) return "0";
+    // The user's settings folder is made by the first write into it.
+    if (GetParentPath(file) + "/" == at.settingsFolder && !FolderExists(at.settingsFolder) &&
+        ensureSettingsFolder(at) && writeValues(section, escaped, file, error))
+        return "1";
+    noteSettingsWriteFailure(file, error);
+    return "0";
 }
 
 }  // namespace
@@ -29,22 +50,14 @@ std::string ReadIniValue(std::string_view section, std::string_view key, std::in
 
 std::string WriteIniValue(std::string_view section, std::string_view key, std::string_view value,
                           std::string_view file) {
-    const std::string escaped = EscapeIniKey(key);
-    int error = 0;
-    if (writeValue(section, escaped, value, file, error)) return "1";
-    // A text that cannot be one line is refused by design; the file system
-    // did not fail.
-    if (hasLineBreak(section) || hasLineBreak(escaped) || hasLineBreak(value)) return "0";
-    // Files the user chose (album settings files) report through their
-    // command; the program's own settings through the failure report.
-    const StorageLocation at = storageLocation();
-    if (!file.starts_with(at.settingsFolder)) return "0";
-    // The user's settings folder is made by the first write into it.
-    if (GetParentPath(file) + "/" == at.settingsFolder && !FolderExists(at.settingsFolder) &&
-        ensureSettingsFolder(at) && writeValue(section, escaped, value, file, error))
-        return "1";
-    noteSettingsWriteFailure(file, error);
-    return "0";
+    return writeEscaped(section, {{EscapeIniKey(key), std::string(value)}}, file);
+}
+
+std::string WriteIniValues(std::string_view section, const KeyValues& keyValues, std::string_view file) {
+    KeyValues escaped;
+    escaped.reserve(keyValues.size());
+    for (const auto& [key, value] : keyValues) escaped.emplace_back(EscapeIniKey(key), value);
+    return writeEscaped(section, escaped, file);
 }
 
 std::string EscapeIniKey(std::string_view key) {

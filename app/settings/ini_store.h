@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace mirofoto {
 
@@ -20,6 +22,12 @@ std::string ReadIniValue(std::string_view section, std::string_view key, std::in
 /// read-only file, a value holding a line break).
 std::string WriteIniValue(std::string_view section, std::string_view key, std::string_view value,
                           std::string_view file);
+
+/// Several keys of one section stored with one rewrite of the file (keys
+/// escaped first); all or nothing, reported like WriteIniValue.
+std::string WriteIniValues(std::string_view section,
+                           const std::vector<std::pair<std::string, std::string>>& keyValues,
+                           std::string_view file);
 
 /// The key with every "=" made ":", every "[" made "<" and every "]" made
 /// ">": file names may hold those three, never the others, so two different

@@ -44,7 +44,7 @@ PerFolderSettings::PerFolderSettings(std::string_view imageFolder)
       m_folder(perFolderSettingsFolder(m_imageFolder)),
       m_file(perFolderSettingsFile(m_imageFolder)) {}
 
-bool PerFolderSettings::write(std::string_view section, std::string_view key, std::string_view value) const {
+bool PerFolderSettings::ensureFolder() const {
     if (!valid()) return false;
     // Every writer makes the folder first: a value written into a missing
     // folder would be lost without a word.
@@ -55,7 +55,17 @@ bool PerFolderSettings::write(std::string_view section, std::string_view key, st
             return false;
         }
     }
-    return WriteIniValue(section, key, value, m_file) == "1";
+    return true;
+}
+
+bool PerFolderSettings::write(std::string_view section, std::string_view key, std::string_view value) const {
+    return ensureFolder() && WriteIniValue(section, key, value, m_file) == "1";
+}
+
+bool PerFolderSettings::writeMany(std::string_view section,
+                                  const std::vector<std::pair<std::string, std::string>>& values) const {
+    if (values.empty()) return true;
+    return ensureFolder() && WriteIniValues(section, values, m_file) == "1";
 }
 
 bool PerFolderSettings::albumTicked(std::string_view treeText) const {
@@ -130,6 +140,10 @@ bool PerFolderSettings::setMenuSubtitle(std::string_view text) const { return wr
 
 bool PerFolderSettings::setMenuEntry(std::string_view albumKey, std::string_view text) const {
     return write(kMenu, albumKey, text);
+}
+
+bool PerFolderSettings::setMenuEntries(const std::vector<std::pair<std::string, std::string>>& entries) const {
+    return writeMany(kMenu, entries);
 }
 
 }  // namespace mirofoto

@@ -5,6 +5,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace mirofoto {
 
@@ -59,9 +61,13 @@ public:
     bool setMenuTitle(std::string_view text) const;
     bool setMenuSubtitle(std::string_view text) const;
     bool setMenuEntry(std::string_view albumKey, std::string_view text) const;
+    /// Several albums' entries (album key, text) with one rewrite of the file.
+    bool setMenuEntries(const std::vector<std::pair<std::string, std::string>>& entries) const;
 
 private:
     bool write(std::string_view section, std::string_view key, std::string_view value) const;
+    bool writeMany(std::string_view section, const std::vector<std::pair<std::string, std::string>>& values) const;
+    bool ensureFolder() const;
 
     std::string m_imageFolder;
     std::string m_folder;

@@ -230,6 +230,27 @@ TEST(IniWrite, LineBreaksAndKeysThatWouldBreakTheFormatAreRefused) {
     EXPECT_EQ(readBytes(file), "[A]\r\nk=v\r\n");
 }
 
+TEST(IniWrite, ManyKeysInOneRewriteEqualTheSingleWritesAndRefuseAsAWhole) {
+    TempDir dir;
+    const std::string one = dir.str("one.ini"), many = dir.str("many.ini");
+    const std::string start = "[A]\r\nk=v\r\n[B]\r\nx=1\r\n";
+    writeBytes(one, start);
+    writeBytes(many, start);
+    const std::vector<std::pair<std::string, std::string>> values = {
+        {"k", "w"}, {"新", "写真"}, {"k", "last"}, {"z", ""}};
+    for (const auto& [key, value] : values) ASSERT_TRUE(writeProfileString("A", key, value, one));
+    ASSERT_TRUE(writeProfileStrings("A", values, many));
+    EXPECT_EQ(hex(readBytes(many)), hex(readBytes(one)));
+    EXPECT_EQ(readProfileValue("A", "k", many), "last");
+
+    // One bad value leaves every key as it was.
+    const std::string before = readBytes(many);
+    EXPECT_FALSE(writeProfileStrings("A", {{"k", "fine"}, {"j", "x\ny"}}, many));
+    EXPECT_EQ(readBytes(many), before);
+    EXPECT_TRUE(writeProfileStrings("A", {}, dir.str("missing/a.ini")));
+    EXPECT_FALSE(writeProfileStrings("A", {{"k", "v"}}, dir.str("missing/a.ini")));
+}
+
 TEST(IniWrite, AMissingFolderLeavesNothingBehind) {
     TempDir dir;
     EXPECT_FALSE(writeProfileString("A", "k", "v", dir.str("missing/a.ini")));
