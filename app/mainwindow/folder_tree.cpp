@@ -1,5 +1,7 @@
 #include "app/mainwindow/folder_tree.h"
 
+#include "app/mainwindow/qt_text.h"
+
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QStyle>
@@ -42,8 +44,9 @@ void FolderTree::setImage(QTreeWidgetItem* node, const char* key) {
     node->setIcon(0, qstrcmp(key, "imgOpenFolder") == 0 ? m_open : m_closed);
 }
 
-void FolderTree::initNode(QTreeWidgetItem* node, const QString& key) {
+void FolderTree::initNode(QTreeWidgetItem* node, const QString& key, const QString& text) {
     node->setData(0, KeyRole, key);
+    node->setData(0, TextRole, text);
     node->setFlags(node->flags() | Qt::ItemIsUserCheckable);
     node->setCheckState(0, Qt::Unchecked);
     node->setData(0, kTickRole, false);
@@ -52,8 +55,8 @@ void FolderTree::initNode(QTreeWidgetItem* node, const QString& key) {
 
 QTreeWidgetItem* FolderTree::addRoot(const QString& key, const QString& text) {
     m_updating = true;
-    auto* node = new QTreeWidgetItem(this, QStringList{text});
-    initNode(node, key);
+    auto* node = new QTreeWidgetItem(this, QStringList{shownName(pathBytes(text))});
+    initNode(node, key, text);
     node->setExpanded(true);
     m_updating = false;
     return node;
@@ -63,8 +66,8 @@ QTreeWidgetItem* FolderTree::addAlbum(const QString& key, const QString& text) {
     QTreeWidgetItem* root = topLevelItem(0);
     if (!root) return nullptr;
     m_updating = true;
-    auto* node = new QTreeWidgetItem(root, QStringList{text});
-    initNode(node, key);
+    auto* node = new QTreeWidgetItem(root, QStringList{shownName(pathBytes(text))});
+    initNode(node, key, text);
     m_updating = false;
     return node;
 }

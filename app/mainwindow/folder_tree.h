@@ -17,12 +17,17 @@ public:
     /// key of its image in the image list.
     static constexpr int KeyRole = Qt::UserRole;
     static constexpr int ImageRole = Qt::UserRole + 1;
+    /// The node's text as the settings know it (the shown text may differ
+    /// for names that are not UTF-8).
+    static constexpr int TextRole = Qt::UserRole + 3;
 
     explicit FolderTree(QWidget* parent);
 
     /// Removes every node.
     void clearNodes();
-    /// Adds the root node (expanded) or an album node below it.
+    /// Adds the root node (expanded) or an album node below it. Key and
+    /// text carry the folder's bytes (pathText); the node shows the text as
+    /// shownName does.
     QTreeWidgetItem* addRoot(const QString& key, const QString& text);
     QTreeWidgetItem* addAlbum(const QString& key, const QString& text);
 
@@ -31,6 +36,7 @@ public:
     void setNodeState(QTreeWidgetItem* node, bool black, bool ticked);
 
     static QString keyOf(const QTreeWidgetItem* node) { return node->data(0, KeyRole).toString(); }
+    static QString textOf(const QTreeWidgetItem* node) { return node->data(0, TextRole).toString(); }
     static bool isTicked(const QTreeWidgetItem* node) { return node->checkState(0) == Qt::Checked; }
     /// Every node, the root first.
     QList<QTreeWidgetItem*> nodes() const;
@@ -53,7 +59,7 @@ private:
     void onItemChanged(QTreeWidgetItem* item);
     void onCurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void setImage(QTreeWidgetItem* node, const char* key);
-    void initNode(QTreeWidgetItem* node, const QString& key);
+    void initNode(QTreeWidgetItem* node, const QString& key, const QString& text);
 
     QIcon m_closed;
     QIcon m_open;

@@ -4,6 +4,7 @@
 #include "app/mainwindow/frm_main.h"
 #include "app/mainwindow/menu_page.h"
 #include "app/mainwindow/preview_pages.h"
+#include "app/mainwindow/qt_text.h"
 #include "app/mainwindow/twips_geometry.h"
 #include "app/settings/settings_files.h"
 #include "app/util/paths.h"
@@ -26,14 +27,13 @@ struct Frm_Main::ScanResult {
 
 namespace {
 
-QString fromUtf8(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
 void Frm_Main::Cmd_フォルダの選択_Click() {
     const std::string chosen =
         BrowseForFolder(this, m_folderBox->text().toStdString(), "画像フォルダを選択して下さい。");
-    if (!chosen.empty()) m_folderBox->setText(fromUtf8(chosen));
+    if (!chosen.empty()) m_folderBox->setText(QString::fromStdString(chosen));
 }
 
 void Frm_Main::Txt_画像フォルダ_Change() {
@@ -44,7 +44,7 @@ void Frm_Main::Txt_画像フォルダ_Change() {
     m_menuPage->setSettings(m_perFolder);
 
     m_tree->clearNodes();
-    m_tree->addRoot(fromUtf8(m_imageFolder), fromUtf8(m_imageFolder));
+    m_tree->addRoot(pathText(m_imageFolder), pathText(m_imageFolder));
     m_treeListed = false;
     m_menuPage->clear();
     m_thumbnailPage->clear();
@@ -112,7 +112,7 @@ void Frm_Main::onScanFinished(quint64 generation, quint64 revision, bool reportF
 
     if (!m_treeListed) {
         for (std::size_t i = 1; i < scan.albums.albums.size(); ++i)
-            m_tree->addAlbum(fromUtf8(scan.albums.albums[i].key), fromUtf8(scan.albums.albums[i].treeText));
+            m_tree->addAlbum(pathText(scan.albums.albums[i].key), pathText(scan.albums.albums[i].treeText));
         m_treeListed = true;
     }
     if (reportFailure && scan.error != 0) {
@@ -128,7 +128,7 @@ void Frm_Main::onScanFinished(quint64 generation, quint64 revision, bool reportF
     for (const AlbumFolder& a : scan.albums.albums) byKey.emplace(a.key, &a);
     ImageFolderAlbums shown;
     for (QTreeWidgetItem* node : m_tree->nodes()) {
-        const auto it = byKey.find(FolderTree::keyOf(node).toStdString());
+        const auto it = byKey.find(pathBytes(FolderTree::keyOf(node)));
         const AlbumFolder* album = it == byKey.end() ? nullptr : it->second;
         const bool black = album && album->hasPictures;
         const bool tick = black && album->ticked;
@@ -163,7 +163,7 @@ void Frm_Main::onNodeClicked(QTreeWidgetItem* node) {
 void Frm_Main::onNodeChecked(QTreeWidgetItem* node) {
     if (!m_imageFolder.empty()) {
         std::lock_guard lock(m_storeMutex);
-        m_perFolder.setAlbumTicked(node->text(0).toStdString(), FolderTree::isTicked(node));
+        m_perFolder.setAlbumTicked(pathBytes(FolderTree::textOf(node)), FolderTree::isTicked(node));
         ++m_revision;
     }
     // The page is rebuilt when the worker has re-read every node, which also

@@ -1,5 +1,6 @@
 #include "app/mainwindow/menu_page.h"
 
+#include "app/mainwindow/qt_text.h"
 #include "app/mainwindow/twips_geometry.h"
 
 #include <QFocusEvent>
@@ -206,7 +207,7 @@ void MenuPage::setEntryCaption(int index, const QString& caption, const std::str
     if (stored && *stored == text) return;  // the file holds it already
     std::unique_lock<std::mutex> lock;
     if (m_storeLock) lock = std::unique_lock(*m_storeLock);
-    noteStored(m_settings.setMenuEntry(key.toStdString(), text));
+    noteStored(m_settings.setMenuEntry(pathBytes(key), text));
 }
 
 void MenuPage::clear() {
@@ -242,8 +243,8 @@ void MenuPage::display(const std::vector<MenuEntry>& entries) {
     for (int i = 0; i < m_entryCount; ++i) {
         if (i >= static_cast<int>(m_entries.size())) m_entries.push_back(makeEntry(i));
         Entry& e = m_entries[i];
-        setTag(e.link, fromUtf8(entries[i].key));
-        setEntryCaption(i, fromUtf8(entries[i].caption), &entries[i].stored);
+        setTag(e.link, pathText(entries[i].key));
+        setEntryCaption(i, shownName(entries[i].caption), &entries[i].stored);
         e.bullet->show();
         e.link->show();
         e.button->show();

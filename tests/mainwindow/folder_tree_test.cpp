@@ -49,6 +49,7 @@ class FolderTreeTest : public QObject {
 private slots:
     void orderColoursAndTicksFromTheStoredFile();
     void aNodeCheckIsStoredAtOnce();
+    void aNameThatIsNotUtf8IsShownEscapedAndStoredAsItsBytes();
     void typingRebuildsOnEveryKeystroke();
     void browseButton();
     void anUnlistableFolderShowsTheTrappedMessage();
@@ -104,6 +105,28 @@ void FolderTreeTest::aNodeCheckIsStoredAtOnce() {
     QVERIFY(f.waitShown());
     QVERIFY(!FolderTree::isTicked(w.tree()->nodes()[3]));
     QCOMPARE(menuEntries(f), (QStringList{"a", "b"}));
+}
+
+void FolderTreeTest::aNameThatIsNotUtf8IsShownEscapedAndStoredAsItsBytes() {
+    WindowFixture f;
+    const std::string sjis = "\x83\x74\x83\x48";  // フォ in Shift_JIS
+    makeFolder(f.photos, {"a/1.jpg"});
+    fs::create_directory(f.photos / sjis);
+    testing_support::writeBytes(f.photos / sjis / "p.jpg", testing_support::readBytes(f.photos / "a/1.jpg"));
+    Frm_Main& w = f.open();
+    QTreeWidgetItem* node = w.tree()->nodes().last();
+    QCOMPARE(node->text(0), QStringLiteral("\\x83t\\x83H"));
+    QCOMPARE(menuEntries(f).last(), QStringLiteral("\\x83t\\x83H"));
+    // The first showing stored the link text (as the page shows the name)
+    // under the folder's bytes.
+    const std::string key = f.photos.str() + "/" + sjis + "/";
+    QCOMPARE(mirofoto::readWholeIniValue("メニューページ", key, f.perFolderFile()), std::string("\\x83t\\x83H"));
+    w.tree()->setFocus();
+    w.tree()->setCurrentItem(node);
+    QTest::keyClick(w.tree(), Qt::Key_Space);
+    QCOMPARE(mirofoto::readWholeIniValue("チェック", sjis, f.perFolderFile()), std::string("False"));
+    QVERIFY(f.waitShown());
+    QCOMPARE(menuEntries(f).size(), 1);
 }
 
 void FolderTreeTest::typingRebuildsOnEveryKeystroke() {
