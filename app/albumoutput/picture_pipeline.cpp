@@ -8,6 +8,7 @@
 namespace mirofoto {
 
 void PictureJob::run() noexcept {
+    if (cancel && cancel->load()) return;
     try {
         std::vector<AlbumImageRequest> requests;
         if (makeEnlarged)

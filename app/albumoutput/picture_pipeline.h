@@ -8,6 +8,7 @@
 #include "app/albumoutput/image_derivation.h"
 #include "app/util/thread_pool.h"
 
+#include <atomic>
 #include <cstddef>
 #include <deque>
 #include <future>
@@ -26,6 +27,8 @@ struct PictureJob {
     bool makeEnlarged = true;
     int turn = 0;  ///< applied to each copy that was made
     const AlbumSettings* settings = nullptr;
+    /// Set when the run stops: a job not yet begun then makes nothing.
+    const std::atomic<bool>* cancel = nullptr;
 
     bool failed = false;   ///< set by run()
     ImageFailure failure;  ///< the first thing that failed
