@@ -275,8 +275,8 @@ void AlbumOutputFormTest::finishedRunAsksAndOpensTheAlbum() {
 
 void AlbumOutputFormTest::stopInTheMiddleLeavesAConsistentAlbum() {
     FormFixture t;
-    for (int i = 0; i < 12; ++i) photo(t.f.photos / "a" / (std::to_string(i) + ".jpg"), 1200, 900);
-    photo(t.f.photos / "b/1.jpg");
+    for (int i = 0; i < 12; ++i) photo(t.f.photos / "summer" / ("IMG_01" + std::to_string(10 + i) + ".jpg"), 1200, 900);
+    photo(t.f.photos / "winter/IMG_0201.jpg");
     t.open();
     t.setOutput(t.out.str());
     t.get<QRadioButton>("Opt_上書きする")->setChecked(true);
@@ -286,6 +286,8 @@ void AlbumOutputFormTest::stopInTheMiddleLeavesAConsistentAlbum() {
     connect(bar, &QProgressBar::valueChanged, this, [&](int v) {
         if (v != 1 || asked) return;
         asked = true;
+        if (const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR"); !dir.isEmpty())
+            t.form->grab().save(QString::fromUtf8(dir) + "/album-output.png");
         t.f.ui.messageAnswers.push_back(MsgResult::Yes);
         QTest::mouseClick(t.get<QPushButton>("Cmd_キャンセル"), Qt::LeftButton);
     });
@@ -295,11 +297,11 @@ void AlbumOutputFormTest::stopInTheMiddleLeavesAConsistentAlbum() {
     QCOMPARE(messages[0], std::string("アルバムの作成を中止しますか？\r\r作成中の画像が終わったところで中止します。"));
     QVERIFY2(messages[1].rfind("アルバムの作成を中止しました。\r\r2 件のうち 1 件のアルバムを作成しました。", 0) == 0,
              messages[1].c_str());
-    QVERIFY(messages[1].find("最後のアルバム「a」は 12 枚のうち ") != std::string::npos);
+    QVERIFY(messages[1].find("最後のアルバム「summer」は 12 枚のうち ") != std::string::npos);
     QCOMPARE(t.form->heightTwips(), 3435);
     QVERIFY(t.form->isVisible());
     QCOMPARE(t.get<QPushButton>("Cmd_キャンセル")->text(), QStringLiteral("キャンセル"));
-    QVERIFY(!fs::exists(t.out / "b"));
+    QVERIFY(!fs::exists(t.out / "winter"));
     for (const auto& e : fs::recursive_directory_iterator(t.out.path()))
         QVERIFY2(e.path().filename().string().front() != '.', e.path().c_str());  // nothing half-written
 

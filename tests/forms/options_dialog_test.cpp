@@ -89,6 +89,8 @@ void OptionsDialogTest::pagesAndControls() {
             QCOMPARE(twipsGeometry(page).top, 675);
             QCOMPARE(page->isEnabled(), i == tab);
         }
+        if (const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR"); !dir.isEmpty())
+            t.d->grab().save(QString::fromUtf8(dir) + "/options-" + QString::number(tab + 1) + ".png");
     }
     // Lengths and the controls of every array element.
     const std::pair<const char*, int> lengths[] = {{"Txt_サムネイル横", 4}, {"Txt_サムネイル縦", 4}, {"Txt_列数", 3},

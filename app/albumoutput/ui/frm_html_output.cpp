@@ -213,7 +213,6 @@ Frm_HTMLOutput::~Frm_HTMLOutput() {
         m_shared->stop = true;
     }
     m_pool.reset();
-    if (m_running) m_main.setRunInProgress(false);
 }
 
 int Frm_HTMLOutput::heightTwips() const { return TwipsScale::of(this).toTwipsY(height()); }
@@ -244,6 +243,14 @@ void Frm_HTMLOutput::setBlocksMainWindow(bool blocks) {
     }
 }
 
+void Frm_HTMLOutput::setRunControlsEnabled(bool enabled) {
+    // The run keeps the folder and the treatment it started with.
+    m_output->setReadOnly(!enabled);
+    m_browse->setEnabled(enabled);
+    m_start->setEnabled(enabled);
+    for (const auto& option : m_options) option.first->setEnabled(enabled);
+}
+
 void Frm_HTMLOutput::Cmd_参照_Click() {
     const std::string chosen = BrowseForFolder(this, m_output->text().toStdString(), "フォルダを選択してください");
     if (!chosen.empty()) m_output->setText(q(chosen));
@@ -253,12 +260,14 @@ void Frm_HTMLOutput::Cmd_HTML出力_Click() {
     if (m_running) return;
     m_running = true;
     m_stopAsked = m_closeAfter = m_closeMainAfter = false;
-    m_start->setEnabled(false);
     m_cancel->setText(QStringLiteral("中止"));
     m_shared = std::make_shared<Shared>();
     m_main.setRunInProgress(true, [this] {
-        if (askStop(true)) m_closeMainAfter = true;
+        if (!askStop(true)) return;
+        if (m_running) m_closeMainAfter = true;
+        else QTimer::singleShot(0, &m_main, [main = &m_main] { main->close(); });  // it ended meanwhile
     });
+    setRunControlsEnabled(false);
 
     AlbumRunRequest request;
     request.outputFolderText = m_output->text().toStdString();
@@ -324,7 +333,7 @@ void Frm_HTMLOutput::done(int result) {
 void Frm_HTMLOutput::onRunEnded(const AlbumRunResult& result) {
     m_running = false;
     m_main.setRunInProgress(false);
-    m_start->setEnabled(true);
+    setRunControlsEnabled(true);
     m_cancel->setEnabled(true);
     m_cancel->setText(QStringLiteral("キャンセル"));
     if (result.finished) {

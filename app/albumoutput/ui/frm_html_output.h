@@ -65,6 +65,7 @@ private:
     /// The stop question; true when the user said yes.
     bool askStop(bool closeAfter);
     void setRunningHeight(bool running);
+    void setRunControlsEnabled(bool enabled);
     void onRunEnded(const AlbumRunResult& result);
 
     // What the run reports, on this thread.
