@@ -36,7 +36,7 @@ namespace {
 
 QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-constexpr int kOptionRow = 300;
+constexpr int kOptionRow = 360;
 
 }  // namespace
 

@@ -32,7 +32,7 @@ constexpr int kDialogHeight = 6510;
 constexpr int kPageLeft = 210;
 constexpr int kPageTop = 675;
 constexpr int kPageWidth = 7335;
-constexpr int kPageHeight = 4620;
+constexpr int kPageHeight = 4935;
 constexpr int kOutOfSight = -20000;
 
 struct TabRow {
@@ -68,7 +68,7 @@ ColourSwatch::ColourSwatch(QWidget* parent) : QLabel(parent) {
     setAutoFillBackground(true);
     setFrameShape(QFrame::Box);
     setFocusPolicy(Qt::TabFocus);
-    setMinimumSize(48, 20);
+    setFixedSize(44, 20);
     setCursor(Qt::PointingHandCursor);
 }
 
@@ -103,7 +103,16 @@ Frm_Options::Frm_Options(AlbumSettings& settings, std::function<void(bool)> setR
     m_tabs->setAccessibleName(QStringLiteral("オプションのページ"));
     m_tabs->setExpanding(false);
     m_tabs->setFocusPolicy(Qt::TabFocus);
+    // The six captions in the dialog's width, without scroll buttons.
+    m_tabs->setUsesScrollButtons(false);
     for (const TabRow& t : kTabs) m_tabs->setTabData(m_tabs->addTab(q(t.caption)), q(t.key));
+    // A smaller font where the style's would not fit the six captions.
+    const double base = m_tabs->font().pointSizeF();
+    for (double f = 0.95; f > 0.7 && m_tabs->sizeHint().width() > s.toPixelsX(kDialogWidth - 240); f -= 0.05) {
+        QFont small = m_tabs->font();
+        small.setPointSizeF(base * f);
+        m_tabs->setFont(small);
+    }
     setTwipsGeometry(m_tabs, {120, 120, kDialogWidth - 240, s.toTwipsY(m_tabs->sizeHint().height())});
     // The frame the pages stand in.
     auto* frame = new QFrame(this);
@@ -233,45 +242,47 @@ QWidget* Frm_Options::buildColourPage() {
     const char* frames[] = {"メニューページ", "サムネイルページ", "拡大画像ページ"};
     for (int p = 0; p < 3; ++p) {
         auto* box = new QGroupBox(q(frames[p]), page);
-        auto* g = new QGridLayout(box);
-        g->setVerticalSpacing(2);
+        auto* rows = new QVBoxLayout(box);
+        rows->setSpacing(4);
+        auto* colours = new QHBoxLayout;
+        auto* background = new QHBoxLayout;
+        rows->addLayout(colours);
+        rows->addLayout(background);
         PageControls& c = m_page[p];
-        auto swatch = [&](const char* name, const char* text, int row, int col) {
+        auto swatch = [&](const char* name, const char* text, QHBoxLayout* row) {
             auto* s = new ColourSwatch(box);
             setIndex(s, name, p);
             s->setAccessibleName(q(text));
-            auto* l = label(text, box);
-            l->setBuddy(s);
-            g->addWidget(l, row, col);
-            g->addWidget(s, row, col + 1);
+            if (text) {
+                auto* l = label(text, box);
+                l->setBuddy(s);
+                row->addWidget(l);
+            }
+            row->addWidget(s);
+            row->addSpacing(12);
             connect(s, &ColourSwatch::clicked, this, [this, s] { chooseColour(s); });
             return s;
         };
-        c.text = swatch("Lbl_文字色", "文字色", 0, 0);
-        c.link = swatch("Lbl_リンクの色", "リンクの色", 0, 2);
-        c.visited = swatch("Lbl_リンクの色Visited", "リンクの色（クリックした後）", 0, 4);
+        c.text = swatch("Lbl_文字色", "文字色", colours);
+        c.link = swatch("Lbl_リンクの色", "リンクの色", colours);
+        c.visited = swatch("Lbl_リンクの色Visited", "リンクの色（クリックした後）", colours);
+        colours->addStretch(1);
         c.useColour = new QRadioButton(QStringLiteral("背景色"), box);
         setIndex(c.useColour, "Opt_背景色", p);
-        g->addWidget(c.useColour, 1, 0);
-        c.background = new ColourSwatch(box);
-        setIndex(c.background, "Lbl_背景色", p);
+        background->addWidget(c.useColour);
+        c.background = swatch("Lbl_背景色", nullptr, background);
         c.background->setAccessibleName(QStringLiteral("背景色"));
-        connect(c.background, &ColourSwatch::clicked, this, [this, s = c.background] { chooseColour(s); });
-        g->addWidget(c.background, 1, 1);
         c.useImage = new QRadioButton(QStringLiteral("背景画像"), box);
         setIndex(c.useImage, "Opt_背景画像", p);
-        g->addWidget(c.useImage, 1, 2);
-        auto* row = new QHBoxLayout;
+        background->addWidget(c.useImage);
         c.image = new QLineEdit(box);
         setIndex(c.image, "Txt_背景画像", p);
         c.image->setAccessibleName(QStringLiteral("背景画像"));
         auto* browse = new QPushButton(QStringLiteral("参照..."), box);
         setIndex(browse, "Cmd_背景画像参照", p);
         browse->setAccessibleName(QStringLiteral("背景画像の参照"));
-        row->addWidget(c.image, 1);
-        row->addWidget(browse);
-        g->addLayout(row, 1, 3, 1, 3);
-        g->setColumnStretch(5, 1);
+        background->addWidget(c.image, 1);
+        background->addWidget(browse);
         connect(browse, &QPushButton::clicked, this, [this, p] { browseBackground(p); });
         v->addWidget(box);
     }
