@@ -3,6 +3,7 @@
 // four treatments of an existing album folder, a stop by the user in the
 // middle of a run, the main window locked meanwhile, and the closing
 // question that opens the album.
+#include "app/albumoutput/album_folders.h"
 #include "app/albumoutput/ui/frm_html_output.h"
 #include "samples/photo_maker.h"
 #include "tests/mainwindow/window_fixture.h"
@@ -14,12 +15,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTreeWidgetItem>
 
 #include <filesystem>
 #include <functional>
 
 using namespace window_testing;
 using mirofoto::albumoutput_ui::Frm_HTMLOutput;
+using mirofoto::mainwindow::FolderTree;
 using platform::MsgResult;
 using testing_support::readBytes;
 using testing_support::writeBytes;
@@ -258,6 +261,10 @@ void AlbumOutputFormTest::finishedRunAsksAndOpensTheAlbum() {
         QVERIFY(!t.get<QPushButton>("Cmd_HTML出力")->isEnabled());
         QCOMPARE(t.get<QPushButton>("Cmd_キャンセル")->text(), QStringLiteral("中止"));
         t.form->Cmd_HTML出力_Click();  // nothing: one run at a time
+        QTreeWidgetItem* node = w.tree()->nodes()[1];  // "a": its tick cannot change now
+        node->setCheckState(0, Qt::Unchecked);
+        QVERIFY(FolderTree::isTicked(node));
+        QVERIFY(mirofoto::readImageFolderAlbums(t.f.photos.str()).albums[1].ticked);
         auto* bar = t.get<QProgressBar>("Pgb_画像");  // the last album had no picture
         QVERIFY(bar->maximum() > bar->minimum());
         QCOMPARE(bar->value(), 0);
