@@ -224,6 +224,7 @@ private:
         for (std::size_t j = 0; j < images.size(); ++j) {
             if (stopping()) {
                 pages.stopAfter(images, j);
+                m_pipeline->drain(p.jobs);  // the album's jobs go with it
                 break;
             }
             const int index = static_cast<int>(j);

@@ -62,4 +62,9 @@ PictureJob& PicturePipeline::finish(PictureBatch& batch, std::size_t j) {
     return job;
 }
 
+void PicturePipeline::drain(PictureBatch& batch) {
+    for (std::future<void>& done : batch.m_done)
+        if (done.valid()) done.wait();
+}
+
 }  // namespace mirofoto

@@ -41,7 +41,8 @@ std::size_t count(const std::string& text, const std::string& what) {
 }  // namespace
 
 TEST_F(AlbumRunTest, AStopLeavesTheAlbumsMadeSoFarWhole) {
-    for (const char* p : {"a/1.jpg", "a/2.jpg", "a/3.jpg", "b/1.jpg", "b/2.jpg", "c/1.jpg"}) photo(p, 64, 48);
+    // Pictures large enough that the pool is still at work when the stop comes.
+    for (const char* p : {"a/1.jpg", "a/2.jpg", "a/3.jpg", "b/1.jpg", "b/2.jpg", "c/1.jpg"}) photo(p, 1200, 900);
     struct Case {
         int stopAfter;          // pictures done when the stop is asked for
         unsigned threads;

@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -277,8 +276,7 @@ void Frm_HTMLOutput::Cmd_HTML出力_Click() {
     request.settings = m_main.settings();
     request.stopRequested = [shared = m_shared] { return shared->stop.load(); };
 
-    QPointer<Frm_HTMLOutput> self(this);
-    m_pool->submit([self, form = this, shared = m_shared, request = std::move(request)]() mutable {
+    m_pool->submit([form = this, shared = m_shared, request = std::move(request)]() mutable {
         // The albums as the tree and the menu page show them: the ticks
         // and texts are stored the moment they change.
         const ImageFolderAlbums folder = readImageFolderAlbums(request.imageFolderText);
