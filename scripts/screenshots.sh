@@ -2,7 +2,8 @@
 # Screenshots of the main window under Xvfb (a real X server) with the
 # Japanese font: the program opened on the sample folder with an album
 # settings file that gives the menu page its own colours and a tiled
-# background image, and the menu page's in-place editor from the window
+# background image, the menu page's in-place editor, the six pages of the
+# options dialog and the album output form during a run, from the window
 # tests run on the same server.
 #   scripts/screenshots.sh [OUTPUT FOLDER]      (after scripts/build.sh; default build/screenshots)
 set -euo pipefail
@@ -63,4 +64,9 @@ shoot "$out/menu-page.png"
 # The editor open over the title, from the window tests on the same server.
 MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/menu_page_window_tests" editsAreTrimmedAndStored:title \
   >/dev/null
+# The six pages of the options dialog, and the album output form during a
+# run, from their tests.
+MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/options_dialog_tests" pagesAndControls >/dev/null
+MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/album_output_form_tests" \
+  stopInTheMiddleLeavesAConsistentAlbum >/dev/null
 ls "$out"/*.png

@@ -15,6 +15,7 @@
 #include "platform/atomic_file.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <optional>
 using platform::MsgButtons;
@@ -48,14 +49,30 @@ public:
             m_observer.runStopped();
             return std::move(m_result);
         }
-        m_result.finished = true;
-        for (std::size_t i = 0; i < m_albums.size(); ++i) runAlbum(static_cast<int>(i));
+        m_result.albumsListed = static_cast<int>(m_albums.size());
+        for (std::size_t i = 0; i < m_albums.size() && !stopping(); ++i) runAlbum(static_cast<int>(i));
+        // A stop still closes the menu page, with the albums made so far.
         m_menu->end();
+        if (m_stopped) {
+            m_result.stoppedByRequest = true;
+            return std::move(m_result);
+        }
+        m_result.finished = true;
         finish();
         return std::move(m_result);
     }
 
 private:
+    // Whether the user asked to stop; once asked, the pool skips every
+    // picture it has not begun.
+    bool stopping() {
+        if (!m_stopped && m_request.stopRequested && m_request.stopRequested()) {
+            m_stopped = true;
+            m_cancel.store(true);
+        }
+        return m_stopped;
+    }
+
     // Steps up to the menu page's start; false when the run stops.
     bool prepare() {
         const std::optional<std::string> output = checkOutputFolder(m_request, m_sources, m_observer);
@@ -161,6 +178,7 @@ private:
                 job.makeEnlarged = !(keepCopies && PathExists(job.enlarged));
                 job.turn = m_perFolder.turn(job.source);
                 job.settings = &m_settings;
+                job.cancel = &m_cancel;
                 p.jobs.add(std::move(job));
             }
             m_pipeline->start(p.jobs);
@@ -182,6 +200,7 @@ private:
 
     void runAlbum(int i) {
         m_observer.albumStarted(i);
+        m_result.picturesInLastAlbum = m_result.picturesListedInLastAlbum = 0;
         const AlbumRunAlbum& album = m_albums[i];
         if (!m_prepared[i]) prepare(i, false);
         PreparedAlbum& p = *m_prepared[i];
@@ -190,6 +209,7 @@ private:
         else makeAlbum(i, album, p);
         m_menu->addAlbum(m_directories[i], album.title);
         ++m_result.albums;
+        m_result.lastAlbum = album.entry;
         m_observer.albumDone(i);
         m_prepared[i].reset();
     }
@@ -199,7 +219,14 @@ private:
         std::vector<AlbumImage>& images = p.images;
         AlbumPageSequence pages(m_settings, m_copied, p.albumFolder, album.title, m_result.problems);
         pages.begin();
+        m_result.picturesListedInLastAlbum = static_cast<int>(images.size());
+        m_result.picturesInLastAlbum = 0;
         for (std::size_t j = 0; j < images.size(); ++j) {
+            if (stopping()) {
+                pages.stopAfter(images, j);
+                m_pipeline->drain(p.jobs);  // the album's jobs go with it
+                break;
+            }
             const int index = static_cast<int>(j);
             m_observer.pictureStarted(index);
             prepareNextWhenDue(i, images.size() - j);
@@ -215,6 +242,7 @@ private:
                 m_result.pictureFailures.push_back(describePictureFailure(job.source, job.failure));
             }
             ++m_result.pictures;
+            ++m_result.picturesInLastAlbum;
             m_observer.pictureDone(index);
         }
         if (images.empty()) prepareNextWhenDue(i, 0);
@@ -260,6 +288,8 @@ private:
     // pipeline, so that the pool (finishing its queue) goes first.
     std::vector<std::unique_ptr<PreparedAlbum>> m_prepared;
     std::vector<bool> m_triedAhead;
+    bool m_stopped = false;
+    std::atomic<bool> m_cancel{false};  // read by the pool's jobs: declared before the pipeline
     std::unique_ptr<PicturePipeline> m_pipeline;
 };
 

@@ -55,6 +55,11 @@ struct AlbumRunRequest {
     /// (ImageFolderAlbums::unreadableFolders): the run names them and
     /// counts as incomplete.
     std::vector<std::string> unreadableFolders;
+    /// Asked before each picture and each album (on the run's thread):
+    /// true stops the run after the picture being made. The thumbnail page
+    /// of the album in hand and the menu page, with the albums begun so far,
+    /// are closed properly; pictures queued but not begun are not made.
+    std::function<bool()> stopRequested;
 };
 
 /// The lock file a run holds in the output folder while it writes there
@@ -117,6 +122,15 @@ struct AlbumRunResult {
     std::vector<std::string> problems;        ///< pages, folders and copies that failed
     std::vector<std::string> unreadableFolders;   ///< album folders that could not be read
     std::vector<std::string> refusedBackgrounds;  ///< "背景画像0: file（why）" for each one not copied
+    /// Stopped on stopRequested: finished is false, the pages written so
+    /// far are whole. albums counts the albums on the menu page (the last
+    /// one perhaps with only its first picturesInLastAlbum pictures, out of
+    /// picturesListedInLastAlbum).
+    bool stoppedByRequest = false;
+    int albumsListed = 0;  ///< albums the run was given to make
+    int picturesInLastAlbum = 0;
+    int picturesListedInLastAlbum = 0;
+    std::string lastAlbum;  ///< entry of the last album on the menu page
 
     /// Finished, and nothing was left out or failed.
     bool complete() const {

@@ -39,6 +39,11 @@ constexpr Entry kTexts[] = {
     {RunText::ListMore, "ほか {1} 件"},
     {RunText::Finished, "処理が完了しました。\r\r作成したアルバムを表示しますか？"},
     {RunText::RunAborted, "アルバムの作成を中止しました。\r{1}"},
+    {RunText::StopQuestion, "アルバムの作成を中止しますか？\r\r作成中の画像が終わったところで中止します。"},
+    {RunText::Stopped,
+     "アルバムの作成を中止しました。\r\r{2} 件のうち {1} 件のアルバムを作成しました。"
+     "\rメニューページには作成したアルバムだけが載っています。"},
+    {RunText::StoppedInAlbum, "\r最後のアルバム「{1}」は {3} 枚のうち {2} 枚の画像までです。"},
     {RunText::ReasonCorrupt, "破損したJPEGファイルです"},
     {RunText::ReasonNoPermission, "読み込めません: 権限がありません"},
     {RunText::ReasonDiskFull, "ディスクに空きがありません"},

@@ -35,6 +35,10 @@ enum class RunText {
     ListMore,            ///< {1} = how many more
     Finished,            ///< the closing question
     RunAborted,          ///< {1} = what went wrong
+    // A stop asked for by the user.
+    StopQuestion,    ///< the question before the stop
+    Stopped,         ///< {1} = albums on the menu page, {2} = albums of the run
+    StoppedInAlbum,  ///< {1} = the last album, {2} = its pictures made, {3} = its pictures
     // Reasons.
     ReasonCorrupt,       ///< 破損したJPEGファイルです
     ReasonNoPermission,  ///< 読み込めません: 権限がありません

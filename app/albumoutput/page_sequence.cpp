@@ -33,6 +33,12 @@ void AlbumPageSequence::addPicture(const std::vector<AlbumImage>& images, int in
     record(WriteEnlargedPage(m_settings, m_copied, m_folder, m_title, images, index));
 }
 
+void AlbumPageSequence::stopAfter(const std::vector<AlbumImage>& images, std::size_t made) {
+    if (made == 0 || made >= images.size()) return;
+    const std::vector<AlbumImage> shown(images.begin(), images.begin() + static_cast<std::ptrdiff_t>(made));
+    record(WriteEnlargedPage(m_settings, m_copied, m_folder, m_title, shown, static_cast<int>(made) - 1));
+}
+
 void AlbumPageSequence::end() {
     if (m_thumbnailsOk) record(m_thumbnails.EndThumbnailPage());
 }

@@ -43,6 +43,9 @@ public:
     /// comment are filled in by then).
     void addPicture(const std::vector<AlbumImage>& images, int index);
     void end();
+    /// The run stops after the first made pictures: the last one's page is
+    /// written again without the link to a next page that never comes.
+    void stopAfter(const std::vector<AlbumImage>& images, std::size_t made);
 
 private:
     bool record(const PageWriteResult& r);

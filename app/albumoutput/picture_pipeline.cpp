@@ -8,6 +8,7 @@
 namespace mirofoto {
 
 void PictureJob::run() noexcept {
+    if (cancel && cancel->load()) return;
     try {
         std::vector<AlbumImageRequest> requests;
         if (makeEnlarged)
@@ -59,6 +60,11 @@ PictureJob& PicturePipeline::finish(PictureBatch& batch, std::size_t j) {
     if (j < batch.m_done.size()) batch.m_done[j].wait();
     else job.run();
     return job;
+}
+
+void PicturePipeline::drain(PictureBatch& batch) {
+    for (std::future<void>& done : batch.m_done)
+        if (done.valid()) done.wait();
 }
 
 }  // namespace mirofoto

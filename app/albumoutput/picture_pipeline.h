@@ -8,6 +8,7 @@
 #include "app/albumoutput/image_derivation.h"
 #include "app/util/thread_pool.h"
 
+#include <atomic>
 #include <cstddef>
 #include <deque>
 #include <future>
@@ -26,6 +27,8 @@ struct PictureJob {
     bool makeEnlarged = true;
     int turn = 0;  ///< applied to each copy that was made
     const AlbumSettings* settings = nullptr;
+    /// Set when the run stops: a job not yet begun then makes nothing.
+    const std::atomic<bool>* cancel = nullptr;
 
     bool failed = false;   ///< set by run()
     ImageFailure failure;  ///< the first thing that failed
@@ -62,6 +65,9 @@ public:
     void start(PictureBatch& batch);
     /// Job j of the batch, made: waits for it, or makes it now.
     PictureJob& finish(PictureBatch& batch, std::size_t j);
+    /// Waits until the pool is done with every job of the batch (a job not
+    /// begun when the run stops makes nothing), so the batch may go.
+    void drain(PictureBatch& batch);
     /// Whether the next album should start now so that the pool stays busy:
     /// the pictures still to come no longer fill it.
     bool wantsMore(std::size_t picturesLeft) const { return m_pool && picturesLeft <= m_pool->size(); }

@@ -390,6 +390,11 @@ void Frm_Main::unload() {
 }
 
 void Frm_Main::closeEvent(QCloseEvent* event) {
+    if (m_runInProgress) {
+        event->ignore();
+        if (m_closeDuringRun) m_closeDuringRun();
+        return;
+    }
     unload();
     event->accept();
 }
@@ -555,6 +560,7 @@ void Frm_Main::Toolbar_ButtonClick(const QString& key) {
 }
 
 void Frm_Main::openSettingsCommand() {
+    if (m_runInProgress) return;
     m_menuPage->finishEdit();
     placementFromWindow();
     m_settings.imageFolder = m_folderBox->text().toStdString();
@@ -590,11 +596,25 @@ void Frm_Main::saveSettingsCommand() {
 void Frm_Main::exitCommand() { close(); }
 
 void Frm_Main::albumOutputCommand() {
-    if (m_albumOutputForm) m_albumOutputForm(*this);
+    if (m_albumOutputForm && !m_runInProgress) m_albumOutputForm(*this);
+}
+
+void Frm_Main::setRunInProgress(bool running, std::function<void()> closeRequested) {
+    m_runInProgress = running;
+    m_closeDuringRun = running ? std::move(closeRequested) : std::function<void()>();
+    m_folderBox->setReadOnly(running);
+    m_browse->setEnabled(!running);
+    const QString locked[] = {QStringLiteral("設定を開く"), QStringLiteral("アルバム作成"), QStringLiteral("オプション")};
+    for (QAction* a : m_toolbar->actions())
+        for (const QString& key : locked)
+            if (a->property("key").toString() == key) a->setEnabled(!running);
+    for (const char* name : {"Menu_設定を開く", "Menu_アルバム作成", "Menu_オプション"})
+        if (QAction* a = findChild<QAction*>(QString::fromUtf8(name))) a->setEnabled(!running);
+    emit runInProgressChanged(running);
 }
 
 void Frm_Main::optionsCommand() {
-    if (!m_optionsForm) return;
+    if (!m_optionsForm || m_runInProgress) return;
     m_optionsForm(*this);
     TabStrip_Click();
 }

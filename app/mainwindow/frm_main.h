@@ -134,10 +134,19 @@ public:
     /// Whether a scan of the image folder is under way.
     bool scanPending() const { return m_scanPending; }
 
+    /// While an album run is under way the window can be looked at but not
+    /// change what the run reads: the image folder, the ticks, the turns and
+    /// the settings. Closing the window then calls closeRequested instead
+    /// (the run's form asks whether to stop).
+    void setRunInProgress(bool running, std::function<void()> closeRequested = {});
+    bool runInProgress() const { return m_runInProgress; }
+
 signals:
     /// The tree and the menu page show the result of the latest scan (also
     /// after a failure was reported).
     void imageFolderShown();
+    /// An album run began or ended (the pages lock their ticks and turns).
+    void runInProgressChanged(bool running);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -214,6 +223,8 @@ private:
     bool m_loaded = false;
     bool m_unloaded = false;
     bool m_showMaximized = false;
+    bool m_runInProgress = false;
+    std::function<void()> m_closeDuringRun;
 
     // Scans run on a worker: each carries the generation it was asked for
     // and the store revision it read, and a result that is no longer the

@@ -31,6 +31,7 @@ namespace {
 }  // namespace
 
 void Frm_Main::Cmd_フォルダの選択_Click() {
+    if (m_runInProgress) return;
     const std::string chosen =
         BrowseForFolder(this, m_folderBox->text().toStdString(), "画像フォルダを選択して下さい。");
     if (!chosen.empty()) m_folderBox->setText(QString::fromStdString(chosen));
@@ -161,6 +162,10 @@ void Frm_Main::onNodeClicked(QTreeWidgetItem* node) {
 }
 
 void Frm_Main::onNodeChecked(QTreeWidgetItem* node) {
+    if (m_runInProgress) {  // the run reads the ticks as it goes
+        m_tree->setNodeState(node, node->foreground(0).color() == QColor(0, 0, 0), !FolderTree::isTicked(node));
+        return;
+    }
     if (!m_imageFolder.empty()) {
         std::lock_guard lock(m_storeMutex);
         m_perFolder.setAlbumTicked(pathBytes(FolderTree::textOf(node)), FolderTree::isTicked(node));

@@ -1,9 +1,12 @@
 #include "app/mainwindow/start.h"
 
+#include "app/albumoutput/ui/frm_html_output.h"
 #include "app/mainwindow/frm_main.h"
+#include "app/mainwindow/preview_pages.h"
 #include "app/mainwindow/qt_ui_services.h"
 #include "app/settings/settings_files.h"
 #include "app/settings/settings_write_report.h"
+#include "app/settings/ui/frm_options.h"
 #include "app/util/imgctl.h"
 
 #include <QApplication>
@@ -46,6 +49,14 @@ bool localXServerAnswers(const std::string& number) {
 
 }  // namespace
 
+void installForms(Frm_Main& window) {
+    window.setOptionsCommand([](Frm_Main& main) {
+        settings_ui::showOptionsDialog(
+            main.settings(), [&main](bool redraw) { main.thumbnailPage()->setRedrawThumbnails(redraw); }, &main);
+    });
+    window.setAlbumOutputCommand([](Frm_Main& main) { albumoutput_ui::showAlbumOutputForm(main); });
+}
+
 bool windowsAvailable(std::string* why) {
     const std::string hint = "ウインドウなしでアルバムを作るには mirofoto generate を使ってください（mirofoto generate --help）。";
     if (!env("QT_QPA_PLATFORM").empty() || !env("WAYLAND_DISPLAY").empty()) return true;
@@ -72,6 +83,7 @@ int runMainWindow(int argc, char** argv, const std::optional<std::string>& image
     QtUiServices services;
     platform::ScopedUi installed(services);
     Frm_Main window;
+    installForms(window);
     // The first settings write that fails is told once; it may happen on
     // the folder scan's worker, so the message is queued to this thread.
     QPointer<Frm_Main> owner(&window);

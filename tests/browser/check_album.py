@@ -9,6 +9,11 @@ and image address answers, every image decodes and fits its box, every page
 is read as Shift_JIS and carries its Japanese title, headings and comments.
 
     check_album.py --mirofoto BIN --image-folder DIR [--screenshots DIR] [--damage]
+    check_album.py --album DIR
+
+With --album an album made elsewhere (by the window, or stopped half-way) is
+checked as it stands: every page reached from its menu page answers, and so
+does every link and image on them; every image decodes.
 
 Exit status 0 when everything holds, 1 with a list of failures otherwise.
 With --damage the album is broken on purpose after it is made (a missing
@@ -229,6 +234,52 @@ def judge(verdict, expected):
     return failures
 
 
+def judge_links(verdict):
+    """Only what a visitor would find broken: pages, links and images."""
+    if "error" in verdict:
+        return [f"the checker failed: {verdict['error']}"]
+    failures = []
+    for page in verdict["pages"]:
+        where = urllib.parse.unquote(page["url"])
+        if page["status"] != 200:
+            failures.append(f"{where}: answered {page['status']}")
+            continue
+        for link in page["links"]:
+            if link["status"] not in (200, OTHER_SITE):
+                failures.append(f"{where}: link {link['href']} ({link['text']}) answered {link['status']}")
+        for img in page["images"]:
+            if img["status"] != 200 or img["decoded"] != "ok" or img["naturalWidth"] <= 0:
+                failures.append(f"{where}: image {img['src']} answered {img['status']}, decode {img['decoded']}")
+    return failures
+
+
+def check_existing(album_folder):
+    work = Path(tempfile.mkdtemp(prefix="album-check-"))
+    try:
+        site = work / "site"
+        site.mkdir()
+        (work / "profile").mkdir()
+        (site / "album").symlink_to(Path(album_folder).resolve(), target_is_directory=True)
+        shutil.copy(Path(__file__).with_name("album_checker.html"), site / "checker.html")
+        server = serve(site)
+        base = f"http://127.0.0.1:{server.server_address[1]}/"
+        try:
+            verdict = crawl_in_browser(server, work / "profile", base + "checker.html?start=album/index.htm")
+        finally:
+            server.shutdown()
+        if verdict is None:
+            raise SystemExit(f"check_album: the browser gave no verdict within {CHROMIUM_TIMEOUT} s")
+        failures = judge_links(verdict)
+        pages = verdict.get("pages", [])
+        print(f"checked {len(pages)} pages, {sum(len(p.get('links', [])) for p in pages)} links, "
+              f"{sum(len(p.get('images', [])) for p in pages)} images")
+        for f in failures:
+            print("  " + f)
+        return 1 if failures else 0
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
 def damage(album):
     """Breaks four different pictures of the album; returns, for each fault,
     its description and a test of whether a failure line reports it."""
@@ -255,12 +306,17 @@ def damage(album):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--mirofoto", required=True)
-    parser.add_argument("--image-folder", required=True)
+    parser.add_argument("--mirofoto")
+    parser.add_argument("--image-folder")
+    parser.add_argument("--album", help="check this album folder as it stands (links and images only)")
     parser.add_argument("--screenshots", help="also save screenshots of a menu and a thumbnail page here")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folder")
     parser.add_argument("--damage", action="store_true", help="break the album and expect the check to see it")
     args = parser.parse_args()
+    if args.album:
+        return check_existing(args.album)
+    if not args.mirofoto or not args.image_folder:
+        parser.error("--mirofoto and --image-folder are needed unless --album is given")
 
     image_folder = os.path.abspath(args.image_folder)
     expected = expected_album(image_folder)

@@ -1,0 +1,102 @@
+// Frm_HTML出力 (class Frm_HTMLOutput), the album output form: the output folder, the treatment of
+// album folders that exist there, and the album run with its progress. The
+// run goes on a worker thread; the form shows what the run reports, asks
+// the run's questions on the user-interface thread while the run waits, and
+// can stop it after the picture in hand.
+#pragma once
+
+#include "app/albumoutput/album_run.h"
+
+#include <QDialog>
+
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace mirofoto {
+class ThreadPool;
+}
+namespace mirofoto::mainwindow {
+class Frm_Main;
+}
+
+namespace mirofoto::albumoutput_ui {
+
+class Frm_HTMLOutput : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 6555;        ///< twips
+    static constexpr int kIdleHeight = 3435;   ///< twips
+    static constexpr int kRunningHeight = 5820;
+
+    explicit Frm_HTMLOutput(mainwindow::Frm_Main& main);
+    ~Frm_HTMLOutput() override;
+
+    /// Cmd_HTML出力: starts the run (never a second one).
+    void Cmd_HTML出力_Click();
+    /// Cmd_キャンセル: closes the form, or during a run asks whether to stop.
+    void Cmd_キャンセル_Click();
+    void Cmd_参照_Click();
+
+    bool running() const { return m_running; }
+    /// The form's height in twips.
+    int heightTwips() const;
+    /// Whether the form keeps the main window from input (it does while idle).
+    void setBlocksMainWindow(bool blocks);
+
+signals:
+    /// A run ended (finished, stopped, or stopped by its checks).
+    void runEnded(bool finished);
+
+protected:
+    void done(int result) override;
+    void reject() override;
+
+private:
+    class Observer;
+    struct Shared;
+
+    /// The stop question; true when the user said yes.
+    bool askStop(bool closeAfter);
+    void setRunningHeight(bool running);
+    void setRunControlsEnabled(bool enabled);
+    void onRunEnded(const AlbumRunResult& result);
+
+    // What the run reports, on this thread.
+    void onAlbumsListed(const std::vector<std::string>& entries);
+    void onAlbumStarted(int index);
+    void onPicturesListed(const std::vector<std::string>& names);
+    void onPictureStarted(int index);
+    void onPictureDone(int index);
+    void onAlbumDone(int index);
+
+    mainwindow::Frm_Main& m_main;
+    QLineEdit* m_output = nullptr;
+    QPushButton* m_browse = nullptr;
+    std::vector<std::pair<QRadioButton*, ExistingAlbumPolicy>> m_options;
+    QPushButton* m_start = nullptr;
+    QPushButton* m_cancel = nullptr;
+    QListWidget* m_albums = nullptr;
+    QListWidget* m_pictures = nullptr;
+    QProgressBar* m_albumBar = nullptr;
+    QProgressBar* m_pictureBar = nullptr;
+
+    bool m_running = false;
+    bool m_stopAsked = false;
+    bool m_closeAfter = false;
+    bool m_closeMainAfter = false;
+    std::shared_ptr<Shared> m_shared;
+    std::unique_ptr<ThreadPool> m_pool;
+};
+
+/// The album output command: the form, modal while no run is under way;
+/// returns when it closes.
+void showAlbumOutputForm(mainwindow::Frm_Main& main);
+
+}  // namespace mirofoto::albumoutput_ui
