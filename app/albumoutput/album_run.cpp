@@ -6,6 +6,7 @@
 #include "app/albumoutput/album_run_messages.h"
 #include "app/albumoutput/page_sequence.h"
 #include "app/albumoutput/picture_pipeline.h"
+#include "app/albumoutput/update_plan.h"
 #include "app/settings/per_folder_settings.h"
 #include "app/settings/settings_files.h"
 #include "app/util/exif_info.h"
@@ -51,6 +52,7 @@ public:
         m_result.finished = true;
         for (std::size_t i = 0; i < m_albums.size(); ++i) runAlbum(static_cast<int>(i));
         m_menu->end();
+        if (m_request.existing == ExistingAlbumPolicy::Update) removeOldAlbums();
         finish();
         return std::move(m_result);
     }
@@ -124,6 +126,7 @@ private:
         std::vector<std::string> names;
         std::vector<AlbumImage> images;
         PictureBatch jobs;
+        std::unique_ptr<AlbumCopies> copies;
     };
 
     // Prepares album i. When ahead is set the album is prepared early, while
@@ -151,18 +154,19 @@ private:
                 if (m_perFolder.imageInAlbum(album.entry, name)) p.names.push_back(std::move(name));
             if (listError) m_unreadableNow.push_back(source);
             p.images = makeAlbumImages(p.names);
-            const bool keepCopies = action == AlbumFolderAction::KeepCopies;
+            p.copies = std::make_unique<AlbumCopies>(action, p.albumFolder, m_settings);
             for (const AlbumImage& image : p.images) {
                 PictureJob job;
                 job.source = source + image.listedName;
                 job.thumbnail = p.albumFolder + "/" + image.thumbnailFileName;
                 job.enlarged = p.albumFolder + "/" + image.enlargedFileName;
-                job.makeThumbnail = !(keepCopies && PathExists(job.thumbnail));
-                job.makeEnlarged = !(keepCopies && PathExists(job.enlarged));
                 job.turn = m_perFolder.turn(job.source);
                 job.settings = &m_settings;
+                p.copies->plan(job, image);
                 p.jobs.add(std::move(job));
             }
+            // The record drops the copies to be made before any is touched.
+            p.copies->begin(p.images, m_result.problems);
             m_pipeline->start(p.jobs);
         }
         m_prepared[i] = std::move(prepared);
@@ -219,6 +223,24 @@ private:
         }
         if (images.empty()) prepareNextWhenDue(i, 0);
         pages.end();
+        p.copies->end(p.jobs, images, m_result.problems, m_result.leftAlone);
+        const CopyCounts& counts = p.copies->counts();
+        m_result.copiesMade += counts.made;
+        m_result.copiesKept += counts.kept;
+        m_result.copiesRemoved += counts.removed;
+    }
+
+    // The album folders of albums no longer ticked, and what else stands in
+    // the output folder.
+    void removeOldAlbums() {
+        std::vector<std::string> backgrounds;
+        for (int k = 0; k < 3; ++k)
+            if (m_copied[k]) backgrounds.push_back(GetFileName(m_settings.pages[k].backgroundImage));
+        CopyCounts counts;
+        mirofoto::removeOldAlbums(m_output, m_directories, backgrounds, !m_result.unreadableFolders.empty() ||
+                                                                             !m_unreadableNow.empty(),
+                                  counts, m_result.problems, m_result.leftAlone);
+        m_result.copiesRemoved += counts.removed;
     }
 
     void finish() {
@@ -237,6 +259,8 @@ private:
         }
         if (!m_result.problems.empty())
             m_observer.tell(runTextWithList(RunText::FilesNotWritten, m_result.problems), MsgIcon::Exclamation);
+        if (!m_result.leftAlone.empty())
+            m_observer.tell(runTextWithList(RunText::LeftAlone, m_result.leftAlone), MsgIcon::Information);
         if (m_observer.ask(AlbumQuestion::ShowAlbum, runText(RunText::Finished), MsgButtons::YesNo,
                            MsgIcon::Information) == MsgResult::Yes)
             m_observer.showAlbum(m_output + "index.htm");

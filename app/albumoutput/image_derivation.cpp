@@ -69,6 +69,15 @@ TargetSize ResolvedSize(std::int32_t imageWidth, std::int32_t imageHeight, Targe
     return target;
 }
 
+std::vector<std::size_t> MakingOrder(std::span<const TargetSize> sizes) {
+    std::vector<std::size_t> order(sizes.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return std::int64_t(sizes[a].width) * sizes[a].height > std::int64_t(sizes[b].width) * sizes[b].height;
+    });
+    return order;
+}
+
 namespace {
 
 // Records the first failure only: the later ones follow from it.
@@ -113,11 +122,10 @@ bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std:
     for (const auto& r : requests)
         sizes.push_back(ResolvedSize(info.width, info.height,
                                      FitBox(info.width, info.height, r.boxWidth, r.boxHeight, keepAspect)));
-    std::vector<std::size_t> order(requests.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return std::int64_t(sizes[a].width) * sizes[a].height > std::int64_t(sizes[b].width) * sizes[b].height;
-    });
+    std::vector<std::size_t> order = MakingOrder(sizes);
+    // Copies after the last one written need no resampling.
+    while (!order.empty() && !requests[order.back()].write) order.pop_back();
+    if (order.empty()) return true;
 
     const DibHandle dib(lib, sourcePath);
     if (!dib) {
@@ -134,6 +142,8 @@ bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std:
             note(failure, "folder", folder, {0, false, "the folder could not be made"});
         else if (!lib.resizeDIB(dib.get(), sizes[i].width, sizes[i].height))
             note(failure, "ResizeDIB", sourcePath, dib.lastFailure());
+        else if (!r.write)
+            continue;
         else if (!lib.dibToJPG(destination, dib.get(), std::clamp(r.quality, 1, 100), r.encoderFlag))
             note(failure, "DIBtoJPG", destination, dib.lastFailure());
         else

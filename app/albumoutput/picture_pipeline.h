@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/albumoutput/album_run.h"
+#include "app/albumoutput/copy_record.h"
 #include "app/albumoutput/image_derivation.h"
 #include "app/util/thread_pool.h"
 
@@ -26,6 +27,7 @@ struct PictureJob {
     bool makeEnlarged = true;
     int turn = 0;  ///< applied to each copy that was made
     const AlbumSettings* settings = nullptr;
+    SourceCheck check;  ///< the source as the album folder's record needs it
 
     bool failed = false;   ///< set by run()
     ImageFailure failure;  ///< the first thing that failed
