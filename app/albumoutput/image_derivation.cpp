@@ -3,6 +3,7 @@
 #include "app/util/image_size.h"
 #include "app/util/imgctl.h"
 #include "app/util/paths.h"
+#include "platform/atomic_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -104,6 +105,18 @@ bool readable(std::string_view path, ImageFailure* failure) {
     return regular;
 }
 
+// A copy that is not wanted is still encoded, into a temporary file that
+// goes at once: encoding changes what the library holds (the decoded
+// pixels are kept, a later resize no longer decodes at a reduced scale), and
+// the copies after it must be resampled from what a run that writes it has.
+void encodeAside(const ImgctlLibrary& lib, std::int32_t dib, const std::string& folder, const AlbumImageRequest& r,
+                 ImageFailure* failure) {
+    const std::string aside = (folder.empty() ? std::string(".") : folder) + "/" + platform::newTemporaryName();
+    if (!lib.dibToJPG(aside, dib, std::clamp(r.quality, 1, 100), r.encoderFlag))
+        note(failure, "DIBtoJPG", aside, lib.lastFailure(dib));
+    ::unlink(aside.c_str());
+}
+
 }  // namespace
 
 bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std::span<AlbumImageRequest> requests,
@@ -143,12 +156,12 @@ bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std:
         else if (!lib.resizeDIB(dib.get(), sizes[i].width, sizes[i].height))
             note(failure, "ResizeDIB", sourcePath, dib.lastFailure());
         else if (!r.write)
-            continue;
+            encodeAside(lib, dib.get(), folder, r, failure);
         else if (!lib.dibToJPG(destination, dib.get(), std::clamp(r.quality, 1, 100), r.encoderFlag))
             note(failure, "DIBtoJPG", destination, dib.lastFailure());
         else
             r.made = true;
-        all = all && r.made;
+        if (r.write) all = all && r.made;
     }
     return all;
 }

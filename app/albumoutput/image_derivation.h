@@ -57,9 +57,9 @@ struct AlbumImageRequest {
     std::int32_t boxWidth = 0;
     std::int32_t quality = 90;
     bool encoderFlag = true;
-    /// False: the copy is only resampled, as the step the smaller copies
-    /// after it are resampled from, and nothing is written (an update that
-    /// re-makes only the thumbnail gives it the bytes a full run gives it).
+    /// False: the copy is made only as the step the smaller copies after it
+    /// are resampled from, and not kept (an update that re-makes only the
+    /// thumbnail gives it the bytes a full run gives it).
     bool write = true;
     bool made = false;  ///< set by MakeAlbumImages
 };
