@@ -83,10 +83,10 @@ void AlbumCopies::plan(PictureJob& job, const AlbumImage& image) {
     // content than its enlarged copy is made again.
     if (p.enlarged == Decision::KeepIfSame) {
         job.check.keepEnlargedIfSame = true;
-        job.check.expectedHash = m_old.copies[image.enlargedFileName].hash;
+        job.check.expectedHash = m_old.copies.at(image.enlargedFileName).hash;
     }
     if (p.thumbnail == Decision::KeepIfSame) {
-        const std::uint64_t h = m_old.copies[image.thumbnailFileName].hash;
+        const std::uint64_t h = m_old.copies.at(image.thumbnailFileName).hash;
         if (!job.check.keepEnlargedIfSame || h == job.check.expectedHash) {
             job.check.keepThumbnailIfSame = true;
             job.check.expectedHash = h;
@@ -141,6 +141,9 @@ void AlbumCopies::end(PictureBatch& jobs, const std::vector<AlbumImage>& images,
     AlbumRecord done;
     done.owned = m_wanted;
     done.owned.insert(m_notRemoved.begin(), m_notRemoved.end());
+    // Only an update removes; what other runs leave stands, and stays the
+    // program's to remove later.
+    if (m_action != AlbumFolderAction::Update) done.owned.insert(m_old.owned.begin(), m_old.owned.end());
     for (std::size_t j = 0; j < images.size() && j < jobs.size() && j < m_planned.size(); ++j) {
         const PictureJob& job = jobs[j];
         const SourceCheck& c = job.check;
@@ -149,7 +152,7 @@ void AlbumCopies::end(PictureBatch& jobs, const std::vector<AlbumImage>& images,
             if (planned == Decision::Keep) {
                 carry(file, done);
             } else if (kept) {
-                CopyEntry e = m_old.copies[file];
+                CopyEntry e = m_old.copies.at(file);
                 e.stamp = c.stamp;
                 done.copies[file] = std::move(e);
                 ++m_counts.kept;
