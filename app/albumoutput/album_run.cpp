@@ -104,6 +104,12 @@ private:
         m_copied = backgrounds.copied;
         m_result.refusedBackgrounds = std::move(backgrounds.refused);
         for (std::string& p : backgrounds.problems) m_result.problems.push_back(std::move(p));
+        std::vector<std::string> copiedNames;
+        for (int k = 0; k < 3; ++k)
+            if (m_copied[k]) copiedNames.push_back(GetFileName(m_settings.pages[k].backgroundImage));
+        if (!m_sources.overlap(m_output + "images"))
+            recordBackgroundCopies(m_output + "images", copiedNames, m_request.existing == ExistingAlbumPolicy::Update,
+                                   m_result.problems, m_result.leftAlone);
 
         m_menu = std::make_unique<MenuSequence>(m_settings, m_result.problems);
         if (const PageWriteResult r = m_menu->begin(m_output, m_request.menuTitle, m_request.menuSubtitle, m_copied);
@@ -233,13 +239,10 @@ private:
     // The album folders of albums no longer ticked, and what else stands in
     // the output folder.
     void removeOldAlbums() {
-        std::vector<std::string> backgrounds;
-        for (int k = 0; k < 3; ++k)
-            if (m_copied[k]) backgrounds.push_back(GetFileName(m_settings.pages[k].backgroundImage));
         CopyCounts counts;
-        mirofoto::removeOldAlbums(m_output, m_directories, backgrounds, !m_result.unreadableFolders.empty() ||
-                                                                             !m_unreadableNow.empty(),
-                                  counts, m_result.problems, m_result.leftAlone);
+        const bool someNotRead = !m_result.unreadableFolders.empty() || !m_unreadableNow.empty();
+        mirofoto::removeOldAlbums(m_output, m_directories, someNotRead, counts, m_result.problems,
+                                  m_result.leftAlone);
         m_result.copiesRemoved += counts.removed;
     }
 

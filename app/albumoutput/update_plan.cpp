@@ -178,9 +178,36 @@ void AlbumCopies::end(PictureBatch& jobs, const std::vector<AlbumImage>& images,
     if (m_action == AlbumFolderAction::Update) listOthers(m_folder, done.owned, leftAlone);
 }
 
+void recordBackgroundCopies(const std::string& imagesFolder, const std::vector<std::string>& copied, bool update,
+                            std::vector<std::string>& problems, std::vector<std::string>& leftAlone) {
+    if (!FolderExists(imagesFolder)) return;
+    AlbumRecord old;
+    readAlbumRecord(imagesFolder, old);
+    AlbumRecord now;
+    now.owned.insert(copied.begin(), copied.end());
+    for (const std::string& name : old.owned) {
+        if (now.owned.count(name)) continue;
+        if (!update) {
+            now.owned.insert(name);
+        } else if (!removeMadeFile(imagesFolder + "/" + name)) {
+            now.owned.insert(name);
+            problems.push_back(imagesFolder + "/" + name);
+        }
+    }
+    const std::string record = imagesFolder + "/" + std::string(kAlbumRecordFileName);
+    std::string error;
+    if (now.owned.empty()) {
+        removeMadeFile(record);
+        if (update && ::rmdir(imagesFolder.c_str()) == 0) return;
+    } else if (!writeAlbumRecord(imagesFolder, now, &error)) {
+        problems.push_back(error);
+    }
+    if (update) listOthers(imagesFolder, now.owned, leftAlone);
+}
+
 void removeOldAlbums(const std::string& outputFolder, const std::vector<std::string>& albumDirectories,
-                     const std::vector<std::string>& backgroundFiles, bool keepAlbums, CopyCounts& counts,
-                     std::vector<std::string>& problems, std::vector<std::string>& leftAlone) {
+                     bool keepAlbums, CopyCounts& counts, std::vector<std::string>& problems,
+                     std::vector<std::string>& leftAlone) {
     const std::set<std::string> current(albumDirectories.begin(), albumDirectories.end());
     const std::string base = outputFolder.ends_with('/') ? outputFolder.substr(0, outputFolder.size() - 1)
                                                          : outputFolder;
@@ -196,10 +223,7 @@ void removeOldAlbums(const std::string& outputFolder, const std::vector<std::str
             continue;
         std::error_code sec;
         const bool folder = fs::symlink_status(e.path(), sec).type() == fs::file_type::directory;
-        if (name == "images" && folder) {
-            listOthers(path, {backgroundFiles.begin(), backgroundFiles.end()}, leftAlone);
-            continue;
-        }
+        if (name == "images" && folder) continue;
         AlbumRecord record;
         if (!folder || keepAlbums || readAlbumRecord(path, record) != RecordRead::Ok) {
             leftAlone.push_back(folder ? path + "/" : path);

@@ -65,15 +65,22 @@ private:
     CopyCounts m_counts;
 };
 
+/// Keeps the record of the background copies in the output folder's
+/// "images" folder (the names of this run's copies and, but for an update,
+/// those of earlier runs). An update removes the earlier ones that this run
+/// did not copy, the folder itself when nothing is left in it, and lists in
+/// leftAlone what else stands there.
+void recordBackgroundCopies(const std::string& imagesFolder, const std::vector<std::string>& copied, bool update,
+                            std::vector<std::string>& problems, std::vector<std::string>& leftAlone);
+
 /// Update runs: removes the album folders in the output folder that the
 /// program made (they hold a record) for albums not in this run, file by
 /// recorded file, and lists in leftAlone every other thing in the output
-/// folder that the run did not make: in the folder itself, in "images"
-/// (besides the background copies of this run) and what stays in a removed
-/// album folder. With keepAlbums set (some album folders could not be read)
+/// folder that the run did not make: in the folder itself and what stays in
+/// a removed album folder ("images" is recordBackgroundCopies' to list). With keepAlbums set (some album folders could not be read)
 /// no album folder is removed, only listed.
 void removeOldAlbums(const std::string& outputFolder, const std::vector<std::string>& albumDirectories,
-                     const std::vector<std::string>& backgroundFiles, bool keepAlbums, CopyCounts& counts,
-                     std::vector<std::string>& problems, std::vector<std::string>& leftAlone);
+                     bool keepAlbums, CopyCounts& counts, std::vector<std::string>& problems,
+                     std::vector<std::string>& leftAlone);
 
 }  // namespace mirofoto

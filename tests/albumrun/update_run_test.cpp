@@ -77,6 +77,7 @@ public:  // for the rows of changes
     using AlbumRunTest::photo;
     using AlbumRunTest::root;
     using AlbumRunTest::stored;
+    using AlbumRunTest::tmp;
     AlbumRunRequest req;
     std::string fresh;  ///< the output folder of the full run to compare with
 
@@ -99,6 +100,13 @@ public:  // for the rows of changes
         photo("旅行/y.jpg", 400, 300);
         photo("山/m.jpg", 320, 200);
         req = request({{root, "r"}, {"旅行", "t"}, {"山", "m"}});
+        // The menu page has a background image.
+        samples::PhotoSpec spec;
+        spec.width = spec.height = 16;
+        for (const char* bg : {"bg1.jpg", "bg2.jpg"})
+            if (!fs::exists(tmp / bg)) samples::writePhotoJpeg(tmp.str(bg), spec);
+        req.settings.pages[0].useBackgroundColor = false;
+        req.settings.pages[0].backgroundImage = tmp.str("bg1.jpg");
     }
 
     AlbumRunResult run(const std::string& out, ExistingAlbumPolicy policy) {
@@ -171,6 +179,10 @@ const Change kChanges[] = {
      8,
      0},
     {"an unticked album", [](UpdateRunTest& t) { t.req.albums.pop_back(); }, {}, 0, 8, 2},
+    {"another background image",
+     [](UpdateRunTest& t) { t.req.settings.pages[0].backgroundImage = t.tmp.str("bg2.jpg"); }, {}, 0, 10, 0},
+    {"no background image any more",
+     [](UpdateRunTest& t) { t.req.settings.pages[0].useBackgroundColor = true; }, {}, 0, 10, 0},
     {"a renamed album",
      [](UpdateRunTest& t) {
          fs::rename(t.root + "山", t.root + "岳");
@@ -190,8 +202,9 @@ TEST_F(UpdateRunTest, EachChangeGivesWhatAFullRunGives) {
         ++row;
         ASSERT_TRUE(run(output, ExistingAlbumPolicy::OverwriteAll).complete());
         std::map<std::string, std::int64_t> before;
+        // The copies of the pictures (background images are copied anew by every run).
         for (const auto& e : fs::recursive_directory_iterator(fs::path(output)))
-            if (e.path().extension() == ".jpg")
+            if (e.path().string().ends_with("_s.jpg") || e.path().string().ends_with("_l.jpg"))
                 before[fs::relative(e.path(), fs::path(output)).string()] = mtimeNs(e.path());
         // Files of the user's own in the output folder, one of them in an
         // album folder that an untick or a rename removes.
