@@ -109,9 +109,25 @@ bool readable(std::string_view path, ImageFailure* failure) {
 // goes at once: encoding changes what the library holds (the decoded
 // pixels are kept, a later resize no longer decodes at a reduced scale), and
 // the copies after it must be resampled from what a run that writes it has.
+// The name is taken (created empty, exclusively) before the library writes
+// there: the library draws its own temporary names from a counter of its
+// own, and would otherwise pick this one for another copy's file.
 void encodeAside(const ImgctlLibrary& lib, std::int32_t dib, const std::string& folder, const AlbumImageRequest& r,
                  ImageFailure* failure) {
-    const std::string aside = (folder.empty() ? std::string(".") : folder) + "/" + platform::newTemporaryName();
+    const std::string base = (folder.empty() ? std::string(".") : folder) + "/";
+    std::string aside;
+    for (int attempt = 0; attempt < 100 && aside.empty(); ++attempt) {
+        const std::string name = base + platform::newTemporaryName();
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            aside = name;
+        } else if (errno != EEXIST) {
+            note(failure, "DIBtoJPG", name, {errno, false, std::strerror(errno)});
+            return;
+        }
+    }
+    if (aside.empty()) return;
     if (!lib.dibToJPG(aside, dib, std::clamp(r.quality, 1, 100), r.encoderFlag))
         note(failure, "DIBtoJPG", aside, lib.lastFailure(dib));
     ::unlink(aside.c_str());
