@@ -14,7 +14,7 @@ set -euo pipefail
 BUILD_AND_RUN=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools
-  libvips-dev libturbojpeg0-dev libjpeg62-turbo-dev
+  libvips-dev libturbojpeg0-dev libjpeg62-turbo-dev libxxhash-dev
   fonts-ipafont-gothic
 )
 # Tests: GoogleTest; lcms2 makes colour profiles for the imaging fixtures;

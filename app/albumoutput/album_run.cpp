@@ -6,6 +6,7 @@
 #include "app/albumoutput/album_run_messages.h"
 #include "app/albumoutput/page_sequence.h"
 #include "app/albumoutput/picture_pipeline.h"
+#include "app/albumoutput/update_plan.h"
 #include "app/settings/per_folder_settings.h"
 #include "app/settings/settings_files.h"
 #include "app/util/exif_info.h"
@@ -57,6 +58,7 @@ public:
             m_result.stoppedByRequest = true;
             return std::move(m_result);
         }
+        if (m_request.existing == ExistingAlbumPolicy::Update) removeOldAlbums();
         m_result.finished = true;
         finish();
         return std::move(m_result);
@@ -119,6 +121,12 @@ private:
         m_copied = backgrounds.copied;
         m_result.refusedBackgrounds = std::move(backgrounds.refused);
         for (std::string& p : backgrounds.problems) m_result.problems.push_back(std::move(p));
+        std::vector<std::string> copiedNames;
+        for (int k = 0; k < 3; ++k)
+            if (m_copied[k]) copiedNames.push_back(GetFileName(m_settings.pages[k].backgroundImage));
+        if (!m_sources.overlap(m_output + "images"))
+            recordBackgroundCopies(m_output + "images", copiedNames, m_request.existing == ExistingAlbumPolicy::Update,
+                                   m_result.problems, m_result.leftAlone);
 
         m_menu = std::make_unique<MenuSequence>(m_settings, m_result.problems);
         if (const PageWriteResult r = m_menu->begin(m_output, m_request.menuTitle, m_request.menuSubtitle, m_copied);
@@ -141,6 +149,7 @@ private:
         std::vector<std::string> names;
         std::vector<AlbumImage> images;
         PictureBatch jobs;
+        std::unique_ptr<AlbumCopies> copies;
     };
 
     // Prepares album i. When ahead is set the album is prepared early, while
@@ -168,19 +177,20 @@ private:
                 if (m_perFolder.imageInAlbum(album.entry, name)) p.names.push_back(std::move(name));
             if (listError) m_unreadableNow.push_back(source);
             p.images = makeAlbumImages(p.names);
-            const bool keepCopies = action == AlbumFolderAction::KeepCopies;
+            p.copies = std::make_unique<AlbumCopies>(action, p.albumFolder, m_settings);
             for (const AlbumImage& image : p.images) {
                 PictureJob job;
                 job.source = source + image.listedName;
                 job.thumbnail = p.albumFolder + "/" + image.thumbnailFileName;
                 job.enlarged = p.albumFolder + "/" + image.enlargedFileName;
-                job.makeThumbnail = !(keepCopies && PathExists(job.thumbnail));
-                job.makeEnlarged = !(keepCopies && PathExists(job.enlarged));
                 job.turn = m_perFolder.turn(job.source);
                 job.settings = &m_settings;
                 job.cancel = &m_cancel;
+                p.copies->plan(job, image);
                 p.jobs.add(std::move(job));
             }
+            // The record drops the copies to be made before any is touched.
+            p.copies->begin(p.images, m_result.problems);
             m_pipeline->start(p.jobs);
         }
         m_prepared[i] = std::move(prepared);
@@ -247,6 +257,21 @@ private:
         }
         if (images.empty()) prepareNextWhenDue(i, 0);
         pages.end();
+        p.copies->end(p.jobs, images, m_result.problems, m_result.leftAlone);
+        const CopyCounts& counts = p.copies->counts();
+        m_result.copiesMade += counts.made;
+        m_result.copiesKept += counts.kept;
+        m_result.copiesRemoved += counts.removed;
+    }
+
+    // The album folders of albums no longer ticked, and what else stands in
+    // the output folder.
+    void removeOldAlbums() {
+        CopyCounts counts;
+        const bool someNotRead = !m_result.unreadableFolders.empty() || !m_unreadableNow.empty();
+        mirofoto::removeOldAlbums(m_output, m_directories, someNotRead, counts, m_result.problems,
+                                  m_result.leftAlone);
+        m_result.copiesRemoved += counts.removed;
     }
 
     void finish() {
@@ -265,6 +290,8 @@ private:
         }
         if (!m_result.problems.empty())
             m_observer.tell(runTextWithList(RunText::FilesNotWritten, m_result.problems), MsgIcon::Exclamation);
+        if (!m_result.leftAlone.empty())
+            m_observer.tell(runTextWithList(RunText::LeftAlone, m_result.leftAlone), MsgIcon::Information);
         if (m_observer.ask(AlbumQuestion::ShowAlbum, runText(RunText::Finished), MsgButtons::YesNo,
                            MsgIcon::Information) == MsgResult::Yes)
             m_observer.showAlbum(m_output + "index.htm");

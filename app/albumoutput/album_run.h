@@ -29,6 +29,10 @@ enum class ExistingAlbumPolicy {
     OverwriteAll,  ///< "すべて上書きする": delete and make anew
     HtmlOnly,      ///< "HTMLファイルのみ上書きする": keep existing pictures, rewrite the pages
     Skip,          ///< "上書きしない": leave it alone
+    /// "変更された画像のみ作成する": rewrite the pages, make again only the
+    /// copies whose source, settings or turn changed, remove what the
+    /// program made for pictures and albums no longer in the album.
+    Update,
 };
 
 /// One ticked album of the run.
@@ -122,6 +126,12 @@ struct AlbumRunResult {
     std::vector<std::string> problems;        ///< pages, folders and copies that failed
     std::vector<std::string> unreadableFolders;   ///< album folders that could not be read
     std::vector<std::string> refusedBackgrounds;  ///< "背景画像0: file（why）" for each one not copied
+    int copiesMade = 0;     ///< thumbnails and enlarged copies written by this run
+    int copiesKept = 0;     ///< existing copies left as they stood
+    int copiesRemoved = 0;  ///< copies of pictures or albums no longer in the album (update)
+    /// Update: files and folders in the output folder the program did not
+    /// make, left alone.
+    std::vector<std::string> leftAlone;
     /// Stopped on stopRequested: finished is false, the pages written so
     /// far are whole. albums counts the albums on the menu page (the last
     /// one perhaps with only its first picturesInLastAlbum pictures, out of

@@ -227,6 +227,7 @@ AlbumFolderAction decideExistingAlbum(ExistingAlbumPolicy policy, const std::str
     case ExistingAlbumPolicy::OverwriteAll: return remake();
     case ExistingAlbumPolicy::HtmlOnly: return AlbumFolderAction::KeepCopies;
     case ExistingAlbumPolicy::Skip: return AlbumFolderAction::Skip;
+    case ExistingAlbumPolicy::Update: return AlbumFolderAction::Update;
     }
     return AlbumFolderAction::Skip;
 }

@@ -85,6 +85,7 @@ enum class AlbumFolderAction {
     KeepCopies, ///< keep the copies that exist, rewrite the pages
     Skip,       ///< leave it alone (its menu row is written all the same)
     NotYet,     ///< a question would be needed, and the album is being prepared early
+    Update,     ///< keep the copies that are current by the folder's record, rewrite the pages
 };
 
 /// Applies the policy to the album folder when it exists (asking the

@@ -68,9 +68,11 @@ constexpr Entry kTexts[] = {
     {RunText::TermSettingsUnusable, "アルバム設定ファイルを読めません: {1}（{2}）"},
     {RunText::TermImageFolderMissing, "画像フォルダがありません: {1}"},
     {RunText::TermNeedsValue, "{1} には値が必要です"},
-    {RunText::TermBadExisting, "--existing は ask, overwrite, html-only, skip のどれかです: {1}"},
+    {RunText::TermBadExisting, "--existing は ask, overwrite, html-only, skip, update のどれかです: {1}"},
     {RunText::TermBadThreads, "--threads は 0 から 256 の整数です: {1}"},
     {RunText::TermUnknownArgument, "知らない引数です: {1}"},
+    {RunText::LeftAlone, "次のファイルまたはフォルダはこのプログラムが作成したものではないため、そのままにしました。"},
+    {RunText::TermCopies, "縮小画像: 作成 {1}、そのまま {2}、削除 {3}"},
 };
 
 constexpr bool inEnumOrder() {

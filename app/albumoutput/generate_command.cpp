@@ -122,6 +122,7 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
             else if (*v == "overwrite") o.existing = ExistingAlbumPolicy::OverwriteAll;
             else if (*v == "html-only") o.existing = ExistingAlbumPolicy::HtmlOnly;
             else if (*v == "skip") o.existing = ExistingAlbumPolicy::Skip;
+            else if (*v == "update") o.existing = ExistingAlbumPolicy::Update;
             else {
                 error = runText(RunText::TermBadExisting, {*v});
                 return false;
@@ -177,7 +178,7 @@ std::optional<std::string> unusableSettingsFile(const std::string& path) {
 
 std::string generateHelp() {
     return "使い方: mirofoto generate [--image-folder DIR] [--output DIR] [--create-output]\n"
-           "                          [--existing ask|overwrite|html-only|skip]\n"
+           "                          [--existing ask|overwrite|html-only|skip|update]\n"
            "                          [--settings FILE.mfs] [--threads N] [--verbose]\n"
            "\n"
            "画像フォルダとそのサブフォルダから HTML アルバムを作成します。\n"
@@ -193,6 +194,10 @@ std::string generateHelp() {
            "                        overwrite  すべて上書きする\n"
            "                        html-only  HTMLファイルのみ上書きする\n"
            "                        skip       上書きしない\n"
+           "                        update     変更された画像のみ作成する（ページは書き直し、\n"
+           "                                   元の画像・大きさ・画質・回転が変わった縮小画像\n"
+           "                                   だけを作り直し、アルバムから外れた画像やフォルダ\n"
+           "                                   のうちこのプログラムが作ったファイルを削除する）\n"
            "  --settings FILE     アルバム設定ファイル（.mfs）の設定を使う\n"
            "  --threads N         縮小画像を作るスレッド数（0 はコア数、既定）\n"
            "  --verbose, -v       作成できなかった画像ごとに詳しい原因（ライブラリの\n"
@@ -205,7 +210,8 @@ std::string generateHelp() {
            "  mirofoto generate --image-folder ~/写真/旅行 --output ~/public_html/旅行\n"
            "  mirofoto generate --image-folder ~/写真 --output /srv/www/album --existing overwrite\n"
            "  mirofoto generate --image-folder ~/写真 --output ~/新しいアルバム --create-output\n"
-           "  mirofoto generate --settings ~/アルバム.mfs --existing html-only\n";
+           "  mirofoto generate --settings ~/アルバム.mfs --existing html-only\n"
+           "  mirofoto generate --image-folder ~/写真 --output ~/public_html/album --existing update\n";
 }
 
 int runGenerateCommand(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
@@ -275,6 +281,9 @@ int runGenerateCommand(const std::vector<std::string>& args, std::istream& in, s
     }
     if (!result.finished) return kGenerateStopped;
     out << runText(RunText::TermMade, {result.outputFolder + "index.htm"}) << "\n";
+    out << runText(RunText::TermCopies, {std::to_string(result.copiesMade), std::to_string(result.copiesKept),
+                                         std::to_string(result.copiesRemoved)})
+        << "\n";
     return result.complete() ? kGenerateDone : kGenerateIncomplete;
 }
 

@@ -3,6 +3,7 @@
 #include "app/util/image_size.h"
 #include "app/util/imgctl.h"
 #include "app/util/paths.h"
+#include "platform/atomic_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -69,6 +70,15 @@ TargetSize ResolvedSize(std::int32_t imageWidth, std::int32_t imageHeight, Targe
     return target;
 }
 
+std::vector<std::size_t> MakingOrder(std::span<const TargetSize> sizes) {
+    std::vector<std::size_t> order(sizes.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return std::int64_t(sizes[a].width) * sizes[a].height > std::int64_t(sizes[b].width) * sizes[b].height;
+    });
+    return order;
+}
+
 namespace {
 
 // Records the first failure only: the later ones follow from it.
@@ -95,6 +105,34 @@ bool readable(std::string_view path, ImageFailure* failure) {
     return regular;
 }
 
+// A copy that is not wanted is still encoded, into a temporary file that
+// goes at once: encoding changes what the library holds (the decoded
+// pixels are kept, a later resize no longer decodes at a reduced scale), and
+// the copies after it must be resampled from what a run that writes it has.
+// The name is taken (created empty, exclusively) before the library writes
+// there: the library draws its own temporary names from a counter of its
+// own, and would otherwise pick this one for another copy's file.
+void encodeAside(const ImgctlLibrary& lib, std::int32_t dib, const std::string& folder, const AlbumImageRequest& r,
+                 ImageFailure* failure) {
+    const std::string base = (folder.empty() ? std::string(".") : folder) + "/";
+    std::string aside;
+    for (int attempt = 0; attempt < 100 && aside.empty(); ++attempt) {
+        const std::string name = base + platform::newTemporaryName();
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            aside = name;
+        } else if (errno != EEXIST) {
+            note(failure, "DIBtoJPG", name, {errno, false, std::strerror(errno)});
+            return;
+        }
+    }
+    if (aside.empty()) return;
+    if (!lib.dibToJPG(aside, dib, std::clamp(r.quality, 1, 100), r.encoderFlag))
+        note(failure, "DIBtoJPG", aside, lib.lastFailure(dib));
+    ::unlink(aside.c_str());
+}
+
 }  // namespace
 
 bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std::span<AlbumImageRequest> requests,
@@ -113,11 +151,10 @@ bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std:
     for (const auto& r : requests)
         sizes.push_back(ResolvedSize(info.width, info.height,
                                      FitBox(info.width, info.height, r.boxWidth, r.boxHeight, keepAspect)));
-    std::vector<std::size_t> order(requests.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return std::int64_t(sizes[a].width) * sizes[a].height > std::int64_t(sizes[b].width) * sizes[b].height;
-    });
+    std::vector<std::size_t> order = MakingOrder(sizes);
+    // Copies after the last one written need no resampling.
+    while (!order.empty() && !requests[order.back()].write) order.pop_back();
+    if (order.empty()) return true;
 
     const DibHandle dib(lib, sourcePath);
     if (!dib) {
@@ -134,11 +171,13 @@ bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std:
             note(failure, "folder", folder, {0, false, "the folder could not be made"});
         else if (!lib.resizeDIB(dib.get(), sizes[i].width, sizes[i].height))
             note(failure, "ResizeDIB", sourcePath, dib.lastFailure());
+        else if (!r.write)
+            encodeAside(lib, dib.get(), folder, r, failure);
         else if (!lib.dibToJPG(destination, dib.get(), std::clamp(r.quality, 1, 100), r.encoderFlag))
             note(failure, "DIBtoJPG", destination, dib.lastFailure());
         else
             r.made = true;
-        all = all && r.made;
+        if (r.write) all = all && r.made;
     }
     return all;
 }

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mirofoto {
 
@@ -56,8 +57,16 @@ struct AlbumImageRequest {
     std::int32_t boxWidth = 0;
     std::int32_t quality = 90;
     bool encoderFlag = true;
+    /// False: the copy is made only as the step the smaller copies after it
+    /// are resampled from, and not kept (an update that re-makes only the
+    /// thumbnail gives it the bytes a full run gives it).
+    bool write = true;
     bool made = false;  ///< set by MakeAlbumImages
 };
+
+/// The order in which MakeAlbumImages makes copies of these sizes: the
+/// largest first (by area; equal areas in their given order).
+std::vector<std::size_t> MakingOrder(std::span<const TargetSize> sizes);
 
 /// Makes several copies of one picture from a single decode: the largest copy
 /// first, each smaller one resampled from the copy before it. Each copy has

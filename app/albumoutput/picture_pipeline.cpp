@@ -10,21 +10,26 @@ namespace mirofoto {
 void PictureJob::run() noexcept {
     if (cancel && cancel->load()) return;
     try {
-        std::vector<AlbumImageRequest> requests;
-        if (makeEnlarged)
-            requests.push_back({enlarged, settings->largeHeight, settings->largeWidth, settings->largeQuality, true});
-        if (makeThumbnail)
-            requests.push_back(
-                {thumbnail, settings->thumbHeight, settings->thumbWidth, settings->thumbQuality, true});
-        if (requests.empty()) return;
+        check.measure(source, makeEnlarged, makeThumbnail);
+        if (!makeEnlarged && !makeThumbnail) return;
+        // Both copies always take part, a kept one only as the step the
+        // other is resampled from, so that each copy has the bytes of a run
+        // that makes both.
+        AlbumImageRequest requests[] = {
+            {enlarged, settings->largeHeight, settings->largeWidth, settings->largeQuality, true, makeEnlarged},
+            {thumbnail, settings->thumbHeight, settings->thumbWidth, settings->thumbQuality, true, makeThumbnail}};
         MakeAlbumImages(source, requests, true, &failure);
-        for (const AlbumImageRequest& r : requests) {
+        bool* done[] = {&check.madeEnlarged, &check.madeThumbnail};
+        for (std::size_t i = 0; i < std::size(requests); ++i) {
+            const AlbumImageRequest& r = requests[i];
+            if (!r.write) continue;
             if (!r.made) {
                 failed = true;
                 continue;
             }
             // A turn only for a picture that was made, as the album stores it.
             if (turn != 0 && !RotateImageFile(r.destination, turn, &failure)) failed = true;
+            else *done[i] = true;
         }
     } catch (const std::exception& e) {
         failed = true;

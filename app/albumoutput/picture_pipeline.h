@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/albumoutput/album_run.h"
+#include "app/albumoutput/copy_record.h"
 #include "app/albumoutput/image_derivation.h"
 #include "app/util/thread_pool.h"
 
@@ -29,6 +30,7 @@ struct PictureJob {
     const AlbumSettings* settings = nullptr;
     /// Set when the run stops: a job not yet begun then makes nothing.
     const std::atomic<bool>* cancel = nullptr;
+    SourceCheck check;  ///< the source as the album folder's record needs it
 
     bool failed = false;   ///< set by run()
     ImageFailure failure;  ///< the first thing that failed

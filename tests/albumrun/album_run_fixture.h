@@ -76,7 +76,7 @@ protected:
         spec.noise = 2;
         spec.shootingDate = date;
         spec.commentCp932 = *platform::utf8ToCp932(comment);
-        std::filesystem::create_directories((tmp / "photos" / relative).parent_path());
+        std::filesystem::create_directories(std::filesystem::path(root + relative).parent_path());
         samples::writePhotoJpeg(root + relative, spec);
         if (!date.empty()) {
             std::string d = date;

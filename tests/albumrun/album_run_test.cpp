@@ -159,7 +159,8 @@ TEST_F(AlbumRunTest, TheWholeAlbumMatchesItsPagesAndPictureSizes) {
     std::vector<std::string> travelFiles;
     for (const auto& e : fs::directory_iterator(travel)) travelFiles.push_back(e.path().filename().string());
     std::sort(travelFiles.begin(), travelFiles.end());
-    EXPECT_EQ(travelFiles, (std::vector<std::string>{"index.htm", "x.htm", "x_l.jpg", "x_s.jpg"}));
+    EXPECT_EQ(travelFiles,
+              (std::vector<std::string>{".mirofoto-album.record", "index.htm", "x.htm", "x_l.jpg", "x_s.jpg"}));
     std::vector<std::string> top;
     for (const auto& e : fs::directory_iterator(tmp / "out")) top.push_back(e.path().filename().string());
     std::sort(top.begin(), top.end());

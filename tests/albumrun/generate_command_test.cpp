@@ -46,8 +46,18 @@ TEST_F(AlbumRunTest, GenerateMakesTheAlbumAndReportsProgress) {
     EXPECT_NE(r.out.find("(1/1) x.jpg"), std::string::npos);
     EXPECT_NE(r.out.find(output + "index.htm"), std::string::npos);
     EXPECT_TRUE(fs::exists(tmp / "out/E69785E8A18C/x_l.jpg"));
+    EXPECT_TRUE(has(r.out, "縮小画像: 作成 4、そのまま 0、削除 0"));
     // The command reads the base settings but never writes them.
     EXPECT_FALSE(fs::exists(home.path("ミロフォト.ini")));
+
+    // An update after one picture went and a file of the user's came.
+    fs::remove(root + "a.jpg");
+    writeBytes(output + "notes.txt", "mine");
+    const CommandRun u = generate({"--image-folder", root, "--output", output, "--existing", "update"});
+    EXPECT_EQ(u.code, kGenerateDone) << u.err;
+    EXPECT_TRUE(has(u.out, "縮小画像: 作成 0、そのまま 2、削除 2")) << u.out;
+    EXPECT_TRUE(has(u.out, "そのままにしました。\n" + output + "notes.txt\n")) << u.out;
+    EXPECT_FALSE(fs::exists(output + EncodedName(root) + "/a_l.jpg"));
 }
 
 TEST_F(AlbumRunTest, GenerateWithoutATerminalRefusesQuestions) {

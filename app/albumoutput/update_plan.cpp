@@ -1,0 +1,250 @@
+#include "app/albumoutput/update_plan.h"
+
+#include "app/util/paths.h"
+#include "platform/atomic_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace mirofoto {
+namespace {
+
+bool isCopyName(std::string_view name) { return name.ends_with("_s.jpg") || name.ends_with("_l.jpg"); }
+
+// Removes a file the program made; a file already gone counts as removed.
+bool removeMadeFile(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
+
+// The names in the folder other than the given ones, the record and the
+// temporary files of killed runs, as full paths.
+void listOthers(const std::string& folder, const std::set<std::string>& known, std::vector<std::string>& into) {
+    std::error_code ec;
+    std::vector<std::string> found;
+    for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
+        const std::string name = e.path().filename().string();
+        if (name == kAlbumRecordFileName || known.count(name) || platform::isTemporaryName(name)) continue;
+        found.push_back(folder + "/" + name);
+    }
+    std::sort(found.begin(), found.end());
+    into.insert(into.end(), found.begin(), found.end());
+}
+
+}  // namespace
+
+AlbumCopies::AlbumCopies(AlbumFolderAction action, std::string albumFolder, const AlbumSettings& settings)
+    : m_action(action), m_folder(std::move(albumFolder)), m_settings(settings) {
+    // A missing or damaged record leaves m_old empty: every copy is made
+    // again and nothing is removed.
+    if (m_action == AlbumFolderAction::Update || m_action == AlbumFolderAction::KeepCopies)
+        readAlbumRecord(m_folder, m_old);
+    m_wanted.insert("index.htm");
+}
+
+AlbumCopies::Decision AlbumCopies::decide(const std::string& file, const std::string& source,
+                                          const std::optional<SourceStamp>& stamp, bool exists,
+                                          const CopyRecipes* recipes, bool thumbnail) {
+    const auto it = m_old.copies.find(file);
+    if (m_action == AlbumFolderAction::KeepCopies) return exists ? Decision::Keep : Decision::Make;
+    if (m_action != AlbumFolderAction::Update || it == m_old.copies.end() || !exists || !stamp || !recipes)
+        return Decision::Make;
+    const CopyEntry& e = it->second;
+    if (e.source != source || (thumbnail ? recipes->thumbnail : recipes->enlarged) != e.recipe)
+        return Decision::Make;
+    if (*stamp == e.stamp) return Decision::Keep;
+    // Touched, copied back, restored: the content decides. A new size is
+    // new content.
+    return stamp->size == e.stamp.size ? Decision::KeepIfSame : Decision::Make;
+}
+
+void AlbumCopies::plan(PictureJob& job, const AlbumImage& image) {
+    m_wanted.insert(image.enlargedFileName);
+    m_wanted.insert(image.thumbnailFileName);
+    m_wanted.insert(image.pageFileName());
+    Planned p;
+    if (m_action == AlbumFolderAction::Update || m_action == AlbumFolderAction::KeepCopies) {
+        const std::optional<SourceStamp> stamp =
+            m_action == AlbumFolderAction::Update ? sourceStamp(job.source) : std::nullopt;
+        const auto recipesOf = [&](const std::string& file) -> std::optional<CopyRecipes> {
+            const auto it = m_old.copies.find(file);
+            if (it == m_old.copies.end()) return std::nullopt;
+            return copyRecipes(it->second.sourceWidth, it->second.sourceHeight, m_settings, job.turn);
+        };
+        const std::optional<CopyRecipes> re = recipesOf(image.enlargedFileName);
+        const std::optional<CopyRecipes> rt = recipesOf(image.thumbnailFileName);
+        p.enlarged = decide(image.enlargedFileName, image.listedName, stamp, PathExists(job.enlarged),
+                            re ? &*re : nullptr, false);
+        p.thumbnail = decide(image.thumbnailFileName, image.listedName, stamp, PathExists(job.thumbnail),
+                             rt ? &*rt : nullptr, true);
+    }
+    // One hash is checked per picture: a thumbnail recorded from other
+    // content than its enlarged copy is made again.
+    if (p.enlarged == Decision::KeepIfSame) {
+        job.check.keepEnlargedIfSame = true;
+        job.check.expectedHash = m_old.copies.at(image.enlargedFileName).hash;
+    }
+    if (p.thumbnail == Decision::KeepIfSame) {
+        const std::uint64_t h = m_old.copies.at(image.thumbnailFileName).hash;
+        if (!job.check.keepEnlargedIfSame || h == job.check.expectedHash) {
+            job.check.keepThumbnailIfSame = true;
+            job.check.expectedHash = h;
+        } else {
+            p.thumbnail = Decision::Make;
+        }
+    }
+    job.makeEnlarged = p.enlarged != Decision::Keep;
+    job.makeThumbnail = p.thumbnail != Decision::Keep;
+    m_planned.push_back(p);
+}
+
+void AlbumCopies::carry(const std::string& file, AlbumRecord& into) const {
+    if (const auto it = m_old.copies.find(file); it != m_old.copies.end()) into.copies[file] = it->second;
+}
+
+void AlbumCopies::begin(const std::vector<AlbumImage>& images, std::vector<std::string>& problems) {
+    AlbumRecord pending;
+    pending.owned = m_old.owned;
+    pending.owned.insert(m_wanted.begin(), m_wanted.end());
+    for (std::size_t j = 0; j < images.size() && j < m_planned.size(); ++j) {
+        if (m_planned[j].enlarged == Decision::Keep) {
+            carry(images[j].enlargedFileName, pending);
+            ++m_counts.kept;
+        }
+        if (m_planned[j].thumbnail == Decision::Keep) {
+            carry(images[j].thumbnailFileName, pending);
+            ++m_counts.kept;
+        }
+    }
+    std::string error;
+    if (!writeAlbumRecord(m_folder, pending, &error)) {
+        problems.push_back(error);
+        // The old record must not vouch for copies about to be made again.
+        const std::string record = m_folder + "/" + std::string(kAlbumRecordFileName);
+        if (!removeMadeFile(record)) problems.push_back(record);
+    }
+    if (m_action != AlbumFolderAction::Update) return;
+    for (const std::string& name : m_old.owned) {
+        if (m_wanted.count(name)) continue;
+        if (!removeMadeFile(m_folder + "/" + name)) {
+            m_notRemoved.insert(name);
+            problems.push_back(m_folder + "/" + name);
+        } else if (isCopyName(name)) {
+            ++m_counts.removed;
+        }
+    }
+}
+
+void AlbumCopies::end(PictureBatch& jobs, const std::vector<AlbumImage>& images, std::vector<std::string>& problems,
+                      std::vector<std::string>& leftAlone) {
+    AlbumRecord done;
+    done.owned = m_wanted;
+    done.owned.insert(m_notRemoved.begin(), m_notRemoved.end());
+    // Only an update removes; what other runs leave stands, and stays the
+    // program's to remove later.
+    if (m_action != AlbumFolderAction::Update) done.owned.insert(m_old.owned.begin(), m_old.owned.end());
+    for (std::size_t j = 0; j < images.size() && j < jobs.size() && j < m_planned.size(); ++j) {
+        const PictureJob& job = jobs[j];
+        const SourceCheck& c = job.check;
+        const auto settle = [&](Decision planned, const std::string& file, const std::string& path, bool kept,
+                                bool made, bool thumbnail) {
+            if (planned == Decision::Keep) {
+                carry(file, done);
+            } else if (kept) {
+                CopyEntry e = m_old.copies.at(file);
+                e.stamp = c.stamp;
+                done.copies[file] = std::move(e);
+                ++m_counts.kept;
+            } else if (made) {
+                ++m_counts.made;
+                if (c.measured) {
+                    const CopyRecipes r = copyRecipes(c.width, c.height, m_settings, job.turn);
+                    done.copies[file] = {images[j].listedName, c.stamp,  c.hash,
+                                         c.width,              c.height, thumbnail ? r.thumbnail : r.enlarged};
+                }
+            } else if (m_action == AlbumFolderAction::Update) {
+                // Not made again: a copy with old contents must not stay.
+                removeMadeFile(path);
+            }
+        };
+        settle(m_planned[j].enlarged, images[j].enlargedFileName, job.enlarged, c.keptEnlarged, c.madeEnlarged,
+               false);
+        settle(m_planned[j].thumbnail, images[j].thumbnailFileName, job.thumbnail, c.keptThumbnail,
+               c.madeThumbnail, true);
+    }
+    std::string error;
+    if (!writeAlbumRecord(m_folder, done, &error)) problems.push_back(error);
+    if (m_action == AlbumFolderAction::Update) listOthers(m_folder, done.owned, leftAlone);
+}
+
+void recordBackgroundCopies(const std::string& imagesFolder, const std::vector<std::string>& copied, bool update,
+                            std::vector<std::string>& problems, std::vector<std::string>& leftAlone) {
+    if (!FolderExists(imagesFolder)) return;
+    AlbumRecord old;
+    readAlbumRecord(imagesFolder, old);
+    AlbumRecord now;
+    now.owned.insert(copied.begin(), copied.end());
+    for (const std::string& name : old.owned) {
+        if (now.owned.count(name)) continue;
+        if (!update) {
+            now.owned.insert(name);
+        } else if (!removeMadeFile(imagesFolder + "/" + name)) {
+            now.owned.insert(name);
+            problems.push_back(imagesFolder + "/" + name);
+        }
+    }
+    const std::string record = imagesFolder + "/" + std::string(kAlbumRecordFileName);
+    std::string error;
+    if (now.owned.empty()) {
+        removeMadeFile(record);
+        if (update && ::rmdir(imagesFolder.c_str()) == 0) return;
+    } else if (!writeAlbumRecord(imagesFolder, now, &error)) {
+        problems.push_back(error);
+    }
+    if (update) listOthers(imagesFolder, now.owned, leftAlone);
+}
+
+void removeOldAlbums(const std::string& outputFolder, const std::vector<std::string>& albumDirectories,
+                     bool keepAlbums, CopyCounts& counts, std::vector<std::string>& problems,
+                     std::vector<std::string>& leftAlone) {
+    const std::set<std::string> current(albumDirectories.begin(), albumDirectories.end());
+    const std::string base = outputFolder.ends_with('/') ? outputFolder.substr(0, outputFolder.size() - 1)
+                                                         : outputFolder;
+    std::error_code ec;
+    std::vector<fs::directory_entry> entries;
+    for (const fs::directory_entry& e : fs::directory_iterator(base, ec)) entries.push_back(e);
+    std::sort(entries.begin(), entries.end());
+    for (const fs::directory_entry& e : entries) {
+        const std::string name = e.path().filename().string();
+        const std::string path = base + "/" + name;
+        if (name == "index.htm" || name == kRunLockFileName || current.count(name) ||
+            platform::isTemporaryName(name))
+            continue;
+        std::error_code sec;
+        const bool folder = fs::symlink_status(e.path(), sec).type() == fs::file_type::directory;
+        if (name == "images" && folder) continue;
+        AlbumRecord record;
+        if (!folder || keepAlbums || readAlbumRecord(path, record) != RecordRead::Ok) {
+            leftAlone.push_back(folder ? path + "/" : path);
+            continue;
+        }
+        // File by recorded file, the record last: a run killed on the way
+        // leaves a record that still names what is left.
+        bool all = true;
+        for (const std::string& f : record.owned) {
+            if (!removeMadeFile(path + "/" + f)) {
+                all = false;
+                problems.push_back(path + "/" + f);
+            } else if (isCopyName(f)) {
+                ++counts.removed;
+            }
+        }
+        if (!all) continue;
+        removeMadeFile(path + "/" + std::string(kAlbumRecordFileName));
+        platform::removeStaleTemporaries(path);
+        if (::rmdir(path.c_str()) != 0) listOthers(path, {}, leftAlone);
+    }
+}
+
+}  // namespace mirofoto

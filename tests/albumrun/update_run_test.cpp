@@ -1,0 +1,263 @@
+// An update run after each kind of change writes what a full run from
+// scratch writes, file for file and byte for byte (the album folders'
+// records included), re-makes only the copies the change concerns, and
+// leaves alone what the program did not make.
+#include "tests/albumrun/album_run_fixture.h"
+
+#include "app/albumoutput/album_names.h"
+#include "app/albumoutput/copy_record.h"
+
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+using namespace mirofoto;
+using albumrun_testing::AlbumRunTest;
+
+namespace {
+
+class Silent : public AlbumRunObserver {
+public:
+    platform::MsgResult ask(AlbumQuestion, std::string_view, platform::MsgButtons, platform::MsgIcon) override {
+        return platform::MsgResult::No;
+    }
+    void tell(std::string_view, platform::MsgIcon) override {}
+};
+
+std::string bytesOf(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Every regular file under the folder, by relative path, but the ignored ones.
+std::map<std::string, std::string> tree(const fs::path& folder, const std::set<std::string>& ignored = {}) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) {
+        const std::string rel = fs::relative(e.path(), folder).string();
+        if (e.is_regular_file() && !ignored.count(rel)) files[rel] = bytesOf(e.path());
+    }
+    return files;
+}
+
+// The files that stand in only one of the trees or differ, with why.
+std::vector<std::string> differences(const std::map<std::string, std::string>& a,
+                                     const std::map<std::string, std::string>& b) {
+    std::vector<std::string> out;
+    for (const auto& [name, bytes] : a) {
+        const auto it = b.find(name);
+        if (it == b.end()) out.push_back(name + " (only in the update)");
+        else if (it->second != bytes) out.push_back(name + " (differs)");
+    }
+    for (const auto& [name, bytes] : b)
+        if (!a.count(name)) out.push_back(name + " (only in the full run)");
+    return out;
+}
+
+std::int64_t mtimeNs(const fs::path& p) {
+    struct stat st {};
+    ::stat(p.c_str(), &st);
+    return std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+// The JPEG with a comment segment of spaces after its start marker.
+std::string withPadding(const std::string& jpeg, std::size_t padding) {
+    const std::size_t length = padding + 2;
+    std::string segment = "\xFF\xFE";
+    segment += static_cast<char>(length >> 8);
+    segment += static_cast<char>(length & 0xFF);
+    segment += std::string(padding, ' ');
+    return jpeg.substr(0, 2) + segment + jpeg.substr(2);
+}
+
+class UpdateRunTest : public AlbumRunTest {
+public:  // for the rows of changes
+    using AlbumRunTest::photo;
+    using AlbumRunTest::root;
+    using AlbumRunTest::stored;
+    using AlbumRunTest::tmp;
+    AlbumRunRequest req;
+    std::string fresh;  ///< the output folder of the full run to compare with
+
+    void SetUp() override {
+        AlbumRunTest::SetUp();
+        makeImageFolder("");
+    }
+
+    // An image folder and an output folder of their own under the suffix
+    // (each with its own stored choices), with three albums.
+    void makeImageFolder(const std::string& suffix) {
+        root = tmp.str("photos" + suffix) + "/";
+        output = tmp.str("out" + suffix) + "/";
+        fresh = tmp.str("fresh" + suffix) + "/";
+        fs::create_directories(output);
+        fs::create_directories(fresh);
+        photo("a.jpg", 320, 240);
+        photo("b.jpg", 240, 320);
+        photo("旅行/x.jpg", 320, 240);
+        photo("旅行/y.jpg", 400, 300);
+        photo("山/m.jpg", 320, 200);
+        req = request({{root, "r"}, {"旅行", "t"}, {"山", "m"}});
+        // The menu page has a background image.
+        samples::PhotoSpec spec;
+        spec.width = spec.height = 16;
+        for (const char* bg : {"bg1.jpg", "bg2.jpg"})
+            if (!fs::exists(tmp / bg)) samples::writePhotoJpeg(tmp.str(bg), spec);
+        req.settings.pages[0].useBackgroundColor = false;
+        req.settings.pages[0].backgroundImage = tmp.str("bg1.jpg");
+    }
+
+    AlbumRunResult run(const std::string& out, ExistingAlbumPolicy policy) {
+        AlbumRunRequest r = req;
+        r.outputFolderText = out;
+        r.existing = policy;
+        Silent silent;
+        return GenerateAlbum(r, silent);
+    }
+
+    // A picture of the album, for the rows: "r/a" is a.jpg of the image
+    // folder's own album, "t/x" x.jpg of 旅行, "m/m" m.jpg of 山.
+    std::string folderOf(char album) const {
+        return album == 'r' ? EncodedName(root) : EncodedName(album == 't' ? "旅行" : "山");
+    }
+};
+
+struct Change {
+    const char* name;
+    std::function<void(UpdateRunTest&)> apply;
+    std::vector<std::string> remade;  ///< copies made again: "t/x_s.jpg"; "*_s.jpg" every thumbnail
+    int made, kept, removed;
+};
+
+const Change kChanges[] = {
+    {"a new picture", [](UpdateRunTest& t) { t.photo("旅行/z.jpg", 300, 300); }, {}, 2, 10, 0},
+    {"a deleted picture", [](UpdateRunTest& t) { fs::remove(t.root + "旅行/y.jpg"); }, {}, 0, 8, 2},
+    {"an edited picture with the same size and time",
+     [](UpdateRunTest& t) {
+         const std::string path = t.root + "旅行/x.jpg";
+         struct stat before {};
+         ::stat(path.c_str(), &before);
+         const std::string old = bytesOf(path);
+         samples::PhotoSpec spec;
+         spec.width = 320;
+         spec.height = 240;
+         spec.seed = 99;
+         spec.quality = 40;
+         samples::writePhotoJpeg(t.root + "edited.tmp", spec);
+         const std::string edited = bytesOf(t.root + "edited.tmp");
+         fs::remove(t.root + "edited.tmp");
+         ASSERT_LE(edited.size() + 4, old.size());
+         std::ofstream(path, std::ios::binary | std::ios::trunc) << withPadding(edited, old.size() - edited.size() - 4);
+         const timespec times[2] = {before.st_atim, before.st_mtim};
+         ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+         ASSERT_EQ(fs::file_size(path), old.size());
+     },
+     {"t/x_s.jpg", "t/x_l.jpg"},
+     2,
+     8,
+     0},
+    {"a touched picture, same content",
+     [](UpdateRunTest& t) { ASSERT_EQ(::utimensat(AT_FDCWD, (t.root + "a.jpg").c_str(), nullptr, 0), 0); },
+     {},
+     0,
+     10,
+     0},
+    // The portrait b.jpg is bound by the box's height: its thumbnail keeps its size, and is kept.
+    {"a new size setting",
+     [](UpdateRunTest& t) { t.req.settings.thumbWidth = 100; },
+     {"r/a_s.jpg", "t/x_s.jpg", "t/y_s.jpg", "m/m_s.jpg"},
+     4,
+     6,
+     0},
+    {"a new quality", [](UpdateRunTest& t) { t.req.settings.largeQuality = 70; }, {"*_l.jpg"}, 5, 5, 0},
+    {"a new turn",
+     [](UpdateRunTest& t) { ASSERT_TRUE(t.stored().setTurn(t.root + "旅行/x.jpg", 90)); },
+     {"t/x_s.jpg", "t/x_l.jpg"},
+     2,
+     8,
+     0},
+    {"an unticked album", [](UpdateRunTest& t) { t.req.albums.pop_back(); }, {}, 0, 8, 2},
+    {"another background image",
+     [](UpdateRunTest& t) { t.req.settings.pages[0].backgroundImage = t.tmp.str("bg2.jpg"); }, {}, 0, 10, 0},
+    {"no background image any more",
+     [](UpdateRunTest& t) { t.req.settings.pages[0].useBackgroundColor = true; }, {}, 0, 10, 0},
+    {"a renamed album",
+     [](UpdateRunTest& t) {
+         fs::rename(t.root + "山", t.root + "岳");
+         t.req.albums.back().entry = "岳";
+     },
+     {},
+     2,
+     8,
+     2},
+};
+
+TEST_F(UpdateRunTest, EachChangeGivesWhatAFullRunGives) {
+    int row = 0;
+    for (const Change& change : kChanges) {
+        SCOPED_TRACE(change.name);
+        if (row > 0) makeImageFolder("-" + std::to_string(row));
+        ++row;
+        ASSERT_TRUE(run(output, ExistingAlbumPolicy::OverwriteAll).complete());
+        std::map<std::string, std::int64_t> before;
+        // The copies of the pictures (background images are copied anew by every run).
+        for (const auto& e : fs::recursive_directory_iterator(fs::path(output)))
+            if (e.path().string().ends_with("_s.jpg") || e.path().string().ends_with("_l.jpg"))
+                before[fs::relative(e.path(), fs::path(output)).string()] = mtimeNs(e.path());
+        // Files of the user's own in the output folder, one of them in an
+        // album folder that an untick or a rename removes.
+        const std::set<std::string> foreign = {"notes.txt", folderOf('t') + "/mine.txt", folderOf('m') + "/keep.txt"};
+        for (const std::string& f : foreign) std::ofstream(fs::path(output) / f) << "mine";
+
+        change.apply(*this);
+        if (HasFatalFailure()) return;
+        const AlbumRunResult update = run(output, ExistingAlbumPolicy::Update);
+        ASSERT_TRUE(update.complete()) << (update.problems.empty() ? "" : update.problems[0]);
+        ASSERT_TRUE(run(fresh, ExistingAlbumPolicy::OverwriteAll).complete());
+
+        EXPECT_EQ(differences(tree(fs::path(output), foreign), tree(fs::path(fresh))), std::vector<std::string>{});
+        for (const std::string& f : foreign) EXPECT_EQ(bytesOf(fs::path(output) / f), "mine") << f;
+        std::set<std::string> listed;
+        for (const std::string& p : update.leftAlone) listed.insert(fs::relative(p, fs::path(output)).string());
+        EXPECT_EQ(listed, foreign);
+        EXPECT_EQ(update.copiesMade, change.made);
+        EXPECT_EQ(update.copiesKept, change.kept);
+        EXPECT_EQ(update.copiesRemoved, change.removed);
+
+        std::set<std::string> remade;
+        for (const std::string& r : change.remade) remade.insert(r[0] == '*' ? r : folderOf(r[0]) + r.substr(1));
+        for (const auto& [file, time] : before) {
+            if (!fs::exists(fs::path(output) / file)) continue;
+            const bool expected = remade.count(file) || remade.count("*" + file.substr(file.size() - 6));
+            EXPECT_EQ(mtimeNs(fs::path(output) / file) != time, expected) << file;
+        }
+    }
+}
+
+// A record that is missing or damaged makes its album a full re-make, and
+// one cannot vouch for a copy it was not written for.
+TEST_F(UpdateRunTest, AMissingOrDamagedRecordRemakesTheAlbum) {
+    ASSERT_TRUE(run(output, ExistingAlbumPolicy::OverwriteAll).complete());
+    const std::string t = output + folderOf('t') + "/" + std::string(kAlbumRecordFileName);
+    const std::string m = output + folderOf('m') + "/" + std::string(kAlbumRecordFileName);
+    std::string text = bytesOf(t);
+    text[text.find("copy ") + 5] ^= 1;  // a bit flipped in a name
+    std::ofstream(t, std::ios::binary | std::ios::trunc) << text;
+    fs::remove(m);
+    const AlbumRunResult update = run(output, ExistingAlbumPolicy::Update);
+    EXPECT_EQ(update.copiesMade, 6);
+    EXPECT_EQ(update.copiesKept, 4);
+    ASSERT_TRUE(run(fresh, ExistingAlbumPolicy::OverwriteAll).complete());
+    EXPECT_EQ(differences(tree(fs::path(output)), tree(fs::path(fresh))), std::vector<std::string>{});
+
+    AlbumRecord record;
+    EXPECT_FALSE(parseAlbumRecord(text, record));
+    EXPECT_TRUE(record.copies.empty() && record.owned.empty());
+    EXPECT_FALSE(parseAlbumRecord(bytesOf(m).substr(0, 40), record));
+    ASSERT_TRUE(parseAlbumRecord(bytesOf(t), record));
+    EXPECT_EQ(formatAlbumRecord(record), bytesOf(t));
+}
+
+}  // namespace
