@@ -13,6 +13,7 @@ constexpr ExistingAlbumOption kOptions[] = {
     {ExistingAlbumPolicy::OverwriteAll, "Opt_上書きする", "すべて上書きする"},
     {ExistingAlbumPolicy::HtmlOnly, "Opt_HTMLのみ上書きする", "HTMLファイルのみ上書きする"},
     {ExistingAlbumPolicy::Skip, "Opt_上書きしない", "上書きしない"},
+    {ExistingAlbumPolicy::Update, "Opt_変更画像のみ作成する", "変更された画像のみ作成する"},
 };
 
 }  // namespace

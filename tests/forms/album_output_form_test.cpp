@@ -125,7 +125,8 @@ void AlbumOutputFormTest::controlsAtOpening() {
         {"Opt_確認メッセージ表示", "フォルダ単位で確認メッセージを表示する"},
         {"Opt_上書きする", "すべて上書きする"},
         {"Opt_HTMLのみ上書きする", "HTMLファイルのみ上書きする"},
-        {"Opt_上書きしない", "上書きしない"}};
+        {"Opt_上書きしない", "上書きしない"},
+        {"Opt_変更画像のみ作成する", "変更された画像のみ作成する"}};
     for (const auto& [name, caption] : options) {
         QCOMPARE(t.get<QRadioButton>(name)->text(), QString::fromUtf8(caption));
         QCOMPARE(t.get<QRadioButton>(name)->isChecked(), name == options[0].first);
@@ -215,6 +216,9 @@ void AlbumOutputFormTest::existingAlbumFolder_data() {
     QTest::newRow("overwrite") << "Opt_上書きする" << false << false << true << 0;
     QTest::newRow("html only") << "Opt_HTMLのみ上書きする" << true << true << true << 0;
     QTest::newRow("skip") << "Opt_上書きしない" << true << true << false << 0;
+    // No record of what the program made there: every copy is made anew,
+    // and the marker is the user's, kept and named once.
+    QTest::newRow("update") << "Opt_変更画像のみ作成する" << true << false << true << 1;
 }
 
 void AlbumOutputFormTest::existingAlbumFolder() {
