@@ -1,6 +1,7 @@
 // The rules of the preview pages that need no window.
 #include "app/pages/preview_rules.h"
 #include "app/settings/ini_store.h"
+#include "app/util/exif_info.h"
 #include "samples/photo_maker.h"
 #include "tests/support/program_home.h"
 #include "tests/support/test_support.h"
@@ -190,4 +191,19 @@ TEST(PreviewFile, MadeInTheBoxThenTurned) {
     EXPECT_FALSE(makePreviewFile(tmp.str("missing.jpg"), tmp.str("cache/m_s.jpg"), 120, 90, 60, 90));
     EXPECT_EQ(dateCaption("2026/07/01 10:05:00"), "2026年07月01日 10時05分");
     EXPECT_EQ(dateCaption(""), "");
+}
+
+TEST(Turns, OrientationIsReadThroughTagora) {
+    TempDir tmp;
+    samples::PhotoSpec spec;
+    spec.width = 64;
+    spec.height = 48;
+    const std::string plain = samples::makePhotoJpeg(spec);
+    for (const int o : {1, 3, 6, 8}) {
+        writeBytes(tmp / "o.jpg", samples::withOrientation(plain, o));
+        EXPECT_EQ(ReadExifOrientation(tmp.str("o.jpg")), o);
+    }
+    writeBytes(tmp / "plain.jpg", plain);
+    EXPECT_EQ(ReadExifOrientation(tmp.str("plain.jpg")), 0);
+    EXPECT_EQ(ReadExifOrientation(tmp.str("missing.jpg")), 0);
 }
