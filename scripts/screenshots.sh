@@ -2,8 +2,9 @@
 # Screenshots of the main window under Xvfb (a real X server) with the
 # Japanese font: the program opened on the sample folder with an album
 # settings file that gives the menu page its own colours and a tiled
-# background image, and the menu page's in-place editor from the window
-# tests run on the same server.
+# background image, the menu page's in-place editor, and the thumbnail and
+# enlarged-image pages with captions on and off, from the window tests run
+# on the same server.
 #   scripts/screenshots.sh [OUTPUT FOLDER]      (after scripts/build.sh; default build/screenshots)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -62,5 +63,8 @@ shoot() {
 shoot "$out/menu-page.png"
 # The editor open over the title, from the window tests on the same server.
 MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/menu_page_window_tests" editsAreTrimmedAndStored:title \
+  >/dev/null
+# The thumbnail and enlarged-image pages, captions on and off.
+MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/preview_pages_window_tests" captionsFollowTheirSwitches \
   >/dev/null
 ls "$out"/*.png

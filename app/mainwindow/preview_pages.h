@@ -86,6 +86,8 @@ public:
     void Txt_コメント_LostFocus(int index);
 
 signals:
+    /// The scan's list is in: the number of pictures.
+    void listed(int count);
     /// The cells of a scan are all built (or the folder had no pictures).
     void cellsBuilt();
     /// A cell took its picture.

@@ -328,6 +328,7 @@ void ThumbnailPage::onScanDone(quint64 epoch, std::vector<ImageEntry> entries) {
     if (m_window)
         if (auto* progress = m_window->findChild<QProgressBar*>(QStringLiteral("ProgressBar"))) progress->hide();
     m_entries = std::move(entries);
+    emit listed(static_cast<int>(m_entries.size()));
     if (m_entries.empty()) {
         emit cellsBuilt();
         return;

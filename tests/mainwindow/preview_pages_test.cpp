@@ -95,6 +95,8 @@ private slots:
     void enlargedEmptyDisplayPastTheEnd();
     void exifCommandStoresTurnsOnly();
     void clearsFolderChangesAndF5WhilePreviewsArePending();
+    void captionsFollowTheirSwitches_data();
+    void captionsFollowTheirSwitches();
 };
 
 void PreviewPagesTest::fivePicturesStandInTwoRows() {
@@ -412,6 +414,52 @@ void PreviewPagesTest::clearsFolderChangesAndF5WhilePreviewsArePending() {
         QCOMPARE(static_cast<QLabel*>(cellControl(f, "Img_サムネイル", i))->pixmap().size(), QSize(want.width, want.height));
     }
     QVERIFY(drawn >= 4);
+}
+
+void PreviewPagesTest::captionsFollowTheirSwitches_data() {
+    QTest::addColumn<bool>("captions");
+    QTest::newRow("captions on") << true;
+    QTest::newRow("captions off") << false;
+}
+
+void PreviewPagesTest::captionsFollowTheirSwitches() {
+    QFETCH(bool, captions);
+    WindowFixture f;
+    const char* comments[] = {"駅前の桜", "", "海辺の夕日", "山の上から", "", "雪の朝", "", "夏祭り"};
+    for (int i = 0; i < 8; ++i) {
+        samples::PhotoSpec spec;
+        spec.width = i == 2 ? 300 : 400;
+        spec.height = i == 2 ? 400 : 300;
+        spec.seed = 11 + static_cast<std::uint32_t>(i);
+        spec.shootingDate = "2026:04:0" + std::to_string(i + 1) + " 09:3" + std::to_string(i) + ":00";
+        if (*comments[i]) spec.commentCp932 = *platform::utf8ToCp932(comments[i]);
+        samples::writePhotoJpeg(f.photos.str("IMG_000" + std::to_string(i + 1) + ".jpg"), spec);
+    }
+    Frm_Main& w = f.open();
+    const std::int16_t on = captions ? 1 : 0;
+    mirofoto::AlbumSettings& s = w.settings();
+    s.thumbShowFileName = s.thumbShowDate = s.thumbShowComment = on;
+    s.largeShowFileName = 0;  // the date and comment keep their places below it
+    s.largeShowDate = s.largeShowComment = on;
+    QVERIFY(showThumbnails(f));
+    for (const char* name : {"Lbl_ファイル名", "Lbl_撮影日時", "Txt_コメント"})
+        QCOMPARE(cellControl(f, name, 0)->isVisible(), captions);
+    QCOMPARE(static_cast<QLabel*>(cellControl(f, "Lbl_撮影日時", 1))->text(), QStringLiteral("2026年04月02日 09時31分"));
+    const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR");
+    const QString suffix = captions ? QString() : QStringLiteral("-no-captions");
+    if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/thumbnails" + suffix + ".png");
+
+    w.setCurrentImage(2);
+    QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
+    w.selectTab(kEnlarged);
+    QVERIFY(shown.wait(20000));
+    QVERIFY(!f.control("Lbl_拡大画像ファイル名")->isVisible());
+    QCOMPARE(f.control("Lbl_拡大画像撮影日時")->isVisible(), captions);
+    QCOMPARE(f.control("Lbl_拡大画像コメント")->isVisible(), captions);
+    const int nameTop = twipsGeometry(f.control("Lbl_拡大画像ファイル名")).top;
+    QCOMPARE(twipsGeometry(f.control("Lbl_拡大画像撮影日時")).top, nameTop + 360);
+    QCOMPARE(f.control<QLabel>("Lbl_拡大画像コメント")->text(), QStringLiteral("海辺の夕日"));
+    if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/enlarged" + suffix + ".png");
 }
 
 QTEST_MAIN(PreviewPagesTest)
