@@ -116,6 +116,7 @@ private:
     void status(const QString& text);
     void turn(int index, bool left);
     CellTemplate currentTemplate() const;
+    QFont captionFont() const;
     void continueExifTurns();
 
     Frm_Main* m_window = nullptr;

@@ -17,6 +17,7 @@
 
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -202,6 +203,12 @@ ThumbnailPage::Cell& ThumbnailPage::makeCell(int index) {
         w->setProperty("index", index);
         w->setVisible(false);
     }
+    // The captions take a smaller face, so a date fits the frame's width as
+    // it does on the generated page.
+    const QFont small = captionFont();
+    for (QWidget* w : {static_cast<QWidget*>(c.fileName), static_cast<QWidget*>(c.date),
+                       static_cast<QWidget*>(c.comment), static_cast<QWidget*>(c.number)})
+        w->setFont(small);
     setForeground(c.fileName, toQColor(m_style.textColor));
     setForeground(c.date, toQColor(m_style.textColor));
     setForeground(c.number, toQColor(m_style.textColor));
@@ -216,6 +223,20 @@ ThumbnailPage::Cell& ThumbnailPage::makeCell(int index) {
     });
     m_cells.push_back(std::move(cell));
     return *m_cells.back();
+}
+
+QFont ThumbnailPage::captionFont() const {
+    // The largest face up to the page's own in which a date fits the
+    // caption width (6 points at least).
+    QFont f = font();
+    const int width = TwipsScale::of(this).toPixelsX(m_template.labelWidth) - 4;
+    const QString sample = QStringLiteral("2026年12月31日 23時59分");
+    for (double points = std::min(f.pointSizeF(), 9.0); points > 6.0; points -= 0.5) {
+        f.setPointSizeF(points);
+        if (QFontMetrics(f).horizontalAdvance(sample) <= width) return f;
+    }
+    f.setPointSizeF(6.0);
+    return f;
 }
 
 void ThumbnailPage::resetCell0() {
@@ -335,6 +356,13 @@ void ThumbnailPage::onScanDone(quint64 epoch, std::vector<ImageEntry> entries) {
     }
     // サムネイル初期設定, a slice per event-loop turn.
     m_template = currentTemplate();
+    {
+        const QFont small = captionFont();
+        for (auto& cell : m_cells)
+            for (QWidget* w : {static_cast<QWidget*>(cell->fileName), static_cast<QWidget*>(cell->date),
+                               static_cast<QWidget*>(cell->comment), static_cast<QWidget*>(cell->number)})
+                w->setFont(small);
+    }
     m_forceNewCells = m_redraw;
     m_building = true;
     m_built = 0;

@@ -436,6 +436,8 @@ void PreviewPagesTest::captionsFollowTheirSwitches() {
         samples::writePhotoJpeg(f.photos.str("IMG_000" + std::to_string(i + 1) + ".jpg"), spec);
     }
     Frm_Main& w = f.open();
+    const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) w.resize(1024, 800);  // room for the pictures' captions in the screenshots
     const std::int16_t on = captions ? 1 : 0;
     mirofoto::AlbumSettings& s = w.settings();
     s.thumbShowFileName = s.thumbShowDate = s.thumbShowComment = on;
@@ -445,7 +447,6 @@ void PreviewPagesTest::captionsFollowTheirSwitches() {
     for (const char* name : {"Lbl_ファイル名", "Lbl_撮影日時", "Txt_コメント"})
         QCOMPARE(cellControl(f, name, 0)->isVisible(), captions);
     QCOMPARE(static_cast<QLabel*>(cellControl(f, "Lbl_撮影日時", 1))->text(), QStringLiteral("2026年04月02日 09時31分"));
-    const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR");
     const QString suffix = captions ? QString() : QStringLiteral("-no-captions");
     if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/thumbnails" + suffix + ".png");
 
