@@ -43,6 +43,8 @@ public:
     /// サムネイルクリア: removes the cells and asks the next drawing pass to
     /// make every thumbnail anew. Pending previews and scans become harmless.
     void clear();
+    /// Writes the comment of the box that has the focus, as leaving it does.
+    void finishComment();
     /// サムネイルページ表示: lists the pictures of the album folder (a tree
     /// node's key) on a worker; the cells follow when the list is in.
     void display(const QString& folderKey);

@@ -15,6 +15,7 @@
 #include "platform/codepage.h"
 #include "platform/ui_services.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFontMetrics>
@@ -259,7 +260,15 @@ void ThumbnailPage::resetCell0() {
         w->setEnabled(true);
 }
 
+void ThumbnailPage::finishComment() {
+    // A comment typed but not yet left is written before its box goes.
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || focus->parentWidget() != this || focus->objectName() != QStringLiteral("Txt_コメント")) return;
+    Txt_コメント_LostFocus(focus->property("index").toInt());
+}
+
 void ThumbnailPage::clear() {
+    finishComment();
     // Everything asked for the old cells is now stale.
     ++m_epoch;
     if (m_maker) m_maker->setCurrentEpoch(PreviewRequest::Thumbnail, m_epoch);
@@ -386,7 +395,7 @@ void ThumbnailPage::buildMore() {
     const int count = static_cast<int>(m_entries.size());
     const bool first = m_built == 0;
     const bool onPage = m_window && m_window->selectedTabKey() == kTabThumbnails;
-    while (m_built < count && (t.elapsed() < 20 || m_built == 0)) {
+    while (m_built < count && (t.elapsed() < 8 || m_built == 0)) {
         const int i = m_built++;
         if (i >= static_cast<int>(m_cells.size())) makeCell(i);
         fillCell(i);
