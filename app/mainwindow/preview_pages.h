@@ -140,6 +140,7 @@ private:
     bool m_scanPending = false;
     bool m_building = false;
     bool m_busy = false;
+    bool m_warmedUp = false;
     int m_built = 0;
     QTimer* m_buildTimer;
     std::deque<int> m_explicit;  ///< cells a turn asked for, served first

@@ -307,6 +307,9 @@ void ThumbnailPage::display(const QString& folderKey) {
     if (folder.empty() || !m_maker) return;
     if (folder.back() != '/') folder += '/';
     m_scanPending = true;
+    // The image library loads while the folder is read.
+    if (!m_warmedUp && m_maker->threads() > 1) m_maker->run(warmUpImageLibrary);
+    m_warmedUp = true;
     auto state = std::make_shared<ScanState>();
     m_scan = state;
     const quint64 epoch = m_epoch;

@@ -180,6 +180,12 @@ std::vector<std::string> storeTurnsFromOrientation(const PerFolderSettings& sett
     return stored;
 }
 
+void warmUpImageLibrary() {
+    // A decode of no file starts the library and fails at once.
+    const ImgctlLibrary& lib = ImgctlLibrary::instance();
+    if (lib.loaded()) lib.deleteDIB(lib.toDIB(""));
+}
+
 bool makePreviewFile(const std::string& source, const std::string& destination, int boxWidth, int boxHeight,
                      int quality, int turn) {
     if (!MakeAlbumImage(source, destination, boxHeight, boxWidth, true, quality, false)) return false;

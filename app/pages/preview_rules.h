@@ -133,6 +133,10 @@ std::vector<std::string> storeTurnsFromOrientation(const PerFolderSettings& sett
                                                    const std::vector<std::string>& fileNames,
                                                    const std::function<int(const std::string& path)>& orientation);
 
+/// Loads and starts the image library, so that the first preview does not
+/// wait for it. Safe on any thread; does nothing the second time.
+void warmUpImageLibrary();
+
 /// Makes a cached preview: the picture fitted into the box at the quality
 /// (the fast encoder), then turned by the angle. True when the file was made
 /// (and turned).
