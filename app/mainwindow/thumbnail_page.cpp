@@ -28,7 +28,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
-#include <QPointer>
 #include <QTimer>
 #include <QTreeWidgetItem>
 #include <QWheelEvent>
@@ -608,11 +607,10 @@ void ThumbnailPage::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
 
-void ThumbnailPage::layoutPage(const PageStyle& pageStyle) {
-    const PageStyle& style = pageStyle;
-    m_style = style;
-    applyStyle(style);
-    const QColor text = toQColor(style.textColor), link = toQColor(style.linkColor);
+void ThumbnailPage::layoutPage(const PageStyle& look) {
+    m_style = look;
+    applyStyle(look);
+    const QColor text = toQColor(look.textColor), link = toQColor(look.linkColor);
     setForeground(m_menuLink, link);
     for (auto& c : m_cells) {
         setForeground(c->fileName, text);
@@ -621,7 +619,7 @@ void ThumbnailPage::layoutPage(const PageStyle& pageStyle) {
     }
     const TwipsRect page = twipsGeometry(this);
     const TwipsScale s = TwipsScale::of(this);
-    const int bar = s.toTwipsX(QWidget::style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    const int bar = s.toTwipsX(style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     setTwipsGeometry(m_hScroll, {0, page.height - bar - 50, page.width - bar - 50, bar});
     setTwipsGeometry(m_vScroll, {page.width - bar - 50, 0, bar, page.height - bar - 50});
     m_vScroll->raise();
