@@ -91,7 +91,8 @@ void EnlargedPage::display(int i) {
     ++m_ticket;  // a picture still being made for an earlier display is dropped
     m_pending = false;
     const int count = static_cast<int>(m_thumbnails->entries().size());
-    const bool exists = i >= 0 && i < count && i < m_thumbnails->cellCount() && m_thumbnails->cellShown(i);
+    const bool exists = i >= 0 && i < count && i < m_thumbnails->cellCount() && m_thumbnails->cellShown(i) &&
+                        m_thumbnails->maker();
     m_picture->clear();
     m_pictureWidth = qRound(s.largeWidth * scale.x);
     m_pictureHeight = qRound(s.largeHeight * scale.y);

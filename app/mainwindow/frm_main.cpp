@@ -381,7 +381,7 @@ void Frm_Main::unload() {
     if (!m_loaded || m_unloaded) return;
     m_unloaded = true;
     m_menuPage->finishEdit();
-    m_thumbnailPage->finishComment();
+    m_thumbnailPage->windowClosing();
     placementFromWindow();
     m_settings.imageFolder = m_folderBox->text().toStdString();
     基本設定保存(baseSettingsFile(), m_settings, m_placement);

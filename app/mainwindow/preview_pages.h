@@ -45,6 +45,9 @@ public:
     void clear();
     /// Writes the comment of the box that has the focus, as leaving it does.
     void finishComment();
+    /// The window closes: the comment being typed is written, and every
+    /// preview job has ended when this returns (none is started again).
+    void windowClosing();
     /// サムネイルページ表示: lists the pictures of the album folder (a tree
     /// node's key) on a worker; the cells follow when the list is in.
     void display(const QString& folderKey);

@@ -266,6 +266,16 @@ void ThumbnailPage::finishComment() {
     Txt_コメント_LostFocus(focus->property("index").toInt());
 }
 
+void ThumbnailPage::windowClosing() {
+    finishComment();
+    // No preview may be written after the temp folder is removed.
+    ++m_epoch;
+    if (m_scan) m_scan->cancelled = true;
+    delete m_maker;
+    m_maker = nullptr;
+    m_scanPending = false;
+}
+
 void ThumbnailPage::clear() {
     finishComment();
     // Everything asked for the old cells is now stale.

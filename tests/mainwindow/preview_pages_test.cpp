@@ -414,6 +414,12 @@ void PreviewPagesTest::clearsFolderChangesAndF5WhilePreviewsArePending() {
         QCOMPARE(static_cast<QLabel*>(cellControl(f, "Img_サムネイル", i))->pixmap().size(), QSize(want.width, want.height));
     }
     QVERIFY(drawn >= 4);
+    // Closed while previews are being made: nothing is written after the
+    // temp folder is gone.
+    w.Form_KeyDown(116);
+    QVERIFY(QTest::qWaitFor([&] { return page(f)->ready() && !page(f)->maker()->idle(); }, 20000));
+    f.close();
+    QVERIFY(!fs::exists(mirofoto::storageLocation().tempFolder));
 }
 
 void PreviewPagesTest::captionsFollowTheirSwitches_data() {
