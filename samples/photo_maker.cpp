@@ -155,3 +155,15 @@ void writePhotoJpeg(const std::string& path, const PhotoSpec& spec) {
 }
 
 }  // namespace samples
+
+namespace samples {
+
+std::string withOrientation(std::string jpeg, int orientation) {
+    std::string exif("Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\0\0\0\0\0\0\0", 32);
+    exif[25] = static_cast<char>(orientation);  // the SHORT value, big-endian
+    const std::size_t length = exif.size() + 2;
+    jpeg.insert(2, std::string("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + exif);
+    return jpeg;
+}
+
+}  // namespace samples

@@ -35,3 +35,11 @@ void writePhotoJpeg(const std::string& path, const PhotoSpec& spec);
 std::string exifSegment(const std::string& shootingDate);
 
 }  // namespace samples
+
+namespace samples {
+
+/// The JPEG bytes with an APP1 EXIF segment right after the start marker
+/// whose main directory holds Orientation (tag 274) alone.
+std::string withOrientation(std::string jpeg, int orientation);
+
+}  // namespace samples

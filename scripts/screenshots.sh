@@ -2,7 +2,8 @@
 # Screenshots of the main window under Xvfb (a real X server) with the
 # Japanese font: the program opened on the sample folder with an album
 # settings file that gives the menu page its own colours and a tiled
-# background image, the menu page's in-place editor, the six pages of the
+# background image, the menu page's in-place editor, the thumbnail and
+# enlarged-image pages with captions on and off, the six pages of the
 # options dialog and the album output form during a run, from the window
 # tests run on the same server.
 #   scripts/screenshots.sh [OUTPUT FOLDER]      (after scripts/build.sh; default build/screenshots)
@@ -63,6 +64,9 @@ shoot() {
 shoot "$out/menu-page.png"
 # The editor open over the title, from the window tests on the same server.
 MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/menu_page_window_tests" editsAreTrimmedAndStored:title \
+  >/dev/null
+# The thumbnail and enlarged-image pages, captions on and off.
+MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/preview_pages_window_tests" captionsFollowTheirSwitches \
   >/dev/null
 # The six pages of the options dialog, and the album output form during a
 # run, from their tests.

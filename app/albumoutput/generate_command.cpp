@@ -3,6 +3,8 @@
 #include "app/albumoutput/album_folders.h"
 #include "app/albumoutput/album_run.h"
 #include "app/albumoutput/album_run_messages.h"
+#include "app/pages/preview_rules.h"
+#include "app/util/exif_info.h"
 #include "app/settings/settings_files.h"
 #include "app/settings/settings_write_report.h"
 #include "app/util/paths.h"
@@ -32,6 +34,7 @@ struct Options {
     unsigned threads = 0;
     bool createOutput = false;
     bool verbose = false;
+    bool autoTurn = false;
 };
 
 std::string lines(std::string_view text) {
@@ -141,6 +144,8 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
             }
         } else if (a == "--create-output") {
             o.createOutput = true;
+        } else if (a == "--auto-turn") {
+            o.autoTurn = true;
         } else if (a == "--verbose" || a == "-v") {
             o.verbose = true;
         } else {
@@ -179,7 +184,7 @@ std::optional<std::string> unusableSettingsFile(const std::string& path) {
 std::string generateHelp() {
     return "使い方: mirofoto generate [--image-folder DIR] [--output DIR] [--create-output]\n"
            "                          [--existing ask|overwrite|html-only|skip|update]\n"
-           "                          [--settings FILE.mfs] [--threads N] [--verbose]\n"
+           "                          [--settings FILE.mfs] [--threads N] [--auto-turn] [--verbose]\n"
            "\n"
            "画像フォルダとそのサブフォルダから HTML アルバムを作成します。\n"
            "アルバムの設定は前回の設定（ミロフォト.ini）か、--settings で指定した\n"
@@ -200,6 +205,9 @@ std::string generateHelp() {
            "                                   のうちこのプログラムが作ったファイルを削除する）\n"
            "  --settings FILE     アルバム設定ファイル（.mfs）の設定を使う\n"
            "  --threads N         縮小画像を作るスレッド数（0 はコア数、既定）\n"
+           "  --auto-turn         回転が保存されていない画像に、EXIFの向き（Orientation）が\n"
+           "                      求める回転（3→180度、6→90度、8→270度）を保存してから作成する。\n"
+           "                      画像ファイルそのものは変更しない\n"
            "  --verbose, -v       作成できなかった画像ごとに詳しい原因（ライブラリの\n"
            "                      メッセージとエラー番号）と、設定の読み出し回数も表示する\n"
            "\n"
@@ -250,6 +258,15 @@ int runGenerateCommand(const std::vector<std::string>& args, std::istream& in, s
         return kGenerateStopped;
     }
     const ImageFolderAlbums folder = readImageFolderAlbums(imageFolder);
+    if (options.autoTurn) {
+        // The same as the window's "EXIFの向きで回転", for every album of the run.
+        std::size_t stored = 0;
+        for (const AlbumFolder& a : folder.tickedInRunOrder())
+            stored += storeTurnsFromOrientation(folder.settings, a.key, listPictureFiles(a.key), [](const std::string& p) {
+                          return ReadExifOrientation(p);
+                      }).size();
+        out << "EXIFの向きで回転: " << stored << " 枚\n";
+    }
 
     AlbumRunRequest request;
     request.outputFolderText = options.output ? absolutePath(*options.output) : settings.outputFolder;

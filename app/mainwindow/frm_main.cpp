@@ -115,6 +115,8 @@ Frm_Main::Frm_Main(QWidget* parent)
     m_currentDirectory = std::filesystem::current_path(ec).string();
     buildControls();
     buildMenus();
+    m_thumbnailPage->attach(this, &m_storeMutex);
+    m_enlargedPage->attach(this, m_thumbnailPage);
     const TwipsScale s = TwipsScale::of(this);
     setMinimumSize(s.toPixelsX(kMinimumWindowWidth), s.toPixelsY(kMinimumWindowHeight));
     resize(s.toPixelsX(kInitialWidth), s.toPixelsY(kInitialHeight));
@@ -379,6 +381,7 @@ void Frm_Main::unload() {
     if (!m_loaded || m_unloaded) return;
     m_unloaded = true;
     m_menuPage->finishEdit();
+    m_thumbnailPage->windowClosing();
     placementFromWindow();
     m_settings.imageFolder = m_folderBox->text().toStdString();
     基本設定保存(baseSettingsFile(), m_settings, m_placement);

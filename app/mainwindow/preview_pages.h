@@ -1,31 +1,64 @@
-// The thumbnail page and the enlarged-image page areas of the main window.
-// The frame shows, hides, lays out and styles them and calls the operations
-// below; the cells of the thumbnail page and the enlarged picture are made
-// by the pages' own code, which is not part of this library yet, so both
-// pages show only the album's colours and background for now.
+// The thumbnail page and the enlarged-image page of the main window. The
+// frame shows, hides, lays out and styles them and calls the operations
+// below. The pictures' list and every rule that needs no window are in
+// app/pages/preview_rules.h; the cached previews are made on worker threads
+// by the PreviewMaker, and a page takes a result only while the cell (and
+// the folder) it was asked for still stands.
 #pragma once
 
 #include "app/mainwindow/styled_page.h"
+#include "app/pages/preview_rules.h"
+
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QScrollBar;
+class QTimer;
 
 namespace mirofoto::mainwindow {
+
+class Frm_Main;
+class InputBox;
+class LinkLabel;
+class PreviewMaker;
+struct PreviewResult;
 
 class ThumbnailPage : public StyledPage {
     Q_OBJECT
 public:
     explicit ThumbnailPage(QWidget* parent);
+    ~ThumbnailPage() override;
+
+    /// Connects the page to its window (settings, tree, status bar, tabs)
+    /// and adds its command to the window's 操作 menu. threads: preview
+    /// workers (0: one per core).
+    void attach(Frm_Main* window, std::mutex* storeLock, unsigned threads = 0);
 
     /// サムネイルクリア: removes the cells and asks the next drawing pass to
-    /// make every thumbnail anew.
+    /// make every thumbnail anew. Pending previews and scans become harmless.
     void clear();
+    /// Writes the comment of the box that has the focus, as leaving it does.
+    void finishComment();
+    /// The window closes: the comment being typed is written, and every
+    /// preview job has ended when this returns (none is started again).
+    void windowClosing();
     /// サムネイルページ表示: lists the pictures of the album folder (a tree
-    /// node's key).
+    /// node's key) on a worker; the cells follow when the list is in.
     void display(const QString& folderKey);
-    /// サムネイル画像表示: draws the cells that are in view.
+    /// サムネイル画像表示: asks for the pictures of the cells in view.
     void drawVisible();
     /// Whether the first cell is shown (pictures are listed).
-    bool firstCellShown() const { return false; }
+    bool firstCellShown() const;
     /// The page frame, with the thumbnail pages' style.
     void layoutPage(const PageStyle& style);
+    /// サムネイル配置: places all cells (-1) or one.
+    void placeCells(int index = -1);
 
     /// RedrawThumbnails: set by a clear, by F5 and by the options dialog.
     bool redrawThumbnails() const { return m_redraw; }
@@ -33,26 +66,138 @@ public:
     /// The album folder the page was last asked to show.
     const QString& folder() const { return m_folder; }
 
+    // ---- what the enlarged page and the tests read ----
+    const std::vector<ImageEntry>& entries() const { return m_entries; }
+    int cellCount() const { return static_cast<int>(m_cells.size()); }
+    /// The cells of the listed folder all exist and no scan is pending.
+    bool ready() const { return !m_scanPending && !m_building; }
+    /// No preview is being made or waiting to be made for a cell in view.
+    bool previewsSettled() const;
+    bool cellHasPicture(int index) const;
+    QString cellFileName(int index) const;
+    QString cellDate(int index) const;
+    QString cellComment(int index) const;
+    /// Whether cell i's thumbnail is shown (it is hidden with no pictures).
+    bool cellShown(int index) const;
+    PreviewMaker* maker() const { return m_maker; }
+    Frm_Main* window() const { return m_window; }
+    /// The EXIF command on the selected album.
+    void turnByExifCommand();
+
+    // The cell events, as the controls raise them.
+    void Chk_画像選択_Click(int index);
+    void Cmd_LTurn_Click(int index);
+    void Cmd_RTurn_Click(int index);
+    void Txt_コメント_LostFocus(int index);
+
+signals:
+    /// The scan's list is in: the number of pictures.
+    void listed(int count);
+    /// The cells of a scan are all built (or the folder had no pictures).
+    void cellsBuilt();
+    /// A cell took its picture.
+    void cellDrawn(int index);
+    /// The EXIF command finished: the number of turns it stored.
+    void turnsStored(int count);
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+
 private:
-    bool m_redraw = false;
+    struct Cell;
+    struct ScanState;
+
+    void resetCell0();
+    Cell& makeCell(int index);
+    void fillCell(int index);
+    void buildMore();
+    void onScanDone(quint64 epoch, std::vector<ImageEntry> entries);
+    void setScrollMaxima();
+    bool inView(int index) const;
+    void pump();
+    void requestCell(int index, bool force);
+    void onPreviewFinished(const PreviewResult& result);
+    void onScroll();
+    void status(const QString& text);
+    void turn(int index, bool left);
+    CellTemplate currentTemplate() const;
+    QFont captionFont() const;
+    void continueExifTurns();
+
+    Frm_Main* m_window = nullptr;
+    std::mutex* m_storeLock = nullptr;
+    PreviewMaker* m_maker = nullptr;
+    LinkLabel* m_menuLink;
+    QScrollBar* m_vScroll;
+    QScrollBar* m_hScroll;
+    std::vector<std::unique_ptr<Cell>> m_cells;  ///< element 0 always exists
+    std::vector<ImageEntry> m_entries;
+    CellTemplate m_template;
+    CellControlSizes m_sizes;
+    PageStyle m_style;
     QString m_folder;
+    QString m_albumText;  ///< the tree text of the shown album (tick keys)
+    quint64 m_epoch = 1;
+    bool m_redraw = false;
+    bool m_forceNewCells = false;
+    bool m_scanPending = false;
+    bool m_building = false;
+    bool m_busy = false;
+    bool m_warmedUp = false;
+    int m_built = 0;
+    QTimer* m_buildTimer;
+    std::deque<int> m_explicit;  ///< cells a turn asked for, served first
+    std::shared_ptr<ScanState> m_scan;
+    // the EXIF command, a few pictures per event-loop turn
+    struct ExifRun;
+    std::unique_ptr<ExifRun> m_exifRun;
 };
 
 class EnlargedPage : public StyledPage {
     Q_OBJECT
 public:
     explicit EnlargedPage(QWidget* parent);
+    void attach(Frm_Main* window, ThumbnailPage* thumbnails);
 
     /// The enlarged-image display of picture i of the thumbnail page.
     void display(int index);
     /// Both scroll bars back to 0 (a resize does this).
-    void resetScroll() {}
+    void resetScroll();
     /// The page frame, with the enlarged-image pages' style.
     void layoutPage(const PageStyle& style);
     int shownIndex() const { return m_index; }
+    /// No enlarged picture is being made.
+    bool settled() const { return !m_pending; }
+    /// 拡大画像スクロールバー調整.
+    void adjustScrollBars();
+    void placeControls();
+
+signals:
+    /// The display finished: the picture is shown (or stays empty).
+    void pictureShown(int index);
 
 private:
+    void onPreviewFinished(const PreviewResult& result);
+    void onLink(int which);
+
+    Frm_Main* m_window = nullptr;
+    ThumbnailPage* m_thumbnails = nullptr;
+    LinkLabel* m_menuLink;
+    LinkLabel* m_previous;
+    LinkLabel* m_thumbnailLink;
+    LinkLabel* m_next;
+    QLabel* m_picture;
+    QLabel* m_fileName;
+    QLabel* m_date;
+    QLabel* m_comment;
+    QScrollBar* m_hScroll;
+    QScrollBar* m_vScroll;
     int m_index = -1;
+    int m_pictureWidth = 0;   ///< twips
+    int m_pictureHeight = 0;
+    quint64 m_ticket = 0;
+    bool m_pending = false;
+    bool m_adjusting = false;
 };
 
 }  // namespace mirofoto::mainwindow

@@ -135,6 +135,48 @@ std::string ReadShootingDate(std::string_view path, std::string* why) {
     return date;
 }
 
+int ReadExifOrientation(std::string_view path, IDispatch* control) {
+    try {
+        std::string why;
+        if (!control) control = exifControl(&why);
+        if (!control) return 0;
+        const std::u16string fileNameText = platform::pathToUtf16(path);
+        Variant fileName{std::u16string_view(fileNameText)};
+        Variant loaded;
+        if (invoke(control, kLoadHeader, DISPATCH_METHOD, &fileName, 1, &loaded) != S_OK) {
+            platform::com::takeErrorText();
+            return 0;
+        }
+        const ComPtr<IDispatch> exif = dispatchOf(loaded);
+        if (!exif) return 0;
+        Variant main;
+        if (FAILED(platform::com::getProperty(exif.get(), "IFDMain", &main))) return 0;
+        const ComPtr<IDispatch> ifd = dispatchOf(main);
+        if (!ifd) return 0;
+        Variant tags;
+        if (FAILED(platform::com::getProperty(ifd.get(), "Tags", &tags))) return 0;
+        const ComPtr<IDispatch> collection = dispatchOf(tags);
+        if (!collection) return 0;
+        Variant id(static_cast<LONG>(274));
+        Variant item;
+        if (FAILED(invoke(collection.get(), DISPID_VALUE, DISPATCH_PROPERTYGET | DISPATCH_METHOD, &id, 1, &item))) {
+            platform::com::takeErrorText();
+            return 0;
+        }
+        const ComPtr<IDispatch> tag = dispatchOf(item);
+        if (!tag) return 0;
+        Variant index(static_cast<LONG>(0));
+        Variant value;
+        if (FAILED(invoke(tag.get(), 6, DISPATCH_PROPERTYGET, &index, 1, &value))) {
+            platform::com::takeErrorText();
+            return 0;
+        }
+        return static_cast<int>(value.toLong().value_or(0));
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
 void ReleaseShootingDateReader() { t_exifCtl.reset(); }
 
 }  // namespace mirofoto

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+struct IDispatch;
+
 namespace mirofoto {
 
 /// The picture's DateTimeOriginal as "yyyy/mm/dd hh:mm:ss", or the empty
@@ -17,6 +19,11 @@ namespace mirofoto {
 /// date. Each thread keeps one control for its lifetime, as the main window
 /// holds one, so the registry is read once.
 std::string ReadShootingDate(std::string_view path, std::string* why = nullptr);
+
+/// The EXIF Orientation (tag 274 of the main directory) of the picture,
+/// read through a Tagora control (the given one, else the calling thread's
+/// own); 0 when the file has no EXIF data or no such tag.
+int ReadExifOrientation(std::string_view path, IDispatch* control = nullptr);
 
 /// Lets go of the calling thread's control (the next ReadShootingDate makes
 /// a new one), so that the Tagora module may be unloaded.

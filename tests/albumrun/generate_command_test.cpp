@@ -272,3 +272,23 @@ TEST_F(AlbumRunTest, SettingsThatCannotBeKeptAreToldOnceWithTheirPlace) {
     EXPECT_NE(r.err.find("変更した設定は保持されません"), std::string::npos) << r.err;
     resetSettingsWriteFailures();
 }
+
+TEST_F(AlbumRunTest, GenerateAutoTurnStoresTheExifTurnBeforeTheRun) {
+    photo("旅行/x.jpg", 64, 48);
+    photo("旅行/kept.jpg", 64, 48);
+    for (const char* name : {"旅行/x.jpg", "旅行/kept.jpg"})
+        writeBytes(root + name, samples::withOrientation(readBytes(root + name), 6));
+    const std::string original = readBytes(root + "旅行/x.jpg");
+    stored().setTurn(root + "旅行/kept.jpg", 0);
+    const CommandRun r =
+        generate({"--image-folder", root, "--output", output, "--threads", "1", "--auto-turn"});
+    EXPECT_EQ(r.code, kGenerateDone) << r.err;
+    EXPECT_TRUE(has(r.out, "EXIFの向きで回転: 1 枚"));
+    EXPECT_EQ(stored().turn(root + "旅行/x.jpg"), 90);
+    EXPECT_EQ(stored().turn(root + "旅行/kept.jpg"), 0);
+    EXPECT_EQ(readBytes(root + "旅行/x.jpg"), original);  // the photograph itself is never changed
+    // The album's copy stands turned: 48 x 64.
+    const ImageSizeInfo size = GetImageSize((tmp / "out/E69785E8A18C/x_l.jpg").string(), DetectionMode::ByContent);
+    EXPECT_EQ(size.width, 48);
+    EXPECT_EQ(size.height, 64);
+}

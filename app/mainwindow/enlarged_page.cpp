@@ -1,0 +1,226 @@
+// Pic_拡大画像ページ: one picture of the thumbnail page's folder at its
+// enlarged size, made anew on a worker at every display, with the links of
+// a generated picture page.
+#include "app/mainwindow/frm_main.h"
+#include "app/mainwindow/menu_page.h"
+#include "app/mainwindow/preview_maker.h"
+#include "app/mainwindow/preview_pages.h"
+#include "app/mainwindow/twips_geometry.h"
+
+#include <QLabel>
+#include <QScrollBar>
+#include <QStyle>
+
+namespace mirofoto::mainwindow {
+namespace {
+
+void place(QWidget* w, const Rect& r) { setTwipsGeometry(w, {r.left, r.top, r.width, r.height}); }
+
+LinkLabel* link(QWidget* parent, const char* name, const char* caption) {
+    auto* l = new LinkLabel(parent);
+    l->setObjectName(QString::fromUtf8(name));
+    l->setText(QString::fromUtf8(caption));
+    QFont f = l->font();
+    f.setUnderline(true);
+    l->setFont(f);
+    return l;
+}
+
+QLabel* caption(QWidget* parent, const char* name, const char* text) {
+    auto* l = new QLabel(QString::fromUtf8(text), parent);
+    l->setObjectName(QString::fromUtf8(name));
+    return l;
+}
+
+}  // namespace
+
+EnlargedPage::EnlargedPage(QWidget* parent)
+    : StyledPage(QStringLiteral("Pic_拡大画像ページ"), QStringLiteral("Img_拡大画像BG"), parent),
+      m_menuLink(link(this, "Lbl_リンクメニューページ", "メニューページへ")),
+      m_previous(link(this, "Lbl_リンク前の画像", "前の画像")),
+      m_thumbnailLink(link(this, "Lbl_リンクサムネイルページ", "サムネイルページへ")),
+      m_next(link(this, "Lbl_リンク次の画像", "次の画像")),
+      m_picture(new QLabel(this)),
+      m_fileName(caption(this, "Lbl_拡大画像ファイル名", "（ファイル名）")),
+      m_date(caption(this, "Lbl_拡大画像撮影日時", "yyyy年mm月dd日 hh時nn分")),
+      m_comment(caption(this, "Lbl_拡大画像コメント", "（コメント）")),
+      m_hScroll(new QScrollBar(Qt::Horizontal, this)),
+      m_vScroll(new QScrollBar(Qt::Vertical, this)) {
+    setAccessibleName(QStringLiteral("拡大画像ページ"));
+    m_menuLink->setProperty("index", 1);
+    m_picture->setObjectName(QStringLiteral("Img_拡大画像"));
+    m_picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_hScroll->setObjectName(QStringLiteral("HScroll_拡大画像"));
+    m_vScroll->setObjectName(QStringLiteral("VScroll_拡大画像"));
+    for (QScrollBar* bar : {m_hScroll, m_vScroll}) {
+        bar->setRange(0, 0);
+        bar->setSingleStep(1);
+        bar->setPageStep(3);
+        bar->hide();
+        connect(bar, &QScrollBar::valueChanged, this, [this] {
+            if (!m_adjusting) placeControls();
+        });
+    }
+    connect(m_menuLink, &LinkLabel::activated, this, [this] { onLink(0); });
+    connect(m_previous, &LinkLabel::activated, this, [this] { onLink(1); });
+    connect(m_thumbnailLink, &LinkLabel::activated, this, [this] { onLink(2); });
+    connect(m_next, &LinkLabel::activated, this, [this] { onLink(3); });
+    for (QWidget* w : {static_cast<QWidget*>(m_menuLink), static_cast<QWidget*>(m_previous),
+                       static_cast<QWidget*>(m_thumbnailLink), static_cast<QWidget*>(m_next),
+                       static_cast<QWidget*>(m_picture), static_cast<QWidget*>(m_fileName),
+                       static_cast<QWidget*>(m_date), static_cast<QWidget*>(m_comment)})
+        w->hide();
+}
+
+void EnlargedPage::attach(Frm_Main* window, ThumbnailPage* thumbnails) {
+    m_window = window;
+    m_thumbnails = thumbnails;
+    connect(thumbnails->maker(), &PreviewMaker::finished, this, &EnlargedPage::onPreviewFinished);
+}
+
+void EnlargedPage::display(int i) {
+    m_index = i;
+    if (!m_window || !m_thumbnails) return;
+    const AlbumSettings& s = m_window->settings();
+    for (QWidget* w : {static_cast<QWidget*>(m_picture), static_cast<QWidget*>(m_fileName),
+                       static_cast<QWidget*>(m_date), static_cast<QWidget*>(m_comment),
+                       static_cast<QWidget*>(m_menuLink), static_cast<QWidget*>(m_previous),
+                       static_cast<QWidget*>(m_thumbnailLink), static_cast<QWidget*>(m_next)})
+        w->hide();
+    const TwipsScale scale = TwipsScale::of(this);
+    ++m_ticket;  // a picture still being made for an earlier display is dropped
+    m_pending = false;
+    const int count = static_cast<int>(m_thumbnails->entries().size());
+    const bool exists = i >= 0 && i < count && i < m_thumbnails->cellCount() && m_thumbnails->cellShown(i) &&
+                        m_thumbnails->maker();
+    m_picture->clear();
+    m_pictureWidth = qRound(s.largeWidth * scale.x);
+    m_pictureHeight = qRound(s.largeHeight * scale.y);
+    if (!exists) {
+        m_fileName->clear();
+        m_date->clear();
+        m_comment->clear();
+    } else {
+        const ImageEntry& e = m_thumbnails->entries()[i];
+        PreviewRequest r;
+        r.kind = PreviewRequest::Enlarged;
+        r.epoch = m_ticket;
+        r.ticket = m_ticket;
+        r.cell = i;
+        r.source = e.path();
+        r.destination = e.enlargedPath();
+        r.boxWidth = s.largeWidth;
+        r.boxHeight = s.largeHeight;
+        r.quality = s.largeQuality;
+        r.turn = m_window->perFolderSettings().turn(e.path());
+        r.force = true;  // always made anew, with the settings and the turn of now
+        m_pending = true;
+        m_thumbnails->maker()->setCurrentEpoch(PreviewRequest::Enlarged, m_ticket);
+        m_thumbnails->maker()->request(std::move(r));
+        m_fileName->setText(m_thumbnails->cellFileName(i));
+        m_date->setText(m_thumbnails->cellDate(i));
+        m_comment->setText(m_thumbnails->cellComment(i));
+    }
+    adjustScrollBars();
+    placeControls();
+    m_picture->show();
+    m_fileName->setVisible(s.largeShowFileName == 1);
+    m_date->setVisible(s.largeShowDate == 1);
+    m_comment->setVisible(s.largeShowComment == 1);
+    m_menuLink->show();
+    m_thumbnailLink->show();
+    m_previous->setVisible(exists && i > 0);
+    m_next->setVisible(exists && i < m_thumbnails->cellCount() - 1);
+    if (!exists) emit pictureShown(i);
+}
+
+void EnlargedPage::onPreviewFinished(const PreviewResult& result) {
+    const PreviewRequest& r = result.request;
+    if (r.kind != PreviewRequest::Enlarged || r.ticket != m_ticket) return;
+    m_pending = false;
+    if (result.ok) {
+        const QPixmap picture = QPixmap::fromImage(result.image);
+        m_picture->setPixmap(picture);
+        const TwipsScale scale = TwipsScale::of(this);
+        m_pictureWidth = scale.toTwipsX(picture.width());
+        m_pictureHeight = scale.toTwipsY(picture.height());
+        adjustScrollBars();
+        placeControls();
+    }
+    emit pictureShown(r.cell);
+}
+
+void EnlargedPage::resetScroll() {
+    m_hScroll->setValue(0);
+    m_vScroll->setValue(0);
+}
+
+void EnlargedPage::adjustScrollBars() {
+    const TwipsRect page = twipsGeometry(this);
+    const EnlargedScroll s = enlargedScroll(m_pictureWidth, m_pictureHeight, page.width, page.height);
+    m_adjusting = true;
+    m_vScroll->setRange(0, s.verticalMaximum);
+    m_vScroll->setValue(0);
+    m_vScroll->setVisible(s.vertical);
+    m_hScroll->setRange(0, s.horizontalMaximum);
+    m_hScroll->setValue(0);
+    m_hScroll->setVisible(s.horizontal);
+    m_adjusting = false;
+    const int bar = TwipsScale::of(this).toTwipsX(style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    setTwipsGeometry(m_hScroll, {0, page.height - bar - 50, page.width - (s.vertical ? bar : 0) - 50, bar});
+    setTwipsGeometry(m_vScroll, {page.width - bar - 50, 0, bar, page.height - (s.horizontal ? bar : 0) - 50});
+    m_hScroll->raise();
+    m_vScroll->raise();
+}
+
+void EnlargedPage::placeControls() {
+    const TwipsRect page = twipsGeometry(this);
+    const TwipsScale scale = TwipsScale::of(this);
+    const int labelHeight = scale.toTwipsY(m_fileName->sizeHint().height());
+    const int labelWidth = std::max(3000, page.width - 480);
+    const EnlargedLayout l =
+        enlargedLayout(m_pictureWidth, m_pictureHeight, labelWidth, labelHeight, m_vScroll->value(), m_hScroll->value());
+    auto sized = [&](QWidget* w, Rect r) {
+        r.width = scale.toTwipsX(w->sizeHint().width()) + 30;
+        place(w, r);
+    };
+    sized(m_menuLink, l.menuLink);
+    sized(m_previous, l.previous);
+    sized(m_thumbnailLink, l.thumbnails);
+    sized(m_next, l.next);
+    place(m_picture, l.picture);
+    place(m_fileName, l.fileName);
+    place(m_date, l.date);
+    place(m_comment, l.comment);
+}
+
+void EnlargedPage::layoutPage(const PageStyle& style) {
+    applyStyle(style);
+    const QColor text = toQColor(style.textColor), linkColour = toQColor(style.linkColor);
+    for (QWidget* w : {static_cast<QWidget*>(m_menuLink), static_cast<QWidget*>(m_previous),
+                       static_cast<QWidget*>(m_thumbnailLink), static_cast<QWidget*>(m_next)})
+        setForeground(w, linkColour);
+    for (QWidget* w : {static_cast<QWidget*>(m_fileName), static_cast<QWidget*>(m_date),
+                       static_cast<QWidget*>(m_comment)})
+        setForeground(w, text);
+    placeControls();
+    adjustScrollBars();
+}
+
+void EnlargedPage::onLink(int which) {
+    if (!m_window) return;
+    switch (which) {
+    case 0: m_window->selectTab(QStringLiteral("Tab_メニューページ")); break;
+    case 1:
+        m_window->setCurrentImage(m_window->currentImage() - 1);
+        m_window->selectTab(QStringLiteral("Tab_拡大画像ページ"));
+        break;
+    case 2: m_window->selectTab(QStringLiteral("Tab_サムネイルページ")); break;
+    case 3:
+        m_window->setCurrentImage(m_window->currentImage() + 1);
+        m_window->selectTab(QStringLiteral("Tab_拡大画像ページ"));
+        break;
+    }
+}
+
+}  // namespace mirofoto::mainwindow

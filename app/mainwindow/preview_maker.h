@@ -1,0 +1,94 @@
+// Makes the cached preview files of the thumbnail and enlarged-image pages
+// on the core's thread pool. A page asks for one file at a time per free
+// worker, so it can always ask for the cell that matters most now; a result
+// comes back on the user-interface thread through a queued call, carrying
+// the epoch and ticket it was asked with, and the page drops it when either
+// is no longer current. No two jobs ever work on the same file at once.
+#pragma once
+
+#include <QImage>
+#include <QObject>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+namespace mirofoto {
+class ThreadPool;
+}
+
+namespace mirofoto::mainwindow {
+
+struct PreviewRequest {
+    enum Kind { Thumbnail, Enlarged };
+    Kind kind = Thumbnail;
+    quint64 epoch = 0;   ///< the asking page's epoch (cells of one folder)
+    quint64 ticket = 0;  ///< the cell's (or the page's) request number
+    int cell = -1;
+    std::string source;
+    std::string destination;
+    int boxWidth = 0;
+    int boxHeight = 0;
+    int quality = 0;
+    int turn = 0;
+    bool force = false;  ///< make it even when the file exists
+};
+
+struct PreviewResult {
+    PreviewRequest request;
+    bool ok = false;
+    bool made = false;  ///< the file was made (not only loaded)
+    QImage image;       ///< the cached file's picture when ok
+};
+
+class PreviewMaker : public QObject {
+    Q_OBJECT
+public:
+    /// threads: workers of the pool (0: one per core). onUiThread: every
+    /// preview is made on the calling thread, one at a time, as the one-by-one
+    /// drawing does (benchmarks compare it).
+    explicit PreviewMaker(unsigned threads, QObject* parent = nullptr, bool onUiThread = false);
+    ~PreviewMaker() override;
+
+    /// Workers not busy and not promised to a waiting request.
+    int freeSlots() const;
+    bool busyWith(const std::string& destination) const { return m_inFlight.count(destination) > 0; }
+    bool idle() const { return m_running == 0 && m_waiting.empty(); }
+    unsigned threads() const;
+
+    /// Starts the request now, or as soon as a worker (and its file) is
+    /// free, before any later request.
+    void request(PreviewRequest request);
+    /// Runs other work (a folder scan) on the pool.
+    void run(std::function<void()> job);
+
+    /// The epoch below which a job that has not started yet is skipped (its
+    /// result then comes back as not ok, at once).
+    void setCurrentEpoch(PreviewRequest::Kind kind, quint64 epoch);
+
+signals:
+    void finished(const mirofoto::mainwindow::PreviewResult& result);
+    /// A worker became free (after finished was emitted).
+    void slotFreed();
+
+private:
+    void start(PreviewRequest request);
+    void done(const PreviewResult& result);
+    void serveWaiting();
+
+    std::unique_ptr<ThreadPool> m_pool;
+    std::shared_ptr<std::atomic<quint64>[]> m_epochs;
+    std::deque<PreviewRequest> m_waiting;
+    std::multiset<std::string> m_inFlight;
+    int m_running = 0;
+    bool m_onUiThread = false;
+};
+
+/// The whole file as bytes (the path's bytes as they are); empty when it
+/// cannot be read.
+QByteArray readFileBytes(const std::string& path);
+
+}  // namespace mirofoto::mainwindow

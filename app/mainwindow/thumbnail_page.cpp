@@ -1,0 +1,771 @@
+// Pic_サムネイルページ: one cell per picture of the album folder selected in
+// the tree, placed in twips, its thumbnail made on a worker when it comes
+// into view.
+#include "app/mainwindow/folder_tree.h"
+#include "app/mainwindow/frm_main.h"
+#include "app/mainwindow/menu_page.h"
+#include "app/mainwindow/preview_maker.h"
+#include "app/mainwindow/preview_pages.h"
+#include "app/mainwindow/qt_text.h"
+#include "app/mainwindow/twips_geometry.h"
+#include "app/albumoutput/album_folders.h"
+#include "app/util/exif_info.h"
+#include "app/util/jpeg_info.h"
+#include "app/util/storage_location.h"
+#include "app/settings/settings_files.h"
+#include "platform/codepage.h"
+#include "platform/ui_services.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTimer>
+#include <QTreeWidgetItem>
+#include <QWheelEvent>
+
+#include <unistd.h>
+
+namespace mirofoto::mainwindow {
+namespace {
+
+const QString kTabMenu = QStringLiteral("Tab_メニューページ");
+const QString kTabThumbnails = QStringLiteral("Tab_サムネイルページ");
+const QString kTabEnlarged = QStringLiteral("Tab_拡大画像ページ");
+
+
+void place(QWidget* w, const Rect& r) { setTwipsGeometry(w, {r.left, r.top, r.width, r.height}); }
+
+}  // namespace
+
+/// The thumbnail of a cell: a left-button release opens the picture.
+class ThumbnailImage : public QLabel {
+public:
+    explicit ThumbnailImage(QWidget* parent, std::function<void()> open) : QLabel(parent), m_open(std::move(open)) {
+        setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        setCursor(Qt::PointingHandCursor);
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        QLabel::mouseReleaseEvent(e);
+        if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) m_open();
+    }
+
+private:
+    std::function<void()> m_open;
+};
+
+struct ThumbnailPage::Cell {
+    QFrame* frame = nullptr;
+    ThumbnailImage* image = nullptr;
+    QLabel* fileName = nullptr;
+    QLabel* date = nullptr;
+    InputBox* comment = nullptr;
+    QCheckBox* tick = nullptr;
+    QLabel* number = nullptr;
+    QPushButton* left = nullptr;
+    QPushButton* right = nullptr;
+
+    bool hasPicture = false;
+    bool pending = false;
+    bool force = false;
+    bool attempted = false;
+    quint64 ticket = 0;
+    QString failedComment;  ///< the text whose write was refused (told once)
+
+    std::vector<QWidget*> widgets() const {
+        return {frame, image, fileName, date, comment, tick, number, left, right};
+    }
+    ~Cell() {
+        for (QWidget* w : widgets()) delete w;
+    }
+};
+
+struct ThumbnailPage::ScanState {
+    std::atomic<bool> cancelled{false};
+};
+
+struct ThumbnailPage::ExifRun {
+    std::string folder;
+    std::vector<std::string> names;
+    std::size_t next = 0;
+    int stored = 0;
+    std::vector<std::string> turned;
+};
+
+ThumbnailPage::ThumbnailPage(QWidget* parent)
+    : StyledPage(QStringLiteral("Pic_サムネイルページ"), QStringLiteral("Img_サムネイルBG"), parent),
+      m_menuLink(new LinkLabel(this)),
+      m_vScroll(new QScrollBar(Qt::Vertical, this)),
+      m_hScroll(new QScrollBar(Qt::Horizontal, this)),
+      m_buildTimer(new QTimer(this)) {
+    setAccessibleName(QStringLiteral("サムネイルページ"));
+    m_menuLink->setObjectName(QStringLiteral("Lbl_リンクメニューページ"));
+    m_menuLink->setProperty("index", 0);
+    m_menuLink->setText(QStringLiteral("メニューページへ"));
+    QFont linkFont = m_menuLink->font();
+    linkFont.setUnderline(true);
+    m_menuLink->setFont(linkFont);
+    m_vScroll->setObjectName(QStringLiteral("VScroll_サムネイル"));
+    m_hScroll->setObjectName(QStringLiteral("HScroll_サムネイル"));
+    m_vScroll->setAccessibleName(QStringLiteral("サムネイルの縦スクロール"));
+    m_hScroll->setAccessibleName(QStringLiteral("サムネイルの横スクロール"));
+    for (QScrollBar* bar : {m_vScroll, m_hScroll}) {
+        bar->setRange(0, 0);
+        bar->setSingleStep(5);
+        connect(bar, &QScrollBar::valueChanged, this, &ThumbnailPage::onScroll);
+    }
+    connect(m_menuLink, &LinkLabel::activated, this, [this] {
+        if (m_window) m_window->selectTab(kTabMenu);
+    });
+    m_buildTimer->setInterval(0);
+    m_buildTimer->setSingleShot(true);
+    connect(m_buildTimer, &QTimer::timeout, this, &ThumbnailPage::buildMore);
+    m_template = cellTemplate(120, 90, 15, 15);
+    makeCell(0);
+    resetCell0();
+}
+
+ThumbnailPage::~ThumbnailPage() {
+    if (m_scan) m_scan->cancelled = true;
+    delete m_maker;  // waits for the running jobs; their results die with it
+    m_maker = nullptr;
+}
+
+void ThumbnailPage::attach(Frm_Main* window, std::mutex* storeLock, unsigned threads) {
+    m_window = window;
+    m_storeLock = storeLock;
+    // MIROFOTO_PREVIEW_THREADS: a number of workers, or "ui" for the
+    // one-by-one making on this thread (benchmarks compare the two).
+    const QByteArray chosen = qgetenv("MIROFOTO_PREVIEW_THREADS");
+    const bool onUiThread = chosen == "ui";
+    if (!onUiThread && !chosen.isEmpty()) threads = chosen.toUInt();
+    m_maker = new PreviewMaker(threads, this, onUiThread);
+    connect(m_maker, &PreviewMaker::finished, this, &ThumbnailPage::onPreviewFinished);
+    connect(m_maker, &PreviewMaker::slotFreed, this, &ThumbnailPage::pump);
+    if (QMenu* operation = window->findChild<QMenu*>(QStringLiteral("Menu_操作"))) {
+        QAction* a = operation->addAction(QStringLiteral("EXIFの向きで回転"));
+        a->setObjectName(QStringLiteral("Menu_EXIFの向きで回転"));
+        connect(a, &QAction::triggered, this, &ThumbnailPage::turnByExifCommand);
+    }
+}
+
+CellTemplate ThumbnailPage::currentTemplate() const {
+    const TwipsScale s = TwipsScale::of(this);
+    const AlbumSettings* settings = m_window ? &m_window->settings() : nullptr;
+    return cellTemplate(settings ? settings->thumbWidth : 120, settings ? settings->thumbHeight : 90, s.x, s.y);
+}
+
+ThumbnailPage::Cell& ThumbnailPage::makeCell(int index) {
+    auto cell = std::make_unique<Cell>();
+    Cell& c = *cell;
+    c.frame = new QFrame(this);
+    c.frame->setObjectName(QStringLiteral("Shp_サムネイル枠"));
+    c.frame->setFrameShape(QFrame::Box);
+    c.frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+    c.image = new ThumbnailImage(this, [this, index] {
+        if (!m_window) return;
+        m_window->setCurrentImage(index);
+        m_window->selectTab(kTabEnlarged);
+    });
+    c.image->setObjectName(QStringLiteral("Img_サムネイル"));
+    c.fileName = new QLabel(this);
+    c.fileName->setObjectName(QStringLiteral("Lbl_ファイル名"));
+    c.date = new QLabel(this);
+    c.date->setObjectName(QStringLiteral("Lbl_撮影日時"));
+    c.comment = new InputBox(this);
+    c.comment->setObjectName(QStringLiteral("Txt_コメント"));
+    c.comment->setAccessibleName(QStringLiteral("コメント"));
+    c.tick = new QCheckBox(this);
+    c.tick->setObjectName(QStringLiteral("Chk_画像選択"));
+    c.tick->setAccessibleName(QStringLiteral("アルバムに載せる"));
+    c.number = new QLabel(this);
+    c.number->setObjectName(QStringLiteral("Lbl_No"));
+    c.left = new QPushButton(QStringLiteral("↺"), this);
+    c.left->setObjectName(QStringLiteral("Cmd_LTurn"));
+    c.left->setAccessibleName(QStringLiteral("左に回転"));
+    c.left->setToolTip(QStringLiteral("左に90度回転"));
+    c.right = new QPushButton(QStringLiteral("↻"), this);
+    c.right->setObjectName(QStringLiteral("Cmd_RTurn"));
+    c.right->setAccessibleName(QStringLiteral("右に回転"));
+    c.right->setToolTip(QStringLiteral("右に90度回転"));
+    for (QWidget* w : c.widgets()) {
+        w->setProperty("index", index);
+        w->setVisible(false);
+    }
+    // The captions take a smaller face, so a date fits the frame's width as
+    // it does on the generated page.
+    const QFont small = captionFont();
+    for (QWidget* w : {static_cast<QWidget*>(c.fileName), static_cast<QWidget*>(c.date),
+                       static_cast<QWidget*>(c.comment), static_cast<QWidget*>(c.number)})
+        w->setFont(small);
+    setForeground(c.fileName, toQColor(m_style.textColor));
+    setForeground(c.date, toQColor(m_style.textColor));
+    setForeground(c.number, toQColor(m_style.textColor));
+    connect(c.tick, &QCheckBox::clicked, this, [this, index] { Chk_画像選択_Click(index); });
+    connect(c.left, &QPushButton::clicked, this, [this, index] { Cmd_LTurn_Click(index); });
+    connect(c.right, &QPushButton::clicked, this, [this, index] { Cmd_RTurn_Click(index); });
+    connect(c.comment, &InputBox::lostFocus, this, [this, index] { Txt_コメント_LostFocus(index); });
+    connect(c.comment, &InputBox::commitRequested, this, [this, index] { Txt_コメント_LostFocus(index); });
+    connect(c.comment, &InputBox::cancelRequested, this, [this, index] {
+        Cell& cell = *m_cells[index];
+        cell.comment->setText(cell.comment->property("tag").toString());
+    });
+    m_cells.push_back(std::move(cell));
+    return *m_cells.back();
+}
+
+QFont ThumbnailPage::captionFont() const {
+    // The largest face up to the page's own in which a date fits the
+    // caption width (6 points at least).
+    QFont f = font();
+    const int width = TwipsScale::of(this).toPixelsX(m_template.labelWidth) - 4;
+    const QString sample = QStringLiteral("2026年12月31日 23時59分");
+    for (double points = std::min(f.pointSizeF(), 9.0); points > 6.0; points -= 0.5) {
+        f.setPointSizeF(points);
+        if (QFontMetrics(f).horizontalAdvance(sample) <= width) return f;
+    }
+    f.setPointSizeF(6.0);
+    return f;
+}
+
+void ThumbnailPage::resetCell0() {
+    Cell& c = *m_cells[0];
+    for (QWidget* w : c.widgets()) w->hide();
+    c.image->clear();
+    c.image->setProperty("tag", QByteArray());
+    m_template = currentTemplate();
+    c.fileName->clear();
+    c.date->clear();
+    c.comment->clear();
+    c.comment->setProperty("tag", QString());
+    c.tick->setChecked(true);
+    c.number->setText(QStringLiteral("0000"));
+    c.hasPicture = c.pending = c.force = c.attempted = false;
+    c.failedComment.clear();
+    ++c.ticket;
+    for (QWidget* w : {static_cast<QWidget*>(c.image), static_cast<QWidget*>(c.fileName),
+                       static_cast<QWidget*>(c.date), static_cast<QWidget*>(c.comment)})
+        w->setEnabled(true);
+}
+
+void ThumbnailPage::finishComment() {
+    // A comment typed but not yet left is written before its box goes.
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || focus->parentWidget() != this || focus->objectName() != QStringLiteral("Txt_コメント")) return;
+    Txt_コメント_LostFocus(focus->property("index").toInt());
+}
+
+void ThumbnailPage::windowClosing() {
+    finishComment();
+    // No preview may be written after the temp folder is removed.
+    ++m_epoch;
+    if (m_scan) m_scan->cancelled = true;
+    delete m_maker;
+    m_maker = nullptr;
+    m_scanPending = false;
+}
+
+void ThumbnailPage::clear() {
+    finishComment();
+    // Everything asked for the old cells is now stale.
+    ++m_epoch;
+    if (m_maker) m_maker->setCurrentEpoch(PreviewRequest::Thumbnail, m_epoch);
+    if (m_scan) m_scan->cancelled = true;
+    m_scan.reset();
+    if (m_scanPending) status(QString());
+    m_scanPending = false;
+    m_building = false;
+    m_buildTimer->stop();
+    m_explicit.clear();
+    m_cells.resize(1);
+    m_built = 0;
+    resetCell0();
+    m_entries.clear();
+    if (m_window)
+        if (auto* progress = m_window->findChild<QProgressBar*>(QStringLiteral("ProgressBar"))) progress->hide();
+    m_vScroll->setValue(0);
+    m_hScroll->setValue(0);
+    m_vScroll->setMaximum(0);
+    m_hScroll->setMaximum(0);
+    m_redraw = true;
+}
+
+void ThumbnailPage::status(const QString& text) {
+    if (!m_window) return;
+    if (auto* panel = m_window->findChild<QLabel*>(QStringLiteral("StatusBar_Panel2"))) panel->setText(text);
+}
+
+void ThumbnailPage::display(const QString& folderKey) {
+    clear();
+    m_folder = folderKey;
+    m_albumText.clear();
+    if (m_window && m_window->tree())
+        if (QTreeWidgetItem* node = m_window->tree()->nodeByKey(folderKey)) m_albumText = FolderTree::textOf(node);
+    std::string folder = pathBytes(folderKey);
+    if (folder.empty() || !m_maker) return;
+    if (folder.back() != '/') folder += '/';
+    m_scanPending = true;
+    // The image library loads while the folder is read.
+    if (!m_warmedUp && m_maker->threads() > 1) m_maker->run(warmUpImageLibrary);
+    m_warmedUp = true;
+    auto state = std::make_shared<ScanState>();
+    m_scan = state;
+    const quint64 epoch = m_epoch;
+    const std::string temp = storageLocation().tempFolder;
+    setCursor(Qt::BusyCursor);
+    // The page waits for its pool before it goes, so the job may name it;
+    // what it posts dies with the page.
+    ThumbnailPage* self = this;
+    m_maker->run([self, state, epoch, folder, temp] {
+        if (state->cancelled) return;
+        ImageScanHooks hooks;
+        int lastShown = -1;
+        hooks.progress = [&](int done, int count) {
+            if (state->cancelled) return false;
+            // About a hundred progress steps, whatever the count.
+            if (done == count || done == 1 || done - lastShown >= std::max(1, count / 100)) {
+                lastShown = done;
+                QMetaObject::invokeMethod(
+                    self, [self, state, done, count] {
+                        if (state->cancelled || !self->m_window) return;
+                        self->status(QStringLiteral("画像ファイル検索中..."));
+                        if (auto* p = self->m_window->findChild<QProgressBar*>(QStringLiteral("ProgressBar"))) {
+                            p->setMaximum(count);
+                            p->setValue(done);
+                            p->show();
+                            p->raise();
+                        }
+                    },
+                    Qt::QueuedConnection);
+            }
+            return true;
+        };
+        std::vector<ImageEntry> entries = scanImageEntries(folder, temp, hooks);
+        if (state->cancelled) return;
+        QMetaObject::invokeMethod(
+            self, [self, epoch, entries = std::move(entries)]() mutable {
+                self->onScanDone(epoch, std::move(entries));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ThumbnailPage::onScanDone(quint64 epoch, std::vector<ImageEntry> entries) {
+    if (epoch != m_epoch || !m_scanPending) return;
+    m_scanPending = false;
+    m_scan.reset();
+    unsetCursor();
+    status(QString());
+    if (m_window)
+        if (auto* progress = m_window->findChild<QProgressBar*>(QStringLiteral("ProgressBar"))) progress->hide();
+    m_entries = std::move(entries);
+    emit listed(static_cast<int>(m_entries.size()));
+    if (m_entries.empty()) {
+        emit cellsBuilt();
+        return;
+    }
+    // サムネイル初期設定, a slice per event-loop turn.
+    m_template = currentTemplate();
+    {
+        const QFont small = captionFont();
+        for (auto& cell : m_cells)
+            for (QWidget* w : {static_cast<QWidget*>(cell->fileName), static_cast<QWidget*>(cell->date),
+                               static_cast<QWidget*>(cell->comment), static_cast<QWidget*>(cell->number)})
+                w->setFont(small);
+    }
+    m_forceNewCells = m_redraw;
+    m_building = true;
+    m_built = 0;
+    setScrollMaxima();
+    buildMore();
+}
+
+void ThumbnailPage::setScrollMaxima() {
+    const ScrollMaxima m = thumbnailScrollMaxima(static_cast<int>(m_entries.size()),
+                                                 m_window ? m_window->settings().columns : 1, m_template);
+    m_hScroll->setMaximum(m.horizontal);
+    m_vScroll->setMaximum(m.vertical);
+    m_vScroll->setPageStep(std::max(1, m_template.frameHeight / 100));
+    m_hScroll->setPageStep(std::max(1, m_template.frameWidth / 100));
+}
+
+void ThumbnailPage::buildMore() {
+    if (!m_building) return;
+    QElapsedTimer t;
+    t.start();
+    const int count = static_cast<int>(m_entries.size());
+    const bool first = m_built == 0;
+    const bool onPage = m_window && m_window->selectedTabKey() == kTabThumbnails;
+    while (m_built < count && (t.elapsed() < 8 || m_built == 0)) {
+        const int i = m_built++;
+        if (i >= static_cast<int>(m_cells.size())) makeCell(i);
+        fillCell(i);
+        if (onPage) {
+            placeCells(i);
+            if (!first && inView(i)) m_cells[i]->force = m_forceNewCells;
+        }
+    }
+    if (first && onPage) {
+        placeCells(-1);
+        drawVisible();
+    }
+    if (m_built < count) {
+        m_buildTimer->start();
+        return;
+    }
+    m_building = false;
+    m_forceNewCells = false;
+    pump();
+    emit cellsBuilt();
+}
+
+void ThumbnailPage::fillCell(int i) {
+    Cell& c = *m_cells[i];
+    const ImageEntry& e = m_entries[i];
+    const QString name = shownName(e.fileName);
+    c.fileName->setText(name);
+    c.image->setProperty("tag", QByteArray::fromStdString(e.path()));
+    c.image->setAccessibleName(name);
+    c.date->setText(QString::fromStdString(dateCaption(e.shootingDate)));
+    const QString comment = QString::fromStdString(e.comment);
+    c.comment->setText(comment);
+    c.comment->setProperty("tag", comment);
+    c.comment->setCursorPosition(0);
+    bool ticked = true;
+    if (m_window) ticked = m_window->perFolderSettings().imageTickedOnPage(pathBytes(m_albumText), e.fileName);
+    c.tick->setChecked(ticked);
+    for (QWidget* w : {static_cast<QWidget*>(c.image), static_cast<QWidget*>(c.fileName),
+                       static_cast<QWidget*>(c.date), static_cast<QWidget*>(c.comment)})
+        w->setEnabled(ticked);
+    c.number->setText(QStringLiteral("%1").arg(i + 1, 4, 10, QLatin1Char('0')));
+    c.tick->setAccessibleName(QStringLiteral("アルバムに載せる: ") + name);
+}
+
+void ThumbnailPage::placeCells(int index) {
+    const int v = m_vScroll->value(), h = m_hScroll->value();
+    const TwipsRect link = twipsGeometry(m_menuLink);
+    place(m_menuLink, thumbnailMenuLink(link.width > 0 ? link.width : 1800, 300, v, h));
+    const int count = std::min<int>(static_cast<int>(m_entries.size()), m_built);
+    if (index >= count) return;
+    const int from = index < 0 ? 0 : index, to = index < 0 ? count : index + 1;
+    const int columns = m_window ? m_window->settings().columns : 1;
+    const AlbumSettings* s = m_window ? &m_window->settings() : nullptr;
+    for (int i = from; i < to; ++i) {
+        Cell& c = *m_cells[i];
+        const CellLayout l = cellLayout(i, columns, m_template, m_sizes, v, h);
+        place(c.frame, l.frame);
+        place(c.tick, l.tick);
+        place(c.number, l.number);
+        place(c.left, l.leftTurn);
+        place(c.right, l.rightTurn);
+        place(c.image, l.thumbnail);
+        place(c.fileName, l.fileName);
+        place(c.date, l.date);
+        place(c.comment, l.comment);
+        for (QWidget* w : {static_cast<QWidget*>(c.frame), static_cast<QWidget*>(c.image),
+                           static_cast<QWidget*>(c.tick), static_cast<QWidget*>(c.number),
+                           static_cast<QWidget*>(c.left), static_cast<QWidget*>(c.right)})
+            if (w->isHidden()) w->show();
+        c.fileName->setVisible(s && s->thumbShowFileName == 1);
+        c.date->setVisible(s && s->thumbShowDate == 1);
+        c.comment->setVisible(s && s->thumbShowComment == 1);
+    }
+}
+
+bool ThumbnailPage::inView(int i) const {
+    const int v = m_vScroll->value(), h = m_hScroll->value();
+    const CellLayout l = cellLayout(i, m_window ? m_window->settings().columns : 1, m_template, m_sizes, v, h);
+    return thumbnailInView(l.thumbnail.top, l.thumbnail.height, twipsGeometry(this).height);
+}
+
+void ThumbnailPage::drawVisible() {
+    // Only while the page is shown: the pass of a hidden page stops at once.
+    if (!m_window || m_window->selectedTabKey() != kTabThumbnails || !isVisibleTo(parentWidget())) return;
+    const int count = std::min<int>(static_cast<int>(m_entries.size()), m_built);
+    for (int i = 0; i < count; ++i) {
+        if (!inView(i)) continue;
+        Cell& c = *m_cells[i];
+        if (m_redraw) c.force = true;
+        c.attempted = false;
+    }
+    if (count > 0) m_redraw = false;
+    pump();
+}
+
+void ThumbnailPage::pump() {
+    if (!m_maker || !m_window) return;
+    const int count = std::min<int>(static_cast<int>(m_entries.size()), m_built);
+    const bool onPage = m_window->selectedTabKey() == kTabThumbnails;
+    auto wanted = [&](int i) {
+        const Cell& c = *m_cells[i];
+        return !c.pending && !c.attempted && (c.force || !c.hasPicture) &&
+               !m_maker->busyWith(m_entries[i].thumbnailPath());
+    };
+    while (m_maker->freeSlots() > 0) {
+        int next = -1;
+        for (auto it = m_explicit.begin(); it != m_explicit.end(); ++it) {
+            if (*it < count && wanted(*it)) {
+                next = *it;
+                m_explicit.erase(it);
+                break;
+            }
+        }
+        if (next < 0 && onPage) {
+            // The first cell in view (top to bottom) that still needs its picture.
+            const int columns = std::max<int>(1, m_window->settings().columns);
+            const int pageHeight = twipsGeometry(this).height;
+            const int v = m_vScroll->value() * 100;
+            const int H = std::max(1, m_template.frameHeight);
+            const int firstRow = std::max(0, (v - 530 - m_template.thumbHeight) / H);
+            const int lastRow = (v + pageHeight) / H + 1;
+            for (int i = firstRow * columns; i < count && i < (lastRow + 1) * columns; ++i)
+                if (inView(i) && wanted(i)) {
+                    next = i;
+                    break;
+                }
+        }
+        if (next < 0) break;
+        requestCell(next, m_cells[next]->force);
+    }
+    if (m_maker->idle()) status(QString());
+}
+
+void ThumbnailPage::requestCell(int i, bool force) {
+    Cell& c = *m_cells[i];
+    const ImageEntry& e = m_entries[i];
+    const AlbumSettings& s = m_window->settings();
+    PreviewRequest r;
+    r.kind = PreviewRequest::Thumbnail;
+    r.epoch = m_epoch;
+    r.ticket = ++c.ticket;
+    r.cell = i;
+    r.source = e.path();
+    r.destination = e.thumbnailPath();
+    r.boxWidth = s.thumbWidth;
+    r.boxHeight = s.thumbHeight;
+    r.quality = s.thumbQuality;
+    r.turn = m_window->perFolderSettings().turn(e.path());
+    r.force = force;
+    c.pending = true;
+    c.force = false;
+    status(shownName(e.fileName) + QStringLiteral(" を表示中..."));
+    m_maker->request(std::move(r));
+}
+
+void ThumbnailPage::onPreviewFinished(const PreviewResult& result) {
+    const PreviewRequest& r = result.request;
+    if (r.kind != PreviewRequest::Thumbnail || r.epoch != m_epoch) return;
+    if (r.cell < 0 || r.cell >= static_cast<int>(m_cells.size()) || r.cell >= m_built) return;
+    Cell& c = *m_cells[r.cell];
+    if (c.ticket != r.ticket) return;
+    c.pending = false;
+    c.attempted = true;
+    if (result.ok) {
+        c.image->setPixmap(QPixmap::fromImage(result.image));
+        c.hasPicture = true;
+    } else if (r.force) {
+        // A failed making leaves the cell empty.
+        c.image->clear();
+        c.hasPicture = false;
+    }
+    placeCells(r.cell);
+    emit cellDrawn(r.cell);
+}
+
+bool ThumbnailPage::previewsSettled() const {
+    if (!ready() || (m_maker && !m_maker->idle())) return false;
+    const int count = std::min<int>(static_cast<int>(m_entries.size()), m_built);
+    for (int i = 0; i < count; ++i) {
+        const Cell& c = *m_cells[i];
+        if (c.pending || !m_explicit.empty()) return false;
+        if (inView(i) && !c.attempted && (c.force || !c.hasPicture) && isVisibleTo(parentWidget())) return false;
+    }
+    return true;
+}
+
+bool ThumbnailPage::firstCellShown() const { return !m_cells[0]->image->isHidden(); }
+bool ThumbnailPage::cellHasPicture(int i) const {
+    return i >= 0 && i < cellCount() && m_cells[i]->hasPicture && !m_cells[i]->image->pixmap().isNull();
+}
+bool ThumbnailPage::cellShown(int i) const { return i >= 0 && i < cellCount() && !m_cells[i]->image->isHidden(); }
+QString ThumbnailPage::cellFileName(int i) const { return m_cells[i]->fileName->text(); }
+QString ThumbnailPage::cellDate(int i) const { return m_cells[i]->date->text(); }
+QString ThumbnailPage::cellComment(int i) const { return m_cells[i]->comment->text(); }
+
+void ThumbnailPage::onScroll() {
+    if (m_busy) return;
+    m_busy = true;
+    placeCells(-1);
+    drawVisible();
+    m_busy = false;
+}
+
+void ThumbnailPage::wheelEvent(QWheelEvent* event) {
+    const int steps = event->angleDelta().y() / 120;
+    if (steps != 0) m_vScroll->setValue(m_vScroll->value() - steps * m_vScroll->singleStep() * 3);
+    event->accept();
+}
+
+void ThumbnailPage::layoutPage(const PageStyle& look) {
+    m_style = look;
+    applyStyle(look);
+    const QColor text = toQColor(look.textColor), link = toQColor(look.linkColor);
+    setForeground(m_menuLink, link);
+    for (auto& c : m_cells) {
+        setForeground(c->fileName, text);
+        setForeground(c->date, text);
+        setForeground(c->number, text);
+    }
+    const TwipsRect page = twipsGeometry(this);
+    const TwipsScale s = TwipsScale::of(this);
+    const int bar = s.toTwipsX(style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    setTwipsGeometry(m_hScroll, {0, page.height - bar - 50, page.width - bar - 50, bar});
+    setTwipsGeometry(m_vScroll, {page.width - bar - 50, 0, bar, page.height - bar - 50});
+    m_vScroll->raise();
+    m_hScroll->raise();
+    const QSize linkSize = m_menuLink->sizeHint();
+    setTwipsGeometry(m_menuLink, {0, 0, s.toTwipsX(linkSize.width()) + 30, s.toTwipsY(linkSize.height())});
+    m_menuLink->show();
+    placeCells(-1);
+}
+
+// ---- the cells' events ----
+
+void ThumbnailPage::Chk_画像選択_Click(int i) {
+    if (i < 0 || i >= m_built || !m_window) return;
+    Cell& c = *m_cells[i];
+    const bool ticked = c.tick->isChecked();
+    {
+        std::unique_lock<std::mutex> lock;
+        if (m_storeLock) lock = std::unique_lock(*m_storeLock);
+        m_window->perFolderSettings().setImageTicked(pathBytes(m_albumText), m_entries[i].fileName, ticked);
+    }
+    for (QWidget* w : {static_cast<QWidget*>(c.image), static_cast<QWidget*>(c.fileName),
+                       static_cast<QWidget*>(c.date), static_cast<QWidget*>(c.comment)})
+        w->setEnabled(ticked);
+}
+
+void ThumbnailPage::turn(int i, bool left) {
+    if (i < 0 || i >= m_built || !m_window) return;
+    const std::string path = m_entries[i].path();
+    const PerFolderSettings& settings = m_window->perFolderSettings();
+    const int now = settings.turn(path);
+    {
+        std::unique_lock<std::mutex> lock;
+        if (m_storeLock) lock = std::unique_lock(*m_storeLock);
+        settings.setTurn(path, left ? turnedLeft(now) : turnedRight(now));
+    }
+    // サムネイル画像表示sub(i, true): made anew, whether in view or not; an
+    // earlier request of the cell is dropped when it comes back.
+    Cell& c = *m_cells[i];
+    ++c.ticket;
+    c.pending = false;
+    c.attempted = false;
+    c.force = true;
+    m_explicit.push_front(i);
+    pump();
+}
+
+void ThumbnailPage::Cmd_LTurn_Click(int i) { turn(i, true); }
+void ThumbnailPage::Cmd_RTurn_Click(int i) { turn(i, false); }
+
+void ThumbnailPage::Txt_コメント_LostFocus(int i) {
+    if (i < 0 || i >= m_built) return;
+    Cell& c = *m_cells[i];
+    const QString text = trimSpaces(c.comment->text());
+    if (c.comment->text() != text) c.comment->setText(text);
+    if (text == c.comment->property("tag").toString()) return;
+    const std::string path = m_entries[i].path();
+    const std::string utf8 = text.toStdString();
+    if (WriteJpegComment(path, utf8)) {
+        c.comment->setProperty("tag", text);
+        m_entries[i].comment = utf8;
+        c.failedComment.clear();
+        return;
+    }
+    // The typed text stays in the box and the file as it was; the user is
+    // told once for this text.
+    if (c.failedComment == text) return;
+    c.failedComment = text;
+    std::string reason;
+    if (!platform::isCp932Representable(utf8)) reason = "JPEGのコメントに書き込めない文字が含まれています。";
+    else if (::access(path.c_str(), W_OK) != 0) reason = "ファイルに書き込む権限がありません。";
+    else reason = "ファイルを書き換えられませんでした（ディスクの空きが足りないなど）。";
+    platform::ui().messageBox(this,
+                              "コメントを画像ファイルに書き込めませんでした。\r" + platform::displayName(path) + "\r" +
+                                  reason + "\r入力したコメントはそのまま残っています。",
+                              kApplicationTitle, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+}
+
+// ---- EXIFの向きで回転 ----
+
+void ThumbnailPage::turnByExifCommand() {
+    if (!m_window || m_exifRun) return;
+    QTreeWidgetItem* node = m_window->tree()->currentItem();
+    if (!node && m_window->tree()->topLevelItemCount() > 0) node = m_window->tree()->topLevelItem(0);
+    if (!node) return;
+    if (!m_window->exifCtl().get()) {
+        platform::ui().messageBox(this, m_window->exifCtl().missingMessage("EXIFの向きを読み込めません。"),
+                                  kApplicationTitle, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+        return;
+    }
+    m_exifRun = std::make_unique<ExifRun>();
+    m_exifRun->folder = pathBytes(FolderTree::keyOf(node));
+    m_exifRun->names = listPictureFiles(m_exifRun->folder);
+    setCursor(Qt::BusyCursor);
+    continueExifTurns();
+}
+
+void ThumbnailPage::continueExifTurns() {
+    ExifRun& run = *m_exifRun;
+    // A slice of headers per event-loop turn keeps the window answering.
+    QElapsedTimer t;
+    t.start();
+    std::vector<std::string> slice;
+    while (run.next < run.names.size() && t.elapsed() < 30) {
+        slice.assign(1, run.names[run.next++]);
+        std::unique_lock<std::mutex> lock;
+        if (m_storeLock) lock = std::unique_lock(*m_storeLock);
+        const auto stored = storeTurnsFromOrientation(
+            m_window->perFolderSettings(), run.folder, slice,
+            [this](const std::string& path) { return ReadExifOrientation(path, m_window->exifCtl().get()); });
+        run.turned.insert(run.turned.end(), stored.begin(), stored.end());
+    }
+    if (run.next < run.names.size()) {
+        QTimer::singleShot(0, this, &ThumbnailPage::continueExifTurns);
+        return;
+    }
+    unsetCursor();
+    const int count = static_cast<int>(run.turned.size());
+    // The cells of pictures just turned are made anew.
+    if (pathBytes(m_folder) == run.folder || pathBytes(m_folder) + "/" == run.folder) {
+        for (int i = 0; i < m_built; ++i)
+            if (std::find(run.turned.begin(), run.turned.end(), m_entries[i].path()) != run.turned.end()) {
+                Cell& c = *m_cells[i];
+                ++c.ticket;
+                c.pending = false;
+                c.attempted = false;
+                c.force = true;
+            }
+        pump();
+    }
+    m_exifRun.reset();
+    platform::ui().messageBox(this,
+                              count == 0 ? std::string("EXIFの向きで回転する画像はありませんでした。")
+                                         : std::to_string(count) + "枚の画像の回転をEXIFの向きに合わせて設定しました。\r画像ファイルそのものは変更していません。",
+                              kApplicationTitle, platform::MsgButtons::Ok, platform::MsgIcon::Information);
+    emit turnsStored(count);
+}
+
+}  // namespace mirofoto::mainwindow

@@ -1,0 +1,146 @@
+// The rules behind the main window's thumbnail and enlarged-image pages that
+// need no window: the picture list of an album folder with its cache names,
+// the cells' places in twips, the scroll ranges, and the turn an EXIF
+// orientation asks for. The windows place their controls where these say.
+#pragma once
+
+#include "app/settings/per_folder_settings.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mirofoto {
+
+/// One picture of the album folder the thumbnail page shows.
+struct ImageEntry {
+    std::string folder;             ///< the album folder, ending with "/"
+    std::string fileName;           ///< the file's name (bytes as listed)
+    std::string cacheFolder;        ///< temp folder + CacheFolderName(folder) + "/"
+    std::string thumbnailFileName;  ///< stem + "_s.jpg"
+    std::string enlargedFileName;   ///< stem + "_l.jpg"
+    std::string shootingDate;       ///< "yyyy/mm/dd hh:mm:ss" or empty
+    std::string comment;            ///< UTF-8, empty when none
+
+    std::string path() const { return folder + fileName; }
+    std::string thumbnailPath() const { return cacheFolder + thumbnailFileName; }
+    std::string enlargedPath() const { return cacheFolder + enlargedFileName; }
+};
+
+/// The name of a folder's cache subfolder: the same for the same folder
+/// (with or without its final "/"), different for different paths (letter
+/// case and separators count), one valid folder name of at most 80 bytes:
+/// a readable part of the folder's own name and a hash of the whole path.
+std::string CacheFolderName(std::string_view folder);
+
+/// The entries of the JPEG pictures of a folder, in the program's name
+/// order, with date and comment read now. progress (when given) is called
+/// with (done, count) after each picture; a false answer stops the scan
+/// (the entries read so far are returned). readDate reads the shooting date
+/// (ReadShootingDate when empty).
+struct ImageScanHooks {
+    std::function<bool(int done, int count)> progress;
+    std::function<std::string(const std::string& path)> readDate;
+};
+std::vector<ImageEntry> scanImageEntries(std::string_view folder, std::string_view tempFolder,
+                                         const ImageScanHooks& hooks = {});
+
+/// The date caption: "yyyy年mm月dd日 hh時nn分", empty for no date.
+std::string dateCaption(std::string_view dateText);
+
+/// Rounds half to even, as the window's integer conversions do.
+int roundToInt(double value);
+
+// ---- the thumbnail page, in twips ----
+
+/// The fixed sizes of a cell's small controls.
+struct CellControlSizes {
+    int tickWidth = 300, tickHeight = 300;
+    int numberWidth = 600, numberHeight = 300;
+    int turnWidth = 330, turnHeight = 300;
+    int labelHeight = 300;
+    int commentHeight = 330;
+};
+
+/// The template cell: thumbnail size (pixels turned into twips), frame and
+/// label widths.
+struct CellTemplate {
+    int thumbWidth = 0;
+    int thumbHeight = 0;
+    int frameWidth = 0;   ///< thumbnail width + 400
+    int frameHeight = 0;  ///< thumbnail height + 1500
+    int labelWidth = 0;   ///< frame width − 270
+};
+CellTemplate cellTemplate(int thumbWidthPixels, int thumbHeightPixels, double twipsPerPixelX, double twipsPerPixelY);
+
+struct Rect {
+    int left = 0, top = 0, width = 0, height = 0;
+    bool operator==(const Rect&) const = default;
+};
+
+/// Every control of cell i for the scroll values (steps of 100 twips).
+struct CellLayout {
+    Rect frame, tick, number, leftTurn, rightTurn, thumbnail, fileName, date, comment;
+};
+CellLayout cellLayout(int index, int columns, const CellTemplate& cell, const CellControlSizes& sizes,
+                      int vScroll, int hScroll);
+/// The page's menu link: left 180 − h, top 120 − v.
+Rect thumbnailMenuLink(int width, int height, int vScroll, int hScroll);
+
+/// The two scroll maxima of the thumbnail page. A column count below 1 is
+/// taken as 1 and no cells give 0, so neither is ever negative.
+struct ScrollMaxima {
+    int horizontal = 0;
+    int vertical = 0;
+};
+ScrollMaxima thumbnailScrollMaxima(int count, int columns, const CellTemplate& cell);
+
+/// Whether a thumbnail at top with height stands in a page of pageHeight.
+inline bool thumbnailInView(int top, int height, int pageHeight) { return top < pageHeight && top + height > 0; }
+
+// ---- the enlarged-image page, in twips ----
+
+struct EnlargedLayout {
+    Rect menuLink, previous, thumbnails, next, picture, fileName, date, comment;
+};
+/// labelWidth/labelHeight: the links' and captions' sizes.
+EnlargedLayout enlargedLayout(int pictureWidth, int pictureHeight, int labelWidth, int labelHeight, int vScroll,
+                              int hScroll);
+
+/// 拡大画像スクロールバー調整: a bar is shown only when the picture and the
+/// page's margins overflow; the vertical maximum has one step more.
+struct EnlargedScroll {
+    bool vertical = false;
+    int verticalMaximum = 0;
+    bool horizontal = false;
+    int horizontalMaximum = 0;
+};
+EnlargedScroll enlargedScroll(int pictureWidth, int pictureHeight, int pageWidth, int pageHeight);
+
+// ---- turns ----
+
+/// The turn (degrees to the right) that an EXIF Orientation value asks for:
+/// 3 → 180, 6 → 90, 8 → 270; 0 for every other value (mirrored ones too).
+int turnForOrientation(int orientation);
+
+/// For every picture of the album folder (the list given) that has no stored
+/// turn, stores the turn its orientation asks for, when that is not 0.
+/// orientation returns the EXIF value of a path (0 when none). The pictures
+/// are never changed. Returns the paths whose turn was stored.
+std::vector<std::string> storeTurnsFromOrientation(const PerFolderSettings& settings, std::string_view folder,
+                                                   const std::vector<std::string>& fileNames,
+                                                   const std::function<int(const std::string& path)>& orientation);
+
+/// Loads and starts the image library, so that the first preview does not
+/// wait for it. Safe on any thread; does nothing the second time.
+void warmUpImageLibrary();
+
+/// Makes a cached preview: the picture fitted into the box at the quality
+/// (the fast encoder), then turned by the angle. True when the file was made
+/// (and turned).
+bool makePreviewFile(const std::string& source, const std::string& destination, int boxWidth, int boxHeight,
+                     int quality, int turn);
+
+}  // namespace mirofoto

@@ -1,0 +1,149 @@
+// The preview pages' speed (not a test):
+//   thumbnails FOLDER   the thumbnail page opened on FOLDER with an empty
+//                       cache: scan time, every cell of the first screen
+//                       shown, the longest event-loop gap after the scan
+//                       (a 10 ms timer), the last row drawn after a scroll
+//                       to the end, peak memory;
+//   enlarged FOLDER [N] the enlarged page's display of the first N pictures
+//                       (default 5), link click to picture shown.
+// MIROFOTO_HOME should name a fresh program folder (an empty cache), and
+// MIROFOTO_PREVIEW_THREADS=ui makes the previews one by one on the
+// user-interface thread, as the one-by-one drawing does.
+#include "app/mainwindow/frm_main.h"
+#include "app/mainwindow/preview_maker.h"
+#include "app/mainwindow/preview_pages.h"
+#include "app/mainwindow/qt_ui_services.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+using mirofoto::mainwindow::EnlargedPage;
+using mirofoto::mainwindow::Frm_Main;
+using mirofoto::mainwindow::ThumbnailPage;
+
+namespace {
+
+// Runs the event loop until the condition holds (checked every turn).
+bool runUntil(const std::function<bool()>& done, int timeoutMs = 600000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    }
+    return true;
+}
+
+long peakMegabytes() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss / 1024;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 2 ? argv[1] : "";
+    if (mode != "thumbnails" && mode != "enlarged") {
+        std::fprintf(stderr, "usage: preview_pages_bench thumbnails FOLDER | enlarged FOLDER [N]\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    mirofoto::mainwindow::QtUiServices services;
+    platform::ScopedUi installed(services);
+    Frm_Main w;
+    w.load(std::string(argv[2]));
+    runUntil([&] { return !w.scanPending(); });
+    ThumbnailPage* page = w.thumbnailPage();
+    const char* how = qEnvironmentVariableIsSet("MIROFOTO_PREVIEW_THREADS") &&
+                              qgetenv("MIROFOTO_PREVIEW_THREADS") == "ui"
+                          ? "one by one on the UI thread"
+                          : "worker pool";
+
+    // The event loop's pulse: the largest gap between two ticks of a 10 ms timer.
+    QElapsedTimer pulse;
+    qint64 lastTick = 0, worstGap = 0, worstAt = 0;
+    bool measuring = false;
+    QTimer tick;
+    tick.setInterval(10);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = pulse.nsecsElapsed();
+        if (measuring && now - lastTick > worstGap) {
+            worstGap = now - lastTick;
+            worstAt = now;
+        }
+        lastTick = now;
+    });
+
+    QElapsedTimer clock;
+    double scanned = -1;
+    QObject::connect(page, &ThumbnailPage::listed, [&](int) {
+        scanned = clock.nsecsElapsed() / 1e9;
+        measuring = true;
+        lastTick = pulse.nsecsElapsed();
+    });
+    pulse.start();
+    tick.start();
+    clock.start();
+    w.selectTab(QStringLiteral("Tab_サムネイルページ"));
+    if (!runUntil([&] { return scanned >= 0 && page->cellCount() > 0 && page->previewsSettled(); })) {
+        std::fprintf(stderr, "preview_pages_bench: the first screen never settled\n");
+        return 1;
+    }
+    const double firstScreen = clock.nsecsElapsed() / 1e9;
+    if (mode == "thumbnails") {
+        runUntil([&] { return page->ready(); });
+        int shown = 0;
+        for (int i = 0; i < page->cellCount(); ++i) shown += page->cellHasPicture(i);
+        QScrollBar* bar = w.findChild<QScrollBar*>(QStringLiteral("VScroll_サムネイル"));
+        QElapsedTimer scroll;
+        const qint64 scrolledAt = pulse.nsecsElapsed();
+        scroll.start();
+        bar->setValue(bar->maximum());
+        runUntil([&] { return page->previewsSettled(); });
+        const double lastRow = scroll.nsecsElapsed() / 1e9;
+        const int last = page->cellCount() - 1;
+        // A few more pulses, so a gap at the very end is seen too.
+        QElapsedTimer settle;
+        settle.start();
+        runUntil([&] { return settle.elapsed() > 200; });
+        std::printf("thumbnails (%s, %u workers): %d pictures; scan %.3f s; first screen (%d cells) %.3f s from the "
+                    "click; longest event-loop gap after the scan %.1f ms (ending %.3f s %s the scroll); last row drawn %.3f s after the scroll "
+                    "(last cell %s); peak memory %ld MB\n",
+                    how, page->maker()->threads(), page->cellCount(), scanned, shown, firstScreen,
+                    worstGap / 1e6, std::abs(worstAt - scrolledAt) / 1e9, worstAt < scrolledAt ? "before" : "after",
+                    lastRow, page->cellHasPicture(last) ? "shown" : "NOT shown", peakMegabytes());
+        return page->cellHasPicture(last) ? 0 : 1;
+    }
+
+    const int n = std::min(argc > 3 ? std::atoi(argv[3]) : 5, page->cellCount());
+    std::vector<double> times;
+    EnlargedPage* enlarged = w.enlargedPage();
+    for (int i = 0; i < n; ++i) {
+        bool shown = false;
+        const auto c = QObject::connect(enlarged, &EnlargedPage::pictureShown, [&](int) { shown = true; });
+        QElapsedTimer t;
+        t.start();
+        w.setCurrentImage(i);
+        w.selectTab(QStringLiteral("Tab_拡大画像ページ"));
+        runUntil([&] { return shown; });
+        times.push_back(t.nsecsElapsed() / 1e6);
+        QObject::disconnect(c);
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("enlarged (%s): %d displays, link click to picture shown: median %.1f ms, max %.1f ms\n", how, n,
+                times[times.size() / 2], times.back());
+    return 0;
+}

@@ -1,0 +1,473 @@
+// The thumbnail page and the enlarged-image page over folders of generated
+// photographs: the cells and their twips, ticks, turns, comments written
+// into the pictures, what F5 and a scroll make, the enlarged page's links
+// and empty display, the EXIF command, and previews cancelled over and
+// over while they are being made.
+#include "tests/mainwindow/window_fixture.h"
+
+#include "app/albumoutput/image_derivation.h"
+#include "app/mainwindow/preview_maker.h"
+#include "app/pages/preview_rules.h"
+#include "app/settings/ini_store.h"
+#include "app/util/jpeg_info.h"
+#include "app/util/storage_location.h"
+#include "platform/codepage.h"
+#include "samples/photo_maker.h"
+
+#include <QCheckBox>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTreeWidgetItem>
+
+#include <filesystem>
+#include <map>
+#include <unistd.h>
+
+using namespace window_testing;
+using namespace mirofoto::mainwindow;
+using mirofoto::CellLayout;
+using mirofoto::Rect;
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString kThumbnails = QStringLiteral("Tab_サムネイルページ");
+const QString kEnlarged = QStringLiteral("Tab_拡大画像ページ");
+
+/// A photograph of the size; comment (UTF-8) and EXIF orientation optional.
+void photo(const fs::path& path, int width, int height, const std::string& comment = {}, int orientation = 0) {
+    samples::PhotoSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.seed = static_cast<std::uint32_t>(width * 7 + height);
+    if (!comment.empty()) spec.commentCp932 = *platform::utf8ToCp932(comment);
+    std::string bytes = samples::makePhotoJpeg(spec);
+    if (orientation) bytes = samples::withOrientation(bytes, orientation);
+    testing_support::writeBytes(path, bytes);
+}
+
+QSize fileSize(const std::string& path) {
+    QImageReader reader(QString::fromStdString(path));
+    return reader.size();
+}
+
+fs::file_time_type modified(const std::string& path) {
+    std::error_code ec;
+    return fs::last_write_time(path, ec);
+}
+
+ThumbnailPage* page(WindowFixture& f) { return f.window().thumbnailPage(); }
+
+bool settled(WindowFixture& f) {
+    return QTest::qWaitFor([&] { return page(f)->ready() && page(f)->previewsSettled(); }, 30000);
+}
+
+bool showThumbnails(WindowFixture& f) {
+    f.window().selectTab(kThumbnails);
+    return settled(f);
+}
+
+QWidget* cellControl(WindowFixture& f, const char* name, int index) { return f.element(name, index); }
+
+std::string turnStored(WindowFixture& f, const std::string& path) {
+    return mirofoto::ReadIniValue("回転", path, 512, f.perFolderFile());
+}
+
+}  // namespace
+
+class PreviewPagesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void fivePicturesStandInTwoRows();
+    void turnsAreStoredAndTurnTheCachedFile();
+    void aStoredTickZeroShowsTheCellUntickedAndDisabled();
+    void commentsAreWrittenIntoThePicture_data();
+    void commentsAreWrittenIntoThePicture();
+    void f5MakesVisibleThumbnailsAnewAScrollDoesNot();
+    void cellsOfAFolderShownEarlierLoadTheirCachedFiles();
+    void enlargedLinksAtTheEnds_data();
+    void enlargedLinksAtTheEnds();
+    void enlargedEmptyDisplayPastTheEnd();
+    void exifCommandStoresTurnsOnly();
+    void clearsFolderChangesAndF5WhilePreviewsArePending();
+    void captionsFollowTheirSwitches_data();
+    void captionsFollowTheirSwitches();
+};
+
+void PreviewPagesTest::fivePicturesStandInTwoRows() {
+    WindowFixture f;
+    for (const char* name : {"a.JPG", "b.Jpeg", "c.jpe"}) photo(f.photos / name, 400, 300);
+    photo(f.photos / "d.jpg", 400, 300);
+    photo(f.photos / "e.jpg", 400, 300);
+    testing_support::writeBytes(f.photos / "f.jpeg.bak", "x");
+    testing_support::writeBytes(f.photos / "g.png", "x");
+    Frm_Main& w = f.open();
+    QCOMPARE(w.settings().columns, 4);
+    QVERIFY(showThumbnails(f));
+    QCOMPARE(page(f)->cellCount(), 5);
+    QStringList names;
+    for (int i = 0; i < 5; ++i) names << page(f)->cellFileName(i);
+    QCOMPARE(names, (QStringList{"a.JPG", "b.Jpeg", "c.jpe", "d.jpg", "e.jpg"}));
+    QCOMPARE(f.control<QScrollBar>("VScroll_サムネイル")->maximum(), 28);  // one frame height (2850) ÷ 100
+    QCOMPARE(f.control<QScrollBar>("HScroll_サムネイル")->maximum(), 66);
+
+    // Cell 4 opens the second row; every control where the layout puts it.
+    const mirofoto::CellTemplate t = mirofoto::cellTemplate(120, 90, 15, 15);
+    const CellLayout l = mirofoto::cellLayout(4, 4, t, {}, 0, 0);
+    QCOMPARE(l.frame.top, 2850 + 330);
+    QCOMPARE(l.frame.left, 0);
+    const std::pair<const char*, Rect> controls[] = {
+        {"Shp_サムネイル枠", l.frame}, {"Chk_画像選択", l.tick},       {"Lbl_No", l.number},
+        {"Cmd_LTurn", l.leftTurn},    {"Cmd_RTurn", l.rightTurn},     {"Img_サムネイル", l.thumbnail},
+        {"Lbl_ファイル名", l.fileName}, {"Lbl_撮影日時", l.date},        {"Txt_コメント", l.comment}};
+    for (const auto& [name, r] : controls) {
+        QWidget* c = cellControl(f, name, 4);
+        QVERIFY2(c, name);
+        QCOMPARE(twipsGeometry(c), (TwipsRect{r.left, r.top, r.width, r.height}));
+        QVERIFY2(c->isVisible(), name);
+    }
+    QCOMPARE(static_cast<QLabel*>(cellControl(f, "Lbl_No", 4))->text(), QStringLiteral("0005"));
+    QCOMPARE(twipsGeometry(f.element("Lbl_リンクメニューページ", 0)).top, 120);
+    for (int i = 0; i < 5; ++i) QVERIFY(page(f)->cellHasPicture(i));
+    QCOMPARE(fileSize(page(f)->entries()[4].thumbnailPath()), QSize(120, 90));
+    QVERIFY(page(f)->entries()[4].thumbnailPath().rfind(mirofoto::storageLocation().tempFolder, 0) == 0);
+}
+
+void PreviewPagesTest::turnsAreStoredAndTurnTheCachedFile() {
+    WindowFixture f;
+    photo(f.photos / "p.jpg", 400, 300);
+    Frm_Main& w = f.open();
+    QVERIFY(showThumbnails(f));
+    const std::string path = f.photos.str() + "/p.jpg";
+    const std::string cached = page(f)->entries()[0].thumbnailPath();
+    QTest::mouseClick(static_cast<QPushButton*>(cellControl(f, "Cmd_LTurn", 0)), Qt::LeftButton);
+    QCOMPARE(turnStored(f, path), std::string("270"));
+    QVERIFY(settled(f));
+    QCOMPARE(fileSize(cached), QSize(90, 120));
+    QCOMPARE(static_cast<QLabel*>(cellControl(f, "Img_サムネイル", 0))->pixmap().size(), QSize(90, 120));
+
+    // The enlarged picture is made anew, turned, at its display.
+    w.setCurrentImage(0);
+    QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
+    w.selectTab(kEnlarged);
+    QVERIFY(shown.wait(20000));
+    QCOMPARE(f.control<QLabel>("Img_拡大画像")->pixmap().size(), QSize(300, 400));  // never enlarged
+
+    w.selectTab(kThumbnails);
+    QTest::mouseClick(static_cast<QPushButton*>(cellControl(f, "Cmd_RTurn", 0)), Qt::LeftButton);
+    QCOMPARE(turnStored(f, path), std::string("0"));
+    QVERIFY(settled(f));
+    QCOMPARE(fileSize(cached), QSize(120, 90));
+}
+
+void PreviewPagesTest::aStoredTickZeroShowsTheCellUntickedAndDisabled() {
+    WindowFixture f;
+    photo(f.photos / "a.jpg", 400, 300);
+    photo(f.photos / "b.jpg", 400, 300);
+    const std::string album = f.photos.str() + "/";
+    mirofoto::PerFolderSettings(album).setImageTicked(album, "b.jpg", false);
+    f.open();
+    QVERIFY(showThumbnails(f));
+    auto* tick = static_cast<QCheckBox*>(cellControl(f, "Chk_画像選択", 1));
+    const char* four[] = {"Img_サムネイル", "Lbl_ファイル名", "Lbl_撮影日時", "Txt_コメント"};
+    QVERIFY(static_cast<QCheckBox*>(cellControl(f, "Chk_画像選択", 0))->isChecked());
+    QVERIFY(!tick->isChecked());
+    for (const char* name : four) QVERIFY2(!cellControl(f, name, 1)->isEnabled(), name);
+    tick->click();
+    QCOMPARE(mirofoto::ReadIniValue("チェック", album + "/b.jpg", 255, f.perFolderFile()), std::string("1"));
+    for (const char* name : four) QVERIFY2(cellControl(f, name, 1)->isEnabled(), name);
+}
+
+void PreviewPagesTest::commentsAreWrittenIntoThePicture_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("file");     // "photo", "not a jpeg" or "read-only"
+    QTest::addColumn<QString>("stored");   // the file's comment afterwards
+    QTest::addColumn<QString>("box");      // the box's text afterwards
+    QTest::addColumn<int>("messages");
+    QTest::newRow("spaces only") << "  夕焼け  " << "photo" << "夕焼け" << "夕焼け" << 0;
+    QTest::newRow("a real change") << " 朝焼け " << "photo" << "朝焼け" << "朝焼け" << 0;
+    QTest::newRow("no CP932 form") << "夕焼け 😀" << "photo" << "夕焼け" << "夕焼け 😀" << 1;
+    QTest::newRow("not a JPEG") << "朝" << "not a jpeg" << "" << "朝" << 1;
+    QTest::newRow("read-only") << "朝" << "read-only" << "夕焼け" << "朝" << 1;
+}
+
+void PreviewPagesTest::commentsAreWrittenIntoThePicture() {
+    QFETCH(QString, typed);
+    QFETCH(QString, file);
+    QFETCH(QString, stored);
+    QFETCH(QString, box);
+    QFETCH(int, messages);
+    if (file == "read-only" && ::geteuid() == 0) QSKIP("root writes read-only files");
+    WindowFixture f;
+    const std::string path = f.photos.str() + "/p.jpg";
+    if (file == "not a jpeg") testing_support::writeBytes(path, "no picture");
+    else photo(path, 400, 300, "夕焼け");
+    if (file == "read-only") fs::permissions(path, fs::perms::owner_read);
+    const std::string before = testing_support::readBytes(path);
+    f.open();
+    QVERIFY(showThumbnails(f));
+    auto* comment = static_cast<QLineEdit*>(cellControl(f, "Txt_コメント", 0));
+    QCOMPARE(comment->text(), file == "not a jpeg" ? QString() : QStringLiteral("夕焼け"));
+    // Twice: a refused comment is told once.
+    for (int round = 0; round < 2; ++round) {
+        comment->setFocus(Qt::OtherFocusReason);
+        QVERIFY(comment->hasFocus());
+        comment->setText(typed);
+        f.window().imageFolderBox()->setFocus(Qt::OtherFocusReason);
+        QCOMPARE(comment->text(), box);
+    }
+    QCOMPARE(QString::fromStdString(mirofoto::ReadJpegComment(path)), stored);
+    if (stored == "夕焼け" || file == "not a jpeg") QVERIFY(testing_support::readBytes(path) == before);
+    QCOMPARE(int(f.ui.messages().size()), messages);
+    if (messages) QVERIFY(f.ui.messages()[0].find("コメントを画像ファイルに書き込めませんでした。") == 0);
+}
+
+void PreviewPagesTest::f5MakesVisibleThumbnailsAnewAScrollDoesNot() {
+    WindowFixture f;
+    for (int i = 0; i < 12; ++i) photo(f.photos / ("p" + std::to_string(10 + i) + ".jpg"), 400, 300);
+    Frm_Main& w = f.open();
+    QVERIFY(showThumbnails(f));
+    std::map<std::string, fs::file_time_type> times;
+    for (const mirofoto::ImageEntry& e : page(f)->entries())
+        if (fs::exists(e.thumbnailPath())) times[e.thumbnailPath()] = modified(e.thumbnailPath());
+    QVERIFY(times.size() >= 4);
+    auto* bar = f.control<QScrollBar>("VScroll_サムネイル");
+    bar->setValue(bar->value() + 3);
+    QVERIFY(settled(f));
+    for (const auto& [path, time] : times) QVERIFY2(modified(path) == time, path.c_str());
+
+    w.Form_KeyDown(116);
+    QVERIFY(settled(f));
+    int remade = 0;
+    for (const auto& [path, time] : times) remade += modified(path) != time;
+    QCOMPARE(remade, int(times.size()));
+}
+
+void PreviewPagesTest::cellsOfAFolderShownEarlierLoadTheirCachedFiles() {
+    WindowFixture f;
+    for (int i = 0; i < 24; ++i) photo(f.photos / "a" / ("p" + std::to_string(10 + i) + ".jpg"), 400, 300);
+    photo(f.photos / "b" / "q.jpg", 400, 300);
+    Frm_Main& w = f.open();
+    QVERIFY(showThumbnails(f));
+    QTreeWidgetItem* a = w.tree()->nodes()[1];
+    QTreeWidgetItem* b = w.tree()->nodes()[2];
+    auto show = [&](QTreeWidgetItem* node) {
+        w.tree()->setCurrentItem(node);
+        emit w.tree()->nodeClicked(node);
+        return settled(f);
+    };
+    QVERIFY(show(a));
+    auto* bar = f.control<QScrollBar>("VScroll_サムネイル");
+    bar->setValue(bar->maximum());
+    QVERIFY(settled(f));
+    QVERIFY(page(f)->cellHasPicture(23));
+    const std::string last = page(f)->entries()[23].thumbnailPath();
+    const auto made = modified(last);
+    QVERIFY(show(b));
+    QVERIFY(show(a));
+    QVERIFY(!page(f)->cellHasPicture(23));  // not in view yet
+    bar->setValue(bar->maximum());
+    QVERIFY(settled(f));
+    QVERIFY(page(f)->cellHasPicture(23));
+    QVERIFY(modified(last) == made);  // loaded, not made again
+}
+
+void PreviewPagesTest::enlargedLinksAtTheEnds_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("previous");
+    QTest::addColumn<bool>("next");
+    QTest::newRow("one picture") << 1 << 0 << false << false;
+    QTest::newRow("first of two") << 2 << 0 << false << true;
+    QTest::newRow("last of two") << 2 << 1 << true << false;
+    QTest::newRow("middle of five") << 5 << 2 << true << true;
+}
+
+void PreviewPagesTest::enlargedLinksAtTheEnds() {
+    QFETCH(int, count);
+    QFETCH(int, index);
+    QFETCH(bool, previous);
+    QFETCH(bool, next);
+    WindowFixture f;
+    for (int i = 0; i < count; ++i) photo(f.photos / ("p" + std::to_string(i) + ".jpg"), 400 + 40 * i, 300);
+    const std::string album = f.photos.str() + "/";
+    // An unticked picture is visited all the same.
+    if (count > 1) mirofoto::PerFolderSettings(album).setImageTicked(album, "p1.jpg", false);
+    Frm_Main& w = f.open();
+    QVERIFY(showThumbnails(f));
+    w.setCurrentImage(index > 0 ? index - 1 : index);
+    QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
+    w.selectTab(kEnlarged);
+    QVERIFY(shown.wait(20000));
+    if (index > 0) {  // one step with the next link
+        QTest::mouseClick(f.control("Lbl_リンク次の画像"), Qt::LeftButton);
+        QVERIFY(shown.wait(20000));
+    }
+    QCOMPARE(w.enlargedPage()->shownIndex(), index);
+    QCOMPARE(f.control("Lbl_リンク前の画像")->isVisible(), previous);
+    QCOMPARE(f.control("Lbl_リンク次の画像")->isVisible(), next);
+    QVERIFY(f.control("Lbl_リンクサムネイルページ")->isVisible());
+    QVERIFY(f.element("Lbl_リンクメニューページ", 1)->isVisible());
+    QCOMPARE(f.control<QLabel>("Lbl_拡大画像ファイル名")->text(), QStringLiteral("p%1.jpg").arg(index));
+    const QSize picture = f.control<QLabel>("Img_拡大画像")->pixmap().size();
+    const auto want = mirofoto::ResolvedSize(400 + 40 * index, 300, mirofoto::FitBox(400 + 40 * index, 300, 480, 360, true));
+    QCOMPARE(picture, QSize(want.width, want.height));
+    const TwipsRect at = twipsGeometry(f.control("Img_拡大画像"));
+    QCOMPARE(at.left, 180);
+    QCOMPARE(at.top, 720);
+    QCOMPARE(twipsGeometry(f.control("Lbl_拡大画像ファイル名")).top, 720 + at.height + 200);
+}
+
+void PreviewPagesTest::enlargedEmptyDisplayPastTheEnd() {
+    WindowFixture f;
+    photo(f.photos / "p.jpg", 400, 300);
+    Frm_Main& w = f.open();
+    QVERIFY(showThumbnails(f));
+    w.setCurrentImage(3);
+    w.selectTab(kEnlarged);
+    auto* picture = f.control<QLabel>("Img_拡大画像");
+    QVERIFY(picture->isVisible());
+    QVERIFY(picture->pixmap().isNull());
+    QCOMPARE(twipsGeometry(picture).width, 480 * 15);
+    QCOMPARE(twipsGeometry(picture).height, 360 * 15);
+    QCOMPARE(f.control<QLabel>("Lbl_拡大画像ファイル名")->text(), QString());
+    QVERIFY(!f.control("Lbl_リンク前の画像")->isVisible());
+    QVERIFY(!f.control("Lbl_リンク次の画像")->isVisible());
+    QVERIFY(w.enlargedPage()->settled());
+}
+
+void PreviewPagesTest::exifCommandStoresTurnsOnly() {
+    WindowFixture f;
+    const std::map<std::string, int> orientation = {{"o1.jpg", 1}, {"o3.jpg", 3}, {"o6.jpg", 6}, {"o8.jpg", 8},
+                                                    {"kept.jpg", 6}};
+    for (const auto& [name, o] : orientation) photo(f.photos / name, 400, 300, {}, o);
+    const std::string album = f.photos.str() + "/";
+    mirofoto::PerFolderSettings(album).setTurn(album + "kept.jpg", 0);
+    std::map<std::string, std::string> before;
+    for (const auto& [name, o] : orientation) before[name] = testing_support::readBytes(f.photos / name);
+    Frm_Main& w = f.open();
+    QVERIFY(showThumbnails(f));
+    QAction* command = w.findChild<QAction*>(QStringLiteral("Menu_EXIFの向きで回転"));
+    QVERIFY(command);
+    QVERIFY(f.control<QMenu>("Menu_操作")->actions().contains(command));
+    QSignalSpy done(page(f), &ThumbnailPage::turnsStored);
+    command->trigger();
+    QVERIFY(done.count() == 1 || done.wait(20000));
+    QCOMPARE(done.takeFirst().at(0).toInt(), 3);
+    const std::map<std::string, std::string> want = {
+        {"o1.jpg", ""}, {"o3.jpg", "180"}, {"o6.jpg", "90"}, {"o8.jpg", "270"}, {"kept.jpg", "0"}};
+    for (const auto& [name, value] : want) QCOMPARE(turnStored(f, album + name), value);
+    for (const auto& [name, bytes] : before) QVERIFY(testing_support::readBytes(f.photos / name) == bytes);
+    QCOMPARE(int(f.ui.messages().size()), 1);
+    // The turned pictures' thumbnails are made anew, turned.
+    QVERIFY(settled(f));
+    const auto& entries = page(f)->entries();
+    for (int i = 0; i < int(entries.size()); ++i) {
+        const bool quarter = entries[i].fileName == "o6.jpg" || entries[i].fileName == "o8.jpg";
+        QCOMPARE(fileSize(entries[i].thumbnailPath()), quarter ? QSize(90, 120) : QSize(120, 90));
+    }
+}
+
+void PreviewPagesTest::clearsFolderChangesAndF5WhilePreviewsArePending() {
+    WindowFixture f;
+    // Every picture has a size of its own, so its thumbnail tells which it is:
+    // landscape in a, portrait in b.
+    const int count = 16;
+    for (int i = 0; i < count; ++i) {
+        photo(f.photos / "a" / ("p" + std::to_string(10 + i) + ".jpg"), 800 + 40 * i, 600);
+        photo(f.photos / "b" / ("p" + std::to_string(10 + i) + ".jpg"), 600, 800 + 40 * i);
+    }
+    Frm_Main& w = f.open();
+    w.selectTab(kThumbnails);
+    QTreeWidgetItem* nodes[] = {w.tree()->nodes()[1], w.tree()->nodes()[2]};
+    for (int round = 0; round < 40; ++round) {
+        switch (round % 4) {
+        case 0:
+        case 2:
+            w.tree()->setCurrentItem(nodes[(round / 2) % 2]);
+            emit w.tree()->nodeClicked(nodes[(round / 2) % 2]);
+            break;
+        case 1: w.Form_KeyDown(116); break;
+        case 3: page(f)->clear(); break;
+        }
+        // Let some work and some results through before the next blow.
+        for (int turn = 0; turn < round % 7; ++turn) QCoreApplication::processEvents();
+        auto* bar = f.control<QScrollBar>("VScroll_サムネイル");
+        if (round % 5 == 0) bar->setValue(bar->maximum());
+    }
+    emit w.tree()->nodeClicked(w.tree()->currentItem());
+    QVERIFY(settled(f));
+    const bool portrait = w.tree()->currentItem() == nodes[1];
+    const auto& entries = page(f)->entries();
+    QCOMPARE(int(entries.size()), count);
+    int drawn = 0;
+    for (int i = 0; i < count; ++i) {
+        if (!page(f)->cellHasPicture(i)) continue;
+        ++drawn;
+        const int w0 = portrait ? 600 : 800 + 40 * i, h0 = portrait ? 800 + 40 * i : 600;
+        const auto want = mirofoto::ResolvedSize(w0, h0, mirofoto::FitBox(w0, h0, 120, 90, true));
+        QCOMPARE(static_cast<QLabel*>(cellControl(f, "Img_サムネイル", i))->pixmap().size(), QSize(want.width, want.height));
+    }
+    QVERIFY(drawn >= 4);
+    // Closed while previews are being made: nothing is written after the
+    // temp folder is gone.
+    w.Form_KeyDown(116);
+    QVERIFY(QTest::qWaitFor([&] { return page(f)->ready() && !page(f)->maker()->idle(); }, 20000));
+    f.close();
+    QVERIFY(!fs::exists(mirofoto::storageLocation().tempFolder));
+}
+
+void PreviewPagesTest::captionsFollowTheirSwitches_data() {
+    QTest::addColumn<bool>("captions");
+    QTest::newRow("captions on") << true;
+    QTest::newRow("captions off") << false;
+}
+
+void PreviewPagesTest::captionsFollowTheirSwitches() {
+    QFETCH(bool, captions);
+    WindowFixture f;
+    const char* comments[] = {"駅前の桜", "", "海辺の夕日", "山の上から", "", "雪の朝", "", "夏祭り"};
+    for (int i = 0; i < 8; ++i) {
+        samples::PhotoSpec spec;
+        spec.width = i == 2 ? 300 : 400;
+        spec.height = i == 2 ? 400 : 300;
+        spec.seed = 11 + static_cast<std::uint32_t>(i);
+        spec.shootingDate = "2026:04:0" + std::to_string(i + 1) + " 09:3" + std::to_string(i) + ":00";
+        if (*comments[i]) spec.commentCp932 = *platform::utf8ToCp932(comments[i]);
+        samples::writePhotoJpeg(f.photos.str("IMG_000" + std::to_string(i + 1) + ".jpg"), spec);
+    }
+    Frm_Main& w = f.open();
+    const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) w.resize(1024, 800);  // room for the pictures' captions in the screenshots
+    const std::int16_t on = captions ? 1 : 0;
+    mirofoto::AlbumSettings& s = w.settings();
+    s.thumbShowFileName = s.thumbShowDate = s.thumbShowComment = on;
+    s.largeShowFileName = 0;  // the date and comment keep their places below it
+    s.largeShowDate = s.largeShowComment = on;
+    QVERIFY(showThumbnails(f));
+    for (const char* name : {"Lbl_ファイル名", "Lbl_撮影日時", "Txt_コメント"})
+        QCOMPARE(cellControl(f, name, 0)->isVisible(), captions);
+    QCOMPARE(static_cast<QLabel*>(cellControl(f, "Lbl_撮影日時", 1))->text(), QStringLiteral("2026年04月02日 09時31分"));
+    const QString suffix = captions ? QString() : QStringLiteral("-no-captions");
+    if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/thumbnails" + suffix + ".png");
+
+    w.setCurrentImage(2);
+    QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
+    w.selectTab(kEnlarged);
+    QVERIFY(shown.wait(20000));
+    QVERIFY(!f.control("Lbl_拡大画像ファイル名")->isVisible());
+    QCOMPARE(f.control("Lbl_拡大画像撮影日時")->isVisible(), captions);
+    QCOMPARE(f.control("Lbl_拡大画像コメント")->isVisible(), captions);
+    const int nameTop = twipsGeometry(f.control("Lbl_拡大画像ファイル名")).top;
+    QCOMPARE(twipsGeometry(f.control("Lbl_拡大画像撮影日時")).top, nameTop + 360);
+    QCOMPARE(f.control<QLabel>("Lbl_拡大画像コメント")->text(), QStringLiteral("海辺の夕日"));
+    if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/enlarged" + suffix + ".png");
+}
+
+QTEST_MAIN(PreviewPagesTest)
+#include "preview_pages_test.moc"

@@ -1,0 +1,209 @@
+// The rules of the preview pages that need no window.
+#include "app/pages/preview_rules.h"
+#include "app/settings/ini_store.h"
+#include "app/util/exif_info.h"
+#include "samples/photo_maker.h"
+#include "tests/support/program_home.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace mirofoto;
+using testing_support::TempDir;
+using testing_support::writeBytes;
+
+TEST(CacheFolderName, StableUniqueAndOneValidName) {
+    const std::string longPath = "/p/" + std::string(300, 'x') + "/";
+    // Each pair names two different folders that a careless mapping would
+    // merge: letter case, a separator against a character, the length, a
+    // long path cut short.
+    const std::vector<std::pair<std::string, std::string>> different = {
+        {"/home/u/Photos/", "/home/u/photos/"},
+        {"/a/b-c/", "/a/b/c/"},
+        {"/a/b_c/", "/a/b/c/"},
+        {"/a/bb/", "/a/b/"},
+        {longPath, "/p/" + std::string(301, 'x') + "/"},
+        {"/写真/夏/", "/写真/冬/"},
+    };
+    std::set<std::string> seen;
+    for (const auto& [a, b] : different) {
+        SCOPED_TRACE(a + " | " + b);
+        EXPECT_NE(CacheFolderName(a), CacheFolderName(b));
+        seen.insert(CacheFolderName(a));
+        seen.insert(CacheFolderName(b));
+    }
+    EXPECT_EQ(seen.size(), different.size() * 2 - 1);  // "/a/b/c/" twice
+    for (const std::string& name : seen) {
+        EXPECT_FALSE(name.empty());
+        EXPECT_LE(name.size(), 80u) << name;
+        EXPECT_EQ(name.find('/'), std::string::npos) << name;
+        EXPECT_EQ(name.find('\0'), std::string::npos);
+        EXPECT_NE(name, ".");
+        EXPECT_NE(name, "..");
+    }
+    EXPECT_EQ(CacheFolderName("/home/u/Photos/"), CacheFolderName("/home/u/Photos"));
+    EXPECT_EQ(CacheFolderName("/home/u/Photos/"), CacheFolderName(std::string("/home/u/Photos/")));
+}
+
+TEST(ImageEntries, JpegNamesInNameOrderWithCacheNames) {
+    TempDir tmp;
+    for (const char* name : {"c.jpe", "e.png", "a.JPG", "d.jpeg.bak", "b.Jpeg"}) writeBytes(tmp / name, "x");
+    const auto entries =
+        scanImageEntries(tmp.str(), "/tmp/t", {{}, [](const std::string&) { return std::string(); }});
+    ASSERT_EQ(entries.size(), 3u);
+    const std::string folder = tmp.str() + "/";
+    const std::string cache = "/tmp/t/" + CacheFolderName(folder) + "/";
+    const std::vector<std::array<std::string, 3>> want = {
+        {"a.JPG", "a_s.jpg", "a_l.jpg"}, {"b.Jpeg", "b_s.jpg", "b_l.jpg"}, {"c.jpe", "c_s.jpg", "c_l.jpg"}};
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(entries[i].folder, folder);
+        EXPECT_EQ(entries[i].fileName, want[i][0]);
+        EXPECT_EQ(entries[i].thumbnailPath(), cache + want[i][1]);
+        EXPECT_EQ(entries[i].enlargedPath(), cache + want[i][2]);
+    }
+}
+
+TEST(ThumbnailLayout, TheTwipsOfEveryControlOfACell) {
+    const CellTemplate t = cellTemplate(120, 90, 15, 15);
+    EXPECT_EQ(t.thumbWidth, 1800);
+    EXPECT_EQ(t.thumbHeight, 1350);
+    EXPECT_EQ(t.frameWidth, 2200);
+    EXPECT_EQ(t.frameHeight, 2850);
+    EXPECT_EQ(t.labelWidth, 1930);
+    const CellControlSizes s;
+    // Cell 5 of 4 columns: row 1, column 1; scrolled by 3 down and 2 right.
+    const CellLayout l = cellLayout(5, 4, t, s, 3, 2);
+    const int top = 2850 - 300 + 330, left = 2200 - 200;
+    EXPECT_EQ(l.frame, (Rect{left, top, 2200, 2850}));
+    EXPECT_EQ(l.tick, (Rect{left, top, s.tickWidth, s.tickHeight}));
+    EXPECT_EQ(l.number, (Rect{left + s.tickWidth, top, s.numberWidth, s.numberHeight}));
+    EXPECT_EQ(l.leftTurn, (Rect{left + 2200 - 2 * s.turnWidth, top, s.turnWidth, s.turnHeight}));
+    EXPECT_EQ(l.rightTurn, (Rect{left + 2200 - s.turnWidth, top, s.turnWidth, s.turnHeight}));
+    EXPECT_EQ(l.thumbnail, (Rect{left + 200, top + 200, 1800, 1350}));
+    EXPECT_EQ(l.fileName.top, top + 200 + 1350 + 140);
+    EXPECT_EQ(l.date.top, top + 200 + 1350 + 440);
+    EXPECT_EQ(l.comment.top, top + 200 + 1350 + 700);
+    for (const Rect& r : {l.fileName, l.date, l.comment}) {
+        EXPECT_EQ(r.left, left + 200);
+        EXPECT_EQ(r.width, 1930);
+    }
+    EXPECT_EQ(thumbnailMenuLink(1500, 300, 3, 2), (Rect{-20, -180, 1500, 300}));
+}
+
+TEST(ThumbnailLayout, ScrollMaximaNeverDivideByZeroNorGoNegative) {
+    const CellTemplate t = cellTemplate(120, 90, 15, 15);  // 2200 x 2850
+    struct Row {
+        int count, columns, horizontal, vertical;
+    };
+    const Row rows[] = {
+        {5, 4, 66, 28},   // two rows: one frame height ÷ 100 (28.5, rounded to even)
+        {4, 4, 66, 0},    // one row
+        {9, 4, 66, 57},   // three rows
+        {0, 4, 66, 0},    // no pictures
+        {5, 0, 0, 114},   // no columns: taken as one
+        {5, -3, 0, 114},  // a broken record
+        {1, 1, 0, 0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.count) + " pictures, " + std::to_string(r.columns) + " columns");
+        const ScrollMaxima m = thumbnailScrollMaxima(r.count, r.columns, t);
+        EXPECT_EQ(m.horizontal, r.horizontal);
+        EXPECT_EQ(m.vertical, r.vertical);
+        EXPECT_NO_THROW(cellLayout(r.count, r.columns, t, {}, 0, 0));
+    }
+}
+
+TEST(EnlargedLayout, ScrollMaximaAtTheTenTwipsEdges) {
+    struct Row {
+        int width, height;
+        bool vertical;
+        int vMax;
+        bool horizontal;
+        int hMax;
+    };
+    const int pageW = 9000, pageH = 7000;
+    const Row rows[] = {
+        {pageW - 800 + 10, pageH - 2800 + 10, true, 1, true, 0},  // 10 twips over: +1 only vertically
+        {pageW - 800, pageH - 2800, false, 0, false, 0},          // exactly fits
+        {pageW - 800 + 250, pageH - 2800 + 250, true, 3, true, 2},
+    };
+    for (const Row& r : rows) {
+        const EnlargedScroll s = enlargedScroll(r.width, r.height, pageW, pageH);
+        EXPECT_EQ(s.vertical, r.vertical);
+        EXPECT_EQ(s.verticalMaximum, r.vMax);
+        EXPECT_EQ(s.horizontal, r.horizontal);
+        EXPECT_EQ(s.horizontalMaximum, r.hMax);
+    }
+    const EnlargedLayout l = enlargedLayout(7200, 5400, 3000, 300, 2, 1);
+    EXPECT_EQ(l.picture, (Rect{80, 520, 7200, 5400}));
+    EXPECT_EQ(l.previous.top, 220);
+    EXPECT_EQ(l.thumbnails.left, 1160);
+    EXPECT_EQ(l.next.left, 3140);
+    EXPECT_EQ(l.fileName, (Rect{140, 520 + 5400 + 200, 3000, 300}));
+    EXPECT_EQ(l.date.top, l.fileName.top + 360);
+    EXPECT_EQ(l.comment.top, l.date.top + 360);
+}
+
+TEST(Turns, OrientationAsksForATurnOnlyWhereNoneIsStored) {
+    for (const auto& [orientation, turn] : std::vector<std::pair<int, int>>{
+             {0, 0}, {1, 0}, {2, 0}, {3, 180}, {4, 0}, {5, 0}, {6, 90}, {7, 0}, {8, 270}, {9, 0}})
+        EXPECT_EQ(turnForOrientation(orientation), turn) << orientation;
+
+    ProgramHome home;
+    TempDir photos;
+    const PerFolderSettings settings(photos.str());
+    const std::string folder = photos.str() + "/";
+    settings.setTurn(folder + "kept.jpg", 0);  // the user's own choice
+    const std::map<std::string, int> orientation = {
+        {"three.jpg", 3}, {"six.jpg", 6}, {"eight.jpg", 8}, {"one.jpg", 1}, {"kept.jpg", 6}, {"none.jpg", 0}};
+    std::vector<std::string> names;
+    for (const auto& [name, o] : orientation) names.push_back(name);
+    const auto stored = storeTurnsFromOrientation(settings, folder, names, [&](const std::string& path) {
+        return orientation.at(path.substr(folder.size()));
+    });
+    EXPECT_EQ(stored.size(), 3u);
+    const std::map<std::string, std::string> want = {{"three.jpg", "180"}, {"six.jpg", "90"}, {"eight.jpg", "270"},
+                                                     {"one.jpg", ""},      {"kept.jpg", "0"}, {"none.jpg", ""}};
+    for (const auto& [name, value] : want)
+        EXPECT_EQ(ReadIniValue("回転", folder + name, 512, settings.file()), value) << name;
+}
+
+TEST(PreviewFile, MadeInTheBoxThenTurned) {
+    TempDir tmp;
+    samples::PhotoSpec spec;
+    spec.width = 400;
+    spec.height = 300;
+    samples::writePhotoJpeg(tmp.str("p.jpg"), spec);
+    for (const auto& [turn, w, h] : std::vector<std::tuple<int, int, int>>{{0, 120, 90}, {90, 90, 120}, {270, 90, 120}}) {
+        const std::string out = tmp.str("cache/p_s.jpg");
+        ASSERT_TRUE(makePreviewFile(tmp.str("p.jpg"), out, 120, 90, 60, turn));
+        const std::string bytes = testing_support::readBytes(out);
+        // The frame's size from the SOF0 marker.
+        const std::size_t sof = bytes.find("\xFF\xC0");
+        ASSERT_NE(sof, std::string::npos);
+        const int height = (static_cast<unsigned char>(bytes[sof + 5]) << 8) | static_cast<unsigned char>(bytes[sof + 6]);
+        const int width = (static_cast<unsigned char>(bytes[sof + 7]) << 8) | static_cast<unsigned char>(bytes[sof + 8]);
+        EXPECT_EQ(width, w) << turn;
+        EXPECT_EQ(height, h) << turn;
+    }
+    EXPECT_FALSE(makePreviewFile(tmp.str("missing.jpg"), tmp.str("cache/m_s.jpg"), 120, 90, 60, 90));
+    EXPECT_EQ(dateCaption("2026/07/01 10:05:00"), "2026年07月01日 10時05分");
+    EXPECT_EQ(dateCaption(""), "");
+}
+
+TEST(Turns, OrientationIsReadThroughTagora) {
+    TempDir tmp;
+    samples::PhotoSpec spec;
+    spec.width = 64;
+    spec.height = 48;
+    const std::string plain = samples::makePhotoJpeg(spec);
+    for (const int o : {1, 3, 6, 8}) {
+        writeBytes(tmp / "o.jpg", samples::withOrientation(plain, o));
+        EXPECT_EQ(ReadExifOrientation(tmp.str("o.jpg")), o);
+    }
+    writeBytes(tmp / "plain.jpg", plain);
+    EXPECT_EQ(ReadExifOrientation(tmp.str("plain.jpg")), 0);
+    EXPECT_EQ(ReadExifOrientation(tmp.str("missing.jpg")), 0);
+}
