@@ -108,6 +108,9 @@ private:
     struct ScanState;
 
     void resetCell0();
+    /// During an album run the ticks and turns stay as the run reads them.
+    void lockForRun(Cell& c, bool running);
+    bool runInProgress() const;
     Cell& makeCell(int index);
     void fillCell(int index);
     void buildMore();

@@ -158,7 +158,19 @@ void ThumbnailPage::attach(Frm_Main* window, std::mutex* storeLock, unsigned thr
         a->setObjectName(QStringLiteral("Menu_EXIFの向きで回転"));
         connect(a, &QAction::triggered, this, &ThumbnailPage::turnByExifCommand);
     }
+    // What the album run reads stays as it is while a run makes the album.
+    connect(window, &Frm_Main::runInProgressChanged, this, [this](bool running) {
+        for (int i = 0; i < m_built; ++i) lockForRun(*m_cells[i], running);
+        if (auto* a = m_window->findChild<QAction*>(QStringLiteral("Menu_EXIFの向きで回転"))) a->setEnabled(!running);
+    });
 }
+
+void ThumbnailPage::lockForRun(Cell& c, bool running) {
+    for (QWidget* w : {static_cast<QWidget*>(c.tick), static_cast<QWidget*>(c.left), static_cast<QWidget*>(c.right)})
+        w->setEnabled(!running);
+}
+
+bool ThumbnailPage::runInProgress() const { return m_window && m_window->runInProgress(); }
 
 CellTemplate ThumbnailPage::currentTemplate() const {
     const TwipsScale s = TwipsScale::of(this);
@@ -445,6 +457,7 @@ void ThumbnailPage::fillCell(int i) {
     bool ticked = true;
     if (m_window) ticked = m_window->perFolderSettings().imageTickedOnPage(pathBytes(m_albumText), e.fileName);
     c.tick->setChecked(ticked);
+    lockForRun(c, runInProgress());
     for (QWidget* w : {static_cast<QWidget*>(c.image), static_cast<QWidget*>(c.fileName),
                        static_cast<QWidget*>(c.date), static_cast<QWidget*>(c.comment)})
         w->setEnabled(ticked);
@@ -646,6 +659,10 @@ void ThumbnailPage::Chk_画像選択_Click(int i) {
     if (i < 0 || i >= m_built || !m_window) return;
     Cell& c = *m_cells[i];
     const bool ticked = c.tick->isChecked();
+    if (runInProgress()) {
+        c.tick->setChecked(!ticked);
+        return;
+    }
     {
         std::unique_lock<std::mutex> lock;
         if (m_storeLock) lock = std::unique_lock(*m_storeLock);
@@ -657,7 +674,7 @@ void ThumbnailPage::Chk_画像選択_Click(int i) {
 }
 
 void ThumbnailPage::turn(int i, bool left) {
-    if (i < 0 || i >= m_built || !m_window) return;
+    if (i < 0 || i >= m_built || !m_window || runInProgress()) return;
     const std::string path = m_entries[i].path();
     const PerFolderSettings& settings = m_window->perFolderSettings();
     const int now = settings.turn(path);
@@ -711,6 +728,7 @@ void ThumbnailPage::Txt_コメント_LostFocus(int i) {
 // ---- EXIFの向きで回転 ----
 
 void ThumbnailPage::turnByExifCommand() {
+    if (runInProgress()) return;
     if (!m_window || m_exifRun) return;
     QTreeWidgetItem* node = m_window->tree()->currentItem();
     if (!node && m_window->tree()->topLevelItemCount() > 0) node = m_window->tree()->topLevelItem(0);

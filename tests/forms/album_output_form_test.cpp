@@ -254,6 +254,16 @@ void AlbumOutputFormTest::finishedRunAsksAndOpensTheAlbum() {
     Frm_Main& w = t.open();
     t.setOutput(t.out.str("site"));
     t.f.ui.messageAnswers = {MsgResult::Ok, MsgResult::Yes};  // create the folder; show the album
+    // The thumbnail page of "a", shown before the run.
+    w.tree()->setCurrentItem(w.tree()->nodes()[1]);
+    w.selectTab(QStringLiteral("Tab_サムネイルページ"));
+    QTRY_VERIFY_WITH_TIMEOUT(w.thumbnailPage()->ready() && w.thumbnailPage()->previewsSettled(), 30000);
+    const auto cellLocked = [&] {
+        for (const char* name : {"Chk_画像選択", "Cmd_LTurn", "Cmd_RTurn"})
+            if (t.f.element(name, 0)->isEnabled()) return false;
+        return !w.findChild<QAction*>(QStringLiteral("Menu_EXIFの向きで回転"))->isEnabled();
+    };
+    QVERIFY(!cellLocked());
     // During the run: the form grown, the window locked, no second run.
     int during = 0;
     t.watched.beforeMessage = [&](std::string_view text) {
@@ -270,6 +280,7 @@ void AlbumOutputFormTest::finishedRunAsksAndOpensTheAlbum() {
         node->setCheckState(0, Qt::Unchecked);
         QVERIFY(FolderTree::isTicked(node));
         QVERIFY(mirofoto::readImageFolderAlbums(t.f.photos.str()).albums[1].ticked);
+        QVERIFY(cellLocked());  // nor can a picture's tick or turn
         auto* bar = t.get<QProgressBar>("Pgb_画像");  // the last album had no picture
         QVERIFY(bar->maximum() > bar->minimum());
         QCOMPARE(bar->value(), 0);
@@ -283,6 +294,7 @@ void AlbumOutputFormTest::finishedRunAsksAndOpensTheAlbum() {
     QCOMPARE(w.settings().outputFolder, t.out.str("site") + "/");
     QVERIFY(!w.runInProgress());
     QVERIFY(!w.imageFolderBox()->isReadOnly());
+    QVERIFY(!cellLocked());
 }
 
 void AlbumOutputFormTest::stopInTheMiddleLeavesAConsistentAlbum() {
