@@ -23,12 +23,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target mirofoto imgctl album_run_photos album_form_bench >/dev/null
 export MIROFOTO_REGISTRY=$PWD/build/bin/registry.ini
 export QT_QPA_PLATFORM=offscreen
-if [ ! -f "$photos/.complete" ]; then
-  echo "making $((folders * per_folder)) test photographs in $photos ..."
-  rm -rf "$photos"
-  build/bin/album_run_photos "$photos" "$folders" "$per_folder" "$noise"
-  touch "$photos/.complete"
-fi
+. bench/photos.sh
+bench_photos "$photos" "$folders" "$per_folder" "$noise"
 echo "$(find "$photos" -name '*.JPG' | wc -l) photographs; $(nproc) cores; load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
 now() { date +%s.%N; }

@@ -37,12 +37,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target mirofoto imgctl album_run_photos >/dev/null
 mirofoto=$PWD/build/bin/mirofoto
 
-if [ ! -f "$photos/.complete" ]; then
-  echo "making $((folders * per_folder)) test photographs in $photos ..."
-  rm -rf "$photos"
-  build/bin/album_run_photos "$photos" "$folders" "$per_folder" "$noise"
-  touch "$photos/.complete"
-fi
+. bench/photos.sh
+bench_photos "$photos" "$folders" "$per_folder" "$noise"
 mapfile -d '' files < <(find "$PWD/$photos" -name '*.JPG' -print0 | sort -z)
 echo "${#files[@]} photographs of $(vipsheader -f width "${files[0]}") x $(vipsheader -f height "${files[0]}")" \
   "in $folders folders, $(du -sh "$photos" | cut -f1) in all; $(nproc) cores"

@@ -28,12 +28,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target mirofoto imgctl tagora album_run_photos >/dev/null
 mirofoto=$PWD/build/bin/mirofoto
 
-if [ ! -f "$photos/.complete" ]; then
-  echo "making 40 test photographs in $photos ..."
-  rm -rf "$photos"
-  build/bin/album_run_photos "$photos" 2 20 12 1600x1200
-  touch "$photos/.complete"
-fi
+. bench/photos.sh
+bench_photos "$photos" 2 20 12 1600x1200
 rm -rf "$out" "$home"
 mkdir -p "$home"
 (cd "$photos" && find . -name '*.JPG' -print0 | sort -z | xargs -0 sha256sum) >"$work/sources.sha256"

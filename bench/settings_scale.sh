@@ -25,12 +25,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target mirofoto imgctl album_run_photos >/dev/null
 mirofoto=$PWD/build/bin/mirofoto
 
-if [ ! -f "$photos/.complete" ]; then
-  echo "making $pictures pictures of 160 x 120 in $photos ..."
-  rm -rf "$photos"
-  build/bin/album_run_photos "$photos" 1 "$pictures" 4 160x120
-  touch "$photos/.complete"
-fi
+. bench/photos.sh
+bench_photos "$photos" 1 "$pictures" 4 160x120
 images=$PWD/$photos/
 album=写真01
 

@@ -30,12 +30,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target mirofoto imgctl tagora album_run_photos update_run_turn >/dev/null
 mirofoto=$PWD/build/bin/mirofoto
 
-if [ ! -f "$photos/.complete" ]; then
-  echo "making 40 test photographs in $photos ..."
-  rm -rf "$photos"
-  build/bin/album_run_photos "$photos" 2 20 12 1600x1200
-  touch "$photos/.complete"
-fi
+. bench/photos.sh
+bench_photos "$photos" 2 20 12 1600x1200
 mapfile -t pictures < <(find "$photos" -name '*.JPG' | sort)
 
 fail() { echo "FAULT: $*" >&2; exit 1; }

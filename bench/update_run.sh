@@ -32,12 +32,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target mirofoto imgctl tagora album_run_photos update_run_turn >/dev/null
 mirofoto=$PWD/build/bin/mirofoto
 
-if [ ! -f "$photos/.complete" ]; then
-  echo "making $((folders * per_folder)) test photographs in $photos ..."
-  rm -rf "$photos"
-  build/bin/album_run_photos "$photos" "$folders" "$per_folder" "$noise"
-  touch "$photos/.complete"
-fi
+. bench/photos.sh
+bench_photos "$photos" "$folders" "$per_folder" "$noise"
 if [ ! -f "$extra/.complete" ]; then
   rm -rf "$extra"
   build/bin/album_run_photos "$extra/made" 1 10 "$noise"

@@ -102,17 +102,11 @@ void EnlargedPage::display(int i) {
         m_comment->clear();
     } else {
         const ImageEntry& e = m_thumbnails->entries()[i];
-        PreviewRequest r;
-        r.kind = PreviewRequest::Enlarged;
+        PreviewRequest r =
+            PreviewRequest::of(PreviewRequest::Enlarged, e, s, m_window->perFolderSettings().turn(e.path()));
         r.epoch = m_ticket;
         r.ticket = m_ticket;
         r.cell = i;
-        r.source = e.path();
-        r.destination = e.enlargedPath();
-        r.boxWidth = s.largeWidth;
-        r.boxHeight = s.largeHeight;
-        r.quality = s.largeQuality;
-        r.turn = m_window->perFolderSettings().turn(e.path());
         r.force = true;  // always made anew, with the settings and the turn of now
         m_pending = true;
         m_thumbnails->maker()->setCurrentEpoch(PreviewRequest::Enlarged, m_ticket);

@@ -6,6 +6,9 @@
 // is no longer current. No two jobs ever work on the same file at once.
 #pragma once
 
+#include "app/pages/preview_rules.h"
+#include "app/settings/album_settings.h"
+
 #include <QImage>
 #include <QObject>
 
@@ -35,6 +38,10 @@ struct PreviewRequest {
     int quality = 0;
     int turn = 0;
     bool force = false;  ///< make it even when the file exists
+
+    /// The request for a picture's cached file of that kind, at the box and
+    /// quality of the settings, turned as stored.
+    static PreviewRequest of(Kind kind, const ImageEntry& entry, const AlbumSettings& settings, int turn);
 };
 
 struct PreviewResult {

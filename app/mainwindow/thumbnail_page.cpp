@@ -558,17 +558,10 @@ void ThumbnailPage::requestCell(int i, bool force) {
     Cell& c = *m_cells[i];
     const ImageEntry& e = m_entries[i];
     const AlbumSettings& s = m_window->settings();
-    PreviewRequest r;
-    r.kind = PreviewRequest::Thumbnail;
+    PreviewRequest r = PreviewRequest::of(PreviewRequest::Thumbnail, e, s, m_window->perFolderSettings().turn(e.path()));
     r.epoch = m_epoch;
     r.ticket = ++c.ticket;
     r.cell = i;
-    r.source = e.path();
-    r.destination = e.thumbnailPath();
-    r.boxWidth = s.thumbWidth;
-    r.boxHeight = s.thumbHeight;
-    r.quality = s.thumbQuality;
-    r.turn = m_window->perFolderSettings().turn(e.path());
     r.force = force;
     c.pending = true;
     c.force = false;
