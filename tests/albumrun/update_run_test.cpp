@@ -236,6 +236,29 @@ TEST_F(UpdateRunTest, EachChangeGivesWhatAFullRunGives) {
     }
 }
 
+// An update the user stops halfway, then another update: the same as a full
+// run of the new settings (a stop must neither keep a copy made with the old
+// quality nor remove what was not reached).
+TEST_F(UpdateRunTest, AStoppedUpdateIsFinishedByTheNextOne) {
+    ASSERT_TRUE(run(output, ExistingAlbumPolicy::OverwriteAll).complete());
+    req.settings.largeQuality = 70;
+    for (int stopAfter : {1, 3}) {
+        SCOPED_TRACE("stop after " + std::to_string(stopAfter));
+        AlbumRunRequest r = req;
+        r.outputFolderText = output;
+        r.existing = ExistingAlbumPolicy::Update;
+        struct Counting : Silent {
+            int done = 0;
+            void pictureDone(int) override { ++done; }
+        } counting;
+        r.stopRequested = [&] { return counting.done >= stopAfter; };
+        ASSERT_TRUE(GenerateAlbum(r, counting).stoppedByRequest);
+    }
+    ASSERT_TRUE(run(output, ExistingAlbumPolicy::Update).complete());
+    ASSERT_TRUE(run(fresh, ExistingAlbumPolicy::OverwriteAll).complete());
+    EXPECT_EQ(differences(tree(fs::path(output)), tree(fs::path(fresh))), std::vector<std::string>{});
+}
+
 // A record that is missing or damaged makes its album a full re-make, and
 // one cannot vouch for a copy it was not written for.
 TEST_F(UpdateRunTest, AMissingOrDamagedRecordRemakesTheAlbum) {
