@@ -292,8 +292,15 @@ private:
             m_observer.tell(runTextWithList(RunText::FilesNotWritten, m_result.problems), MsgIcon::Exclamation);
         if (!m_result.leftAlone.empty())
             m_observer.tell(runTextWithList(RunText::LeftAlone, m_result.leftAlone), MsgIcon::Information);
-        if (m_observer.ask(AlbumQuestion::ShowAlbum, runText(RunText::Finished), MsgButtons::YesNo,
-                           MsgIcon::Information) == MsgResult::Yes)
+        // An update says what it re-made, kept and removed.
+        const std::string finished =
+            m_request.existing == ExistingAlbumPolicy::Update
+                ? runText(RunText::FinishedUpdate, {std::to_string(m_result.copiesMade),
+                                                    std::to_string(m_result.copiesKept),
+                                                    std::to_string(m_result.copiesRemoved)})
+                : runText(RunText::Finished);
+        if (m_observer.ask(AlbumQuestion::ShowAlbum, finished, MsgButtons::YesNo, MsgIcon::Information) ==
+            MsgResult::Yes)
             m_observer.showAlbum(m_output + "index.htm");
         m_observer.runFinished();
     }

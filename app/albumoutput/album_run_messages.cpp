@@ -38,6 +38,8 @@ constexpr Entry kTexts[] = {
     {RunText::FilesNotWritten, "次のファイルまたはフォルダを書き込めませんでした。"},
     {RunText::ListMore, "ほか {1} 件"},
     {RunText::Finished, "処理が完了しました。\r\r作成したアルバムを表示しますか？"},
+    {RunText::FinishedUpdate,
+     "処理が完了しました。\r縮小画像: 作成 {1}、そのまま {2}、削除 {3}\r\r作成したアルバムを表示しますか？"},
     {RunText::RunAborted, "アルバムの作成を中止しました。\r{1}"},
     {RunText::StopQuestion, "アルバムの作成を中止しますか？\r\r作成中の画像が終わったところで中止します。"},
     {RunText::Stopped,

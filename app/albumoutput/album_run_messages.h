@@ -34,6 +34,7 @@ enum class RunText {
     FilesNotWritten,     ///< followed by the list of files and folders
     ListMore,            ///< {1} = how many more
     Finished,            ///< the closing question
+    FinishedUpdate,      ///< the closing question of an update run, with its counts
     RunAborted,          ///< {1} = what went wrong
     // A stop asked for by the user.
     StopQuestion,    ///< the question before the stop

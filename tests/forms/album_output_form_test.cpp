@@ -238,6 +238,9 @@ void AlbumOutputFormTest::existingAlbumFolder() {
     t.f.ui.messageAnswers.push_back(MsgResult::No);  // do not show the album
     QVERIFY(t.run());
     QCOMPARE(int(t.f.ui.messages().size()), questions + 1);
+    // An update's closing question says what it made, kept and removed.
+    QCOMPARE(t.f.ui.messages().back().find("縮小画像: 作成 2、そのまま 0、削除 0") != std::string::npos,
+             option == QStringLiteral("Opt_変更画像のみ作成する"));
     QCOMPARE(fs::exists(t.out / "a/marker.txt"), markerKept);
     QCOMPARE(readBytes(t.out / "a/1_s.jpg") == "old thumbnail", oldThumbnailKept);
     QCOMPARE(fs::exists(t.out / "a/index.htm"), pageWritten);
