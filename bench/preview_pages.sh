@@ -15,12 +15,8 @@ distinct=${DISTINCT:-100}
 src=bench/out/thumb-photos-src
 photos=bench/out/thumb-photos-$count
 cmake --build build -j2 --target preview_pages_bench album_run_photos >/dev/null
-if [ ! -f "$src/.complete" ]; then
-  echo "making $distinct test photographs in $src ..."
-  rm -rf "$src"
-  build/bin/album_run_photos "$src" 1 "$distinct" 24
-  touch "$src/.complete"
-fi
+. bench/photos.sh
+bench_photos "$src" 1 "$distinct" 24
 if [ ! -f "$photos/.complete" ]; then
   rm -rf "$photos"
   mkdir -p "$photos"
