@@ -146,6 +146,13 @@ constexpr bool isFrameHeader(std::uint8_t marker) {
 constexpr bool isApplicationMarker(std::uint8_t marker) { return marker >= 0xE0 && marker <= 0xEF; }
 
 inline constexpr std::uint8_t kStartOfScan = 0xDA;
+
+/// The most segments a header may have before the start of scan. Cameras and
+/// editors write a few dozen; a file with more is refused rather than walked,
+/// since some readers' cost grows with the square of the segment count. Every
+/// walk that looks past the first segments (the run's check of a picture, the
+/// EXIF search) stops at this one number.
+inline constexpr std::size_t kMaxHeaderSegments = 1024;
 inline constexpr std::uint8_t kComment = 0xFE;
 
 }  // namespace platform::jpeg

@@ -2,7 +2,10 @@
 
 #include "app/util/paths.h"
 
+#include <xxhash.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -79,6 +82,34 @@ bool ensureSettingsFolder(const StorageLocation& location) {
         if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return false;
     }
     return FolderExists(folder);
+}
+
+}  // namespace mirofoto
+
+namespace mirofoto {
+
+std::string outputStateFolder(const StorageLocation& location, const std::string& outputFolder) {
+    std::string real = outputFolder;
+    if (char* resolved = ::realpath(outputFolder.c_str(), nullptr)) {
+        real = resolved;
+        std::free(resolved);
+    }
+    real = withTrailingSlash(real);
+    // A readable part so that a person looking into the settings folder
+    // can tell the output folders apart; the hash makes the name unique.
+    std::string readable;
+    for (const unsigned char c : GetLastFolderName(real)) {
+        if (readable.size() >= 40) break;
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                           c == '_';
+        readable += plain ? static_cast<char>(c) : '_';
+    }
+    if (readable.empty()) readable = "root";
+    const XXH128_hash_t h = XXH3_128bits(real.data(), real.size());
+    char hex[40];
+    std::snprintf(hex, sizeof hex, "%016llx%016llx", static_cast<unsigned long long>(h.high64),
+                  static_cast<unsigned long long>(h.low64));
+    return withTrailingSlash(location.settingsFolder) + "output-state/" + readable + "-" + hex + "/";
 }
 
 }  // namespace mirofoto

@@ -46,6 +46,14 @@ StorageLocation decideStorageLocation(const StorageFacts& facts);
 /// environment may change between tests).
 StorageLocation storageLocation();
 
+/// The folder where the program keeps its own state about one output folder
+/// (the update run's records, the publish manifests), so that nothing of it
+/// stands in the folder a web server publishes. It lies under the settings
+/// folder, named from the output folder's real path (links resolved, so two
+/// spellings of one folder share it): a readable part and a 128-bit hash.
+/// Ends with "/"; it is not created here.
+std::string outputStateFolder(const StorageLocation& location, const std::string& outputFolder);
+
 /// Creates the settings folder of a user-folders decision (mode 0700 for
 /// the levels it makes) when it is missing; the program folder and
 /// MIROFOTO_HOME are never created. True when the folder exists afterwards.

@@ -59,3 +59,20 @@ TEST(StorageLocation, OnlyTheUserSettingsFolderIsMadeAndPrivately) {
     EXPECT_FALSE(ensureSettingsFolder(decideStorageLocation(facts)));
     EXPECT_FALSE(fs::exists(tmp / "missing"));
 }
+
+TEST(StorageLocation, OutputStateFolderIsOnePerRealFolderAndOutsideIt) {
+    testing_support::TempDir dir;
+    const std::string out = dir.str("公開 site");
+    fs::create_directories(out);
+    fs::create_directory_symlink(out, dir / "link");
+    StorageLocation at;
+    at.settingsFolder = dir.str("home/");
+    const std::string state = outputStateFolder(at, out);
+    EXPECT_EQ(state.rfind(at.settingsFolder + "output-state/", 0), 0u) << state;
+    EXPECT_EQ(state.back(), '/');
+    // Two spellings of one folder share it; another folder has its own.
+    EXPECT_EQ(outputStateFolder(at, dir.str("link/")), state);
+    EXPECT_EQ(outputStateFolder(at, out + "/"), state);
+    EXPECT_NE(outputStateFolder(at, dir.str("home")), state);
+    EXPECT_FALSE(fs::exists(state));
+}
