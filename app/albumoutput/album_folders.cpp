@@ -6,6 +6,7 @@
 #include "app/util/paths.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -32,8 +33,10 @@ std::error_code forEachEntry(std::string_view folder, Visit visit) {
 }
 
 // Visits the picture files of the folder; the first error of the folder or
-// of an entry with a picture's name whose kind cannot be told (a folder we
-// may list but not search).
+// of an entry with a picture's name whose kind cannot be told because the
+// folder may be listed but not searched. A link with a picture's name that
+// leads nowhere (dangling, a loop) is visited: it is a picture that cannot
+// be opened, which the run reports with its reason, not a folder failure.
 template <typename Visit>
 std::error_code forEachPictureFile(std::string_view folder, Visit visit) {
     std::error_code entryError;
@@ -41,8 +44,14 @@ std::error_code forEachPictureFile(std::string_view folder, Visit visit) {
         std::error_code ec;
         std::string name = e.path().filename().string();
         if (!isPictureFileName(name)) return;
-        if (e.is_regular_file(ec)) visit(std::move(name));
-        else if (ec && !entryError) entryError = ec;
+        if (e.is_regular_file(ec)) {
+            visit(std::move(name));
+            return;
+        }
+        if (!ec) return;  // a folder, a device: no picture
+        std::error_code linkError;
+        if (e.is_symlink(linkError) && !linkError && ec.value() != EACCES) visit(std::move(name));
+        else if (!entryError) entryError = ec;
     });
     return folderError ? folderError : entryError;
 }

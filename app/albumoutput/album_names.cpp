@@ -1,5 +1,9 @@
 #include "app/albumoutput/album_names.h"
 
+#include "app/albumoutput/album_run.h"
+#include "app/albumoutput/copy_record.h"
+#include "platform/atomic_file.h"
+
 #include "app/util/paths.h"
 #include "app/util/url_encode.h"
 #include "platform/codepage.h"
@@ -110,13 +114,17 @@ std::vector<AlbumImage> makeAlbumImages(const std::vector<std::string>& listedNa
 std::vector<std::string> makeAlbumDirectoryNames(const std::vector<std::string>& entries) {
     std::vector<std::string> names(entries.size());
     NameSet used;
-    // The output folder's own menu page and background image folder.
+    // The output folder's own menu page and background image folder, and
+    // the names the program keeps for itself there: an album folder under
+    // one of them would be removed as the lock or a stale file, or hide it.
     used.insert("index.htm");
     used.insert("images");
+    used.insert(std::string(kRunLockFileName));
+    used.insert(std::string(kAlbumRecordFileName));
     std::vector<std::size_t> displaced;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::string encoded = EncodedName(entries[i]);
-        if (encoded.size() <= kMaxAlbumFileName && !used.contains(encoded)) {
+        if (encoded.size() <= kMaxAlbumFileName && !used.contains(encoded) && !platform::isTemporaryName(encoded)) {
             used.insert(encoded);
             names[i] = encoded;
         } else {
@@ -127,7 +135,7 @@ std::vector<std::string> makeAlbumDirectoryNames(const std::vector<std::string>&
         const std::string encoded = EncodedName(entries[i]);
         for (int k = 1;; ++k) {
             const std::string name = candidate(encoded, k, kMaxAlbumFileName);
-            if (used.contains(name)) continue;
+            if (used.contains(name) || platform::isTemporaryName(name)) continue;
             used.insert(name);
             names[i] = name;
             break;

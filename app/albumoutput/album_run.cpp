@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <optional>
 using platform::MsgButtons;
@@ -36,6 +37,11 @@ void AlbumRunObserver::tell(std::string_view text, MsgIcon icon) {
 void AlbumRunObserver::showAlbum(std::string_view indexPage) { OpenWithShell(indexPage, nullptr); }
 
 namespace {
+
+bool isSymbolicLink(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec));
+}
 
 class AlbumRun {
 public:
@@ -86,13 +92,21 @@ private:
         std::error_code lockError;
         m_lock = OutputFolderLock::acquire(m_output, busy, lockError);
         if (!m_lock.held()) {
+            // When something stands at the lock's name (a folder, a link),
+            // the message names that file rather than the whole folder.
+            const std::string lockFile = m_output + std::string(kRunLockFileName);
+            const std::string blamed = PathExists(lockFile) || isSymbolicLink(lockFile) ? lockFile : m_output;
             m_observer.tell(busy ? runText(RunText::OutputFolderBusy, {m_output})
-                                 : runText(RunText::OutputFolderNotWritable, {m_output, lockError.message()}),
+                                 : runText(RunText::OutputFolderNotWritable, {blamed, lockError.message()}),
                             MsgIcon::Exclamation);
             return false;
         }
-        // Under the lock: what a killed run left is no one's any more.
+        // Under the lock: what a killed run left is no one's any more, and
+        // the records earlier versions kept in the album folders go unread.
         platform::removeStaleTemporaries(m_output);
+        removeRecordsInOutputFolder(m_output);
+        m_records = recordsFolder(m_output);
+        ensureRecordsFolder(m_records);  // a failure shows when a record is written
         m_observer.runStarted();
 
         m_albums = m_request.albums;
@@ -125,8 +139,9 @@ private:
         for (int k = 0; k < 3; ++k)
             if (m_copied[k]) copiedNames.push_back(GetFileName(m_settings.pages[k].backgroundImage));
         if (!m_sources.overlap(m_output + "images"))
-            recordBackgroundCopies(m_output + "images", copiedNames, m_request.existing == ExistingAlbumPolicy::Update,
-                                   m_result.problems, m_result.leftAlone);
+            recordBackgroundCopies(m_output + "images", recordPath(m_records, "images"), copiedNames,
+                                   m_request.existing == ExistingAlbumPolicy::Update, m_result.problems,
+                                   m_result.leftAlone);
 
         m_menu = std::make_unique<MenuSequence>(m_settings, m_result.problems);
         if (const PageWriteResult r = m_menu->begin(m_output, m_request.menuTitle, m_request.menuSubtitle, m_copied);
@@ -164,7 +179,9 @@ private:
                                                              m_sources, m_observer, ahead, m_result.problems);
         if (action == AlbumFolderAction::NotYet) return false;
         p.skip = action == AlbumFolderAction::Skip;
-        if (!p.skip && !EnsureFolder(p.albumFolder)) {
+        // A link in the album folder's place is replaced, never written
+        // through; a file there stays, and the album is not made.
+        if (!p.skip && !ensureRealFolder(p.albumFolder)) {
             p.folderFailed = true;
             p.skip = true;
         }
@@ -177,7 +194,8 @@ private:
                 if (m_perFolder.imageInAlbum(album.entry, name)) p.names.push_back(std::move(name));
             if (listError) m_unreadableNow.push_back(source);
             p.images = makeAlbumImages(p.names);
-            p.copies = std::make_unique<AlbumCopies>(action, p.albumFolder, m_settings);
+            p.copies = std::make_unique<AlbumCopies>(action, p.albumFolder, recordPath(m_records, m_directories[i]),
+                                                     m_settings);
             for (const AlbumImage& image : p.images) {
                 PictureJob job;
                 job.source = source + image.listedName;
@@ -214,12 +232,18 @@ private:
         const AlbumRunAlbum& album = m_albums[i];
         if (!m_prepared[i]) prepare(i, false);
         PreparedAlbum& p = *m_prepared[i];
-        if (p.folderFailed) m_observer.tell(runText(RunText::FolderNotCreated, {album.entry}), MsgIcon::Critical);
+        if (p.folderFailed) {
+            m_observer.tell(runText(RunText::FolderNotCreated, {album.entry}), MsgIcon::Critical);
+            m_result.problems.push_back(p.albumFolder);
+        }
         if (p.skip) prepareNextWhenDue(i, 0);
         else makeAlbum(i, album, p);
-        m_menu->addAlbum(m_directories[i], album.title);
-        ++m_result.albums;
-        m_result.lastAlbum = album.entry;
+        // The menu page links only to albums that stand in the output folder.
+        if (!p.folderFailed) {
+            m_menu->addAlbum(m_directories[i], album.title);
+            ++m_result.albums;
+            m_result.lastAlbum = album.entry;
+        }
         m_observer.albumDone(i);
         m_prepared[i].reset();
     }
@@ -269,8 +293,8 @@ private:
     void removeOldAlbums() {
         CopyCounts counts;
         const bool someNotRead = !m_result.unreadableFolders.empty() || !m_unreadableNow.empty();
-        mirofoto::removeOldAlbums(m_output, m_directories, someNotRead, counts, m_result.problems,
-                                  m_result.leftAlone);
+        mirofoto::removeOldAlbums(m_output, m_records, m_directories, someNotRead, m_sources, counts,
+                                  m_result.problems, m_result.leftAlone);
         m_result.copiesRemoved += counts.removed;
     }
 
@@ -311,6 +335,7 @@ private:
     const SourceFolders m_sources;
     AlbumRunResult m_result;
     std::string m_output;
+    std::string m_records;  // the records folder of the output folder
     OutputFolderLock m_lock;
     std::vector<AlbumRunAlbum> m_albums;
     std::vector<std::string> m_directories;

@@ -5,6 +5,7 @@
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
@@ -53,8 +54,28 @@ SourceFolders::SourceFolders(std::string imageFolder, const std::vector<AlbumRun
     : m_root(std::move(imageFolder)) {
     if (m_root.empty()) return;
     m_folders.push_back(m_root);
+    // Every subfolder counts, not only the ticked albums: an unticked one
+    // that is a link into the output folder would otherwise let the run
+    // delete the photographs it leads to.
+    std::error_code ec;
+    for (auto it = fs::directory_iterator(fs::path(m_root), ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        std::error_code kind;
+        if (it->is_directory(kind)) m_folders.push_back(m_root + it->path().filename().string());
+    }
     for (const AlbumRunAlbum& a : albums)
         if (a.entry != m_root) m_folders.push_back(m_root + a.entry);  // a subfolder may be a link
+    std::sort(m_folders.begin(), m_folders.end());
+    m_folders.erase(std::unique(m_folders.begin(), m_folders.end()), m_folders.end());
+    for (const std::string& folder : m_folders) {
+        std::error_code listError;
+        for (auto it = fs::directory_iterator(fs::path(folder), listError);
+             !listError && it != fs::directory_iterator(); it.increment(listError)) {
+            struct stat st {};
+            if (::stat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                m_files.emplace(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino));
+        }
+    }
 }
 
 bool SourceFolders::overlap(const std::string& path) const {
@@ -65,6 +86,50 @@ bool SourceFolders::overlap(const std::string& path) const {
         if (within(p, f) || within(f, p)) return true;
     }
     return false;
+}
+
+bool SourceFolders::isSourceFile(const std::string& path) const {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return m_files.count({static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)}) > 0;
+}
+
+bool isRealFolder(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ensureRealFolder(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return true;
+        if (!S_ISLNK(st.st_mode)) {
+            errno = EEXIST;
+            return false;
+        }
+        // Only the link goes: what it names is never written through.
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
+    } else if (errno != ENOENT) {
+        return false;
+    }
+    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    return errno == EEXIST && isRealFolder(path);
+}
+
+bool removeAlbumFolder(const std::string& path, const SourceFolders& sources) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    if (!S_ISDIR(st.st_mode)) {
+        if (sources.isSourceFile(path)) return false;
+        return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+    }
+    std::vector<std::string> children;
+    std::error_code ec;
+    for (auto it = fs::directory_iterator(fs::path(path), ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+        children.push_back(it->path().string());
+    bool all = !ec;
+    for (const std::string& child : children) all = removeAlbumFolder(child, sources) && all;
+    return all && (::rmdir(path.c_str()) == 0 || errno == ENOENT);
 }
 
 std::optional<std::string> checkOutputFolder(const AlbumRunRequest& request, const SourceFolders& sources,
@@ -166,7 +231,8 @@ BackgroundOutcome copyBackgroundImages(const AlbumSettings& settings, const std:
     for (const PageStyle& p : settings.pages) anyImage = anyImage || !p.useBackgroundColor;
     if (!anyImage) return outcome;
     const std::string images = outputFolder + "images";
-    if (!EnsureFolder(images)) {
+    // A link standing there is replaced, never written through.
+    if (!ensureRealFolder(images)) {
         outcome.folderFailed = true;
         return outcome;
     }
@@ -207,14 +273,18 @@ BackgroundOutcome copyBackgroundImages(const AlbumSettings& settings, const std:
 AlbumFolderAction decideExistingAlbum(ExistingAlbumPolicy policy, const std::string& entry,
                                       const std::string& albumFolder, const SourceFolders& sources,
                                       AlbumRunObserver& observer, bool ahead, std::vector<std::string>& problems) {
-    if (!FolderExists(albumFolder)) return AlbumFolderAction::Make;
+    // A link, or a file, standing where the album folder goes is not an
+    // album folder: the link is replaced by a real folder when the album is
+    // made (what it names is never written into nor emptied), a file stays
+    // and the folder cannot be made.
+    if (!isRealFolder(albumFolder)) return AlbumFolderAction::Make;
     if (sources.overlap(albumFolder)) {
         // A link in the output folder that leads to the photographs.
         problems.push_back(albumFolder);
         return AlbumFolderAction::Skip;
     }
     const auto remake = [&] {
-        if (!removeTreeBestEffort(albumFolder)) problems.push_back(albumFolder);
+        if (!removeAlbumFolder(albumFolder, sources)) problems.push_back(albumFolder);
         return AlbumFolderAction::Make;
     };
     switch (policy) {

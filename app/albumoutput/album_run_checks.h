@@ -8,10 +8,13 @@
 #include "app/albumoutput/album_run.h"
 #include "app/albumoutput/page_writers.h"
 
+#include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace mirofoto {
@@ -20,19 +23,42 @@ namespace mirofoto {
 std::string trimSpaces(std::string_view text);
 
 /// The places the run reads from and must never write into: the image
-/// folder and every album folder (a subfolder may be a link to elsewhere).
+/// folder and every folder it reaches as an album, ticked or not (a
+/// subfolder may be a link to elsewhere, even into the output folder).
 class SourceFolders {
 public:
+    /// Lists the image folder's subfolders itself; albums adds the run's
+    /// album entries (normally among them already).
     SourceFolders(std::string imageFolder, const std::vector<AlbumRunAlbum>& albums);
     /// The path (a folder or a file, followed through links as far as they
     /// exist) is, holds or lies in one of them.
     bool overlap(const std::string& path) const;
+    /// The path names (without following a link at its end) a file that is
+    /// also a file of one of those folders: the same file, by device and
+    /// inode, as a photograph there. The run never removes such a file.
+    bool isSourceFile(const std::string& path) const;
     const std::string& imageFolder() const { return m_root; }
 
 private:
     std::string m_root;
     std::vector<std::string> m_folders;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> m_files;  // device, inode
 };
+
+/// Makes the path a real folder of its own: a symbolic link standing there
+/// is removed (what it names stays untouched) and a folder made in its place;
+/// a missing folder is made. False (errno set) when something else stands
+/// there or the folder cannot be made; nothing that is not a link is ever
+/// removed.
+bool ensureRealFolder(const std::string& path);
+
+/// A real folder (not a link to one) stands at the path.
+bool isRealFolder(const std::string& path);
+
+/// Deletes an album folder the run makes anew, going on past what it cannot
+/// delete and never following a link. Files of the sources stay (see
+/// SourceFolders::isSourceFile). True when nothing is left.
+bool removeAlbumFolder(const std::string& path, const SourceFolders& sources);
 
 /// The output folder of the request, ending in "/", once it is known to be
 /// a folder apart from the photographs; it is created when missing and the
@@ -88,10 +114,11 @@ enum class AlbumFolderAction {
     Update,     ///< keep the copies that are current by the folder's record, rewrite the pages
 };
 
-/// Applies the policy to the album folder when it exists (asking the
-/// observer for ExistingAlbumPolicy::Ask unless ahead is set, deleting it
-/// when it is to be made anew). A folder that leads into the sources is
-/// skipped and listed in problems.
+/// Applies the policy to the album folder when a real folder stands there
+/// (asking the observer for ExistingAlbumPolicy::Ask unless ahead is set,
+/// deleting it when it is to be made anew); a link or nothing there gives
+/// Make. A folder that leads into the sources is skipped and listed in
+/// problems.
 AlbumFolderAction decideExistingAlbum(ExistingAlbumPolicy policy, const std::string& entry,
                                       const std::string& albumFolder, const SourceFolders& sources,
                                       AlbumRunObserver& observer, bool ahead, std::vector<std::string>& problems);

@@ -52,6 +52,7 @@ constexpr Entry kTexts[] = {
     {RunText::ReasonMissing, "ファイルがありません"},
     {RunText::ReasonNotImage, "JPEG、GIF、PNG のどの画像でもありません"},
     {RunText::ReasonNotRegular, "通常のファイルではありません"},
+    {RunText::ReasonWriteProtected, "書き込みが禁止されているため、そのままにしました"},
     {RunText::ReasonUnknown, "原因がわかりません"},
     {RunText::TermAlbums, "アルバム {1} 件"},
     {RunText::TermAlbum, "[{1}/{2}] {3}"},

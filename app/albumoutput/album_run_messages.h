@@ -47,6 +47,7 @@ enum class RunText {
     ReasonMissing,       ///< the file went away during the run
     ReasonNotImage,      ///< a background that is not a JPEG, GIF or PNG file
     ReasonNotRegular,    ///< a folder, a device, a FIFO
+    ReasonWriteProtected,  ///< a copy the user made read-only, left as it stands
     ReasonUnknown,       ///< the library said nothing
     // The terminal ("mirofoto generate").
     TermAlbums,           ///< {1} = count

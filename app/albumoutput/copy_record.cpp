@@ -3,6 +3,8 @@
 #include "app/albumoutput/image_derivation.h"
 #include "app/settings/album_settings.h"
 #include "app/util/image_size.h"
+#include "app/util/paths.h"
+#include "app/util/storage_location.h"
 #include "platform/atomic_file.h"
 
 #include <algorithm>
@@ -18,7 +20,9 @@
 namespace mirofoto {
 namespace {
 
-constexpr std::string_view kHeader = "mirofoto album record 1\n";
+// Version 2 adds the copy file's stamp; a record of version 1 reads as
+// damaged, which means a full re-make of that album.
+constexpr std::string_view kHeader = "mirofoto album record 2\n";
 
 std::string hex64(std::uint64_t v) {
     char buf[17];
@@ -101,6 +105,26 @@ std::optional<SourceStamp> sourceStamp(const std::string& path) {
     return s;
 }
 
+std::optional<CopyStamp> copyStamp(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return CopyStamp{st.st_size, std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                     static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::string recordsFolder(const std::string& outputFolder) {
+    return outputStateFolder(storageLocation(), outputFolder) + "records/";
+}
+
+std::string recordPath(const std::string& recordsFolder, const std::string& folderName) {
+    return recordsFolder + folderName + ".record";
+}
+
+bool ensureRecordsFolder(const std::string& recordsFolder) {
+    ensureSettingsFolder(storageLocation());
+    return EnsureFolder(recordsFolder);
+}
+
 std::optional<std::uint64_t> contentHash(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
@@ -156,7 +180,8 @@ std::string formatAlbumRecord(const AlbumRecord& record) {
         text += "copy " + escaped(file) + " " + escaped(e.source) + " " + std::to_string(e.stamp.size) + " " +
                 std::to_string(e.stamp.mtimeNs) + " " + std::to_string(e.stamp.ctimeNs) + " " +
                 std::to_string(e.stamp.inode) + " " + hex64(e.hash) + " " + std::to_string(e.sourceWidth) + " " +
-                std::to_string(e.sourceHeight) + " " + escaped(e.recipe) + "\n";
+                std::to_string(e.sourceHeight) + " " + escaped(e.recipe) + " " + std::to_string(e.copy.size) + " " +
+                std::to_string(e.copy.mtimeNs) + " " + std::to_string(e.copy.inode) + "\n";
     }
     text += "end " + hex64(XXH3_64bits(text.data(), text.size())) + "\n";
     return text;
@@ -185,12 +210,13 @@ bool parseAlbumRecord(std::string_view text, AlbumRecord& record) {
         if (f.size() == 2 && f[0] == "owned") {
             if (!unescaped(f[1], name)) return damaged();
             record.owned.insert(name);
-        } else if (f.size() == 11 && f[0] == "copy") {
+        } else if (f.size() == 14 && f[0] == "copy") {
             CopyEntry e;
             if (!unescaped(f[1], name) || !unescaped(f[2], e.source) || !number(f[3], e.stamp.size) ||
                 !number(f[4], e.stamp.mtimeNs) || !number(f[5], e.stamp.ctimeNs) || !number(f[6], e.stamp.inode) ||
                 !number(f[7], e.hash, 16) || !number(f[8], e.sourceWidth) || !number(f[9], e.sourceHeight) ||
-                !unescaped(f[10], e.recipe))
+                !unescaped(f[10], e.recipe) || !number(f[11], e.copy.size) || !number(f[12], e.copy.mtimeNs) ||
+                !number(f[13], e.copy.inode))
                 return damaged();
             record.copies[name] = std::move(e);
         } else {
@@ -200,20 +226,15 @@ bool parseAlbumRecord(std::string_view text, AlbumRecord& record) {
     return true;
 }
 
-RecordRead readAlbumRecord(const std::string& albumFolder, AlbumRecord& record) {
+RecordRead readAlbumRecord(const std::string& recordFile, AlbumRecord& record) {
     record = {};
     std::string bytes;
-    switch (platform::readFileBytes(albumFolder + "/" + std::string(kAlbumRecordFileName), bytes)) {
+    switch (platform::readFileBytes(recordFile, bytes)) {
     case platform::FileRead::Missing: return RecordRead::Missing;
     case platform::FileRead::Failed: return RecordRead::Damaged;
     case platform::FileRead::Ok: break;
     }
     return parseAlbumRecord(bytes, record) ? RecordRead::Ok : RecordRead::Damaged;
-}
-
-bool writeAlbumRecord(const std::string& albumFolder, const AlbumRecord& record, std::string* error) {
-    return platform::writeFileAtomically(albumFolder + "/" + std::string(kAlbumRecordFileName),
-                                         formatAlbumRecord(record), error);
 }
 
 CopyRecipes copyRecipes(int sourceWidth, int sourceHeight, const AlbumSettings& s, int turn) {

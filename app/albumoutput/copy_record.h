@@ -1,9 +1,11 @@
-// The record an album folder keeps of what the program made in it: every
+// The record the program keeps of what it made in an album folder: every
 // page and copy it wrote (so that only those are ever removed), and for each
 // copy that is whole and current the source and the settings it was made
-// from (so that an update run can keep it). One small hidden file per album
-// folder, kAlbumRecordFileName, never linked from a page; it lives beside
-// the copies so that a moved or copied output folder keeps working.
+// from, and the copy file as it was written (so that an update run can keep
+// it). One small file per album folder (and one for "images"), kept in the
+// program's own state for the output folder (recordsFolder()), never in the
+// output folder: what a web server publishes holds the album only, and no
+// file inside the published folder decides what an update removes.
 //
 // A record never claims more than is true: an album's copies are dropped
 // from it before they are made again and written back only once they stand
@@ -22,7 +24,20 @@ namespace mirofoto {
 
 struct AlbumSettings;
 
+/// The name earlier versions gave the record inside each album folder and
+/// "images". Such files are removed by the next run and never read.
 inline constexpr std::string_view kAlbumRecordFileName = ".mirofoto-album.record";
+
+/// The folder of the output folder's records: "records/" in its output state
+/// folder (outputStateFolder() of this process's storage location). Ends
+/// with "/"; not created here.
+std::string recordsFolder(const std::string& outputFolder);
+/// The record file of the folder (an album folder's name, or "images") in
+/// the records folder.
+std::string recordPath(const std::string& recordsFolder, const std::string& folderName);
+/// Creates the records folder (and the settings folder above it, as the
+/// settings are). True when it exists afterwards.
+bool ensureRecordsFolder(const std::string& recordsFolder);
 
 /// What the file system says about a source picture. Any edit changes the
 /// change time (which no program can set back), and a file put in another's
@@ -41,6 +56,20 @@ std::optional<SourceStamp> sourceStamp(const std::string& path);
 /// The 64-bit XXH3 hash of the whole file, or nothing when it cannot be read.
 std::optional<std::uint64_t> contentHash(const std::string& path);
 
+/// A copy file as the run left it: a copy is kept only when the same regular
+/// file still stands under its name (a link, a truncated or replaced file
+/// is made anew).
+struct CopyStamp {
+    std::int64_t size = 0;
+    std::int64_t mtimeNs = 0;
+    std::uint64_t inode = 0;
+    friend bool operator==(const CopyStamp&, const CopyStamp&) = default;
+};
+
+/// The stamp of the regular file standing at the path (a link is not
+/// followed), or nothing when none stands there.
+std::optional<CopyStamp> copyStamp(const std::string& path);
+
 /// One copy that stands whole in the album folder, and what it was made from.
 struct CopyEntry {
     std::string source;  ///< the picture's listed name in its folder
@@ -49,6 +78,7 @@ struct CopyEntry {
     int sourceWidth = 0;
     int sourceHeight = 0;
     std::string recipe;  ///< copyRecipe() it was made with
+    CopyStamp copy;      ///< of the copy file, once written
     friend bool operator==(const CopyEntry&, const CopyEntry&) = default;
 };
 
@@ -89,18 +119,14 @@ struct SourceCheck {
 
 enum class RecordRead { Ok, Missing, Damaged };
 
-/// Reads the album folder's record; on Missing or Damaged the record is empty.
-RecordRead readAlbumRecord(const std::string& albumFolder, AlbumRecord& record);
+/// Reads the record file; on Missing or Damaged the record is empty.
+RecordRead readAlbumRecord(const std::string& recordFile, AlbumRecord& record);
 /// The record's text: a header line, one line per owned file and per copy
 /// (in name order, so equal records are equal files) and a closing line with
 /// the hash of everything before it, so that a damaged file is told apart.
 std::string formatAlbumRecord(const AlbumRecord& record);
 /// Parses formatAlbumRecord's text; false (and an empty record) when damaged.
 bool parseAlbumRecord(std::string_view text, AlbumRecord& record);
-/// Writes the record through a temporary file and a rename. Not flushed to
-/// the disk: like the copies it vouches for, it is safe against a killed
-/// run, not against a power cut.
-bool writeAlbumRecord(const std::string& albumFolder, const AlbumRecord& record, std::string* error);
 
 /// The recipes of a picture's enlarged copy and thumbnail: everything their
 /// bytes depend on besides the source's content. The sizes of the chain of

@@ -1,11 +1,14 @@
 #include "app/albumoutput/update_plan.h"
 
+#include "app/albumoutput/album_run_messages.h"
+#include "app/settings/settings_write_report.h"
 #include "app/util/paths.h"
 #include "platform/atomic_file.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -16,7 +19,23 @@ namespace {
 bool isCopyName(std::string_view name) { return name.ends_with("_s.jpg") || name.ends_with("_l.jpg"); }
 
 // Removes a file the program made; a file already gone counts as removed.
-bool removeMadeFile(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
+bool removeMadeFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT || errno == ENOTDIR;
+}
+
+// Writes a record. The records are the program's own state, kept beside
+// its settings: a write that fails is told as a settings write is, and the
+// album itself stays whole (the next update of it is a full one).
+bool storeRecord(const std::string& file, const AlbumRecord& record) {
+    const std::error_code ec = platform::replaceFileContents(file, formatAlbumRecord(record));
+    if (ec) noteSettingsWriteFailure(file, ec.value());
+    return !ec;
+}
+
+// The problem line of a copy left alone because the user made it read-only.
+std::string writeProtectedItem(const std::string& path) {
+    return runText(RunText::PictureItem, {path, runText(RunText::ReasonWriteProtected)});
+}
 
 // The names in the folder other than the given ones, the record and the
 // temporary files of killed runs, as full paths.
@@ -25,7 +44,7 @@ void listOthers(const std::string& folder, const std::set<std::string>& known, s
     std::vector<std::string> found;
     for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
         const std::string name = e.path().filename().string();
-        if (name == kAlbumRecordFileName || known.count(name) || platform::isTemporaryName(name)) continue;
+        if (known.count(name) || platform::isTemporaryName(name)) continue;
         found.push_back(folder + "/" + name);
     }
     std::sort(found.begin(), found.end());
@@ -34,23 +53,36 @@ void listOthers(const std::string& folder, const std::set<std::string>& known, s
 
 }  // namespace
 
-AlbumCopies::AlbumCopies(AlbumFolderAction action, std::string albumFolder, const AlbumSettings& settings)
-    : m_action(action), m_folder(std::move(albumFolder)), m_settings(settings) {
+bool isWriteProtected(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return ::access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EPERM);
+}
+
+AlbumCopies::AlbumCopies(AlbumFolderAction action, std::string albumFolder, std::string recordFile,
+                         const AlbumSettings& settings)
+    : m_action(action), m_folder(std::move(albumFolder)), m_recordFile(std::move(recordFile)), m_settings(settings) {
     // A missing or damaged record leaves m_old empty: every copy is made
     // again and nothing is removed.
     if (m_action == AlbumFolderAction::Update || m_action == AlbumFolderAction::KeepCopies)
-        readAlbumRecord(m_folder, m_old);
+        readAlbumRecord(m_recordFile, m_old);
     m_wanted.insert("index.htm");
 }
 
 AlbumCopies::Decision AlbumCopies::decide(const std::string& file, const std::string& source,
-                                          const std::optional<SourceStamp>& stamp, bool exists,
+                                          const std::optional<SourceStamp>& stamp, const std::string& path,
                                           const CopyRecipes* recipes, bool thumbnail) {
     const auto it = m_old.copies.find(file);
-    if (m_action == AlbumFolderAction::KeepCopies) return exists ? Decision::Keep : Decision::Make;
-    if (m_action != AlbumFolderAction::Update || it == m_old.copies.end() || !exists || !stamp || !recipes)
+    const std::optional<CopyStamp> copy = copyStamp(path);
+    // Only a regular file is kept: a link in a copy's place would publish
+    // whatever it names.
+    if (m_action == AlbumFolderAction::KeepCopies) return copy ? Decision::Keep : Decision::Make;
+    if (m_action != AlbumFolderAction::Update || it == m_old.copies.end() || !copy || !stamp || !recipes)
         return Decision::Make;
     const CopyEntry& e = it->second;
+    // The same file the run left: truncated, replaced or rewritten copies
+    // are made anew.
+    if (*copy != e.copy) return Decision::Make;
     if (e.source != source || (thumbnail ? recipes->thumbnail : recipes->enlarged) != e.recipe)
         return Decision::Make;
     if (*stamp == e.stamp) return Decision::Keep;
@@ -74,11 +106,14 @@ void AlbumCopies::plan(PictureJob& job, const AlbumImage& image) {
         };
         const std::optional<CopyRecipes> re = recipesOf(image.enlargedFileName);
         const std::optional<CopyRecipes> rt = recipesOf(image.thumbnailFileName);
-        p.enlarged = decide(image.enlargedFileName, image.listedName, stamp, PathExists(job.enlarged),
-                            re ? &*re : nullptr, false);
-        p.thumbnail = decide(image.thumbnailFileName, image.listedName, stamp, PathExists(job.thumbnail),
+        p.enlarged = decide(image.enlargedFileName, image.listedName, stamp, job.enlarged, re ? &*re : nullptr,
+                            false);
+        p.thumbnail = decide(image.thumbnailFileName, image.listedName, stamp, job.thumbnail,
                              rt ? &*rt : nullptr, true);
     }
+    // A copy the user made read-only stays as it is, whatever it holds.
+    if (p.enlarged == Decision::Make && isWriteProtected(job.enlarged)) p.enlarged = Decision::WriteProtected;
+    if (p.thumbnail == Decision::Make && isWriteProtected(job.thumbnail)) p.thumbnail = Decision::WriteProtected;
     // One hash is checked per picture: a thumbnail recorded from other
     // content than its enlarged copy is made again.
     if (p.enlarged == Decision::KeepIfSame) {
@@ -94,8 +129,8 @@ void AlbumCopies::plan(PictureJob& job, const AlbumImage& image) {
             p.thumbnail = Decision::Make;
         }
     }
-    job.makeEnlarged = p.enlarged != Decision::Keep;
-    job.makeThumbnail = p.thumbnail != Decision::Keep;
+    job.makeEnlarged = p.enlarged == Decision::Make || p.enlarged == Decision::KeepIfSame;
+    job.makeThumbnail = p.thumbnail == Decision::Make || p.thumbnail == Decision::KeepIfSame;
     m_planned.push_back(p);
 }
 
@@ -116,18 +151,20 @@ void AlbumCopies::begin(const std::vector<AlbumImage>& images, std::vector<std::
             carry(images[j].thumbnailFileName, pending);
             ++m_counts.kept;
         }
+        if (m_planned[j].enlarged == Decision::WriteProtected)
+            problems.push_back(writeProtectedItem(m_folder + "/" + images[j].enlargedFileName));
+        if (m_planned[j].thumbnail == Decision::WriteProtected)
+            problems.push_back(writeProtectedItem(m_folder + "/" + images[j].thumbnailFileName));
     }
-    std::string error;
-    if (!writeAlbumRecord(m_folder, pending, &error)) {
-        problems.push_back(error);
-        // The old record must not vouch for copies about to be made again.
-        const std::string record = m_folder + "/" + std::string(kAlbumRecordFileName);
-        if (!removeMadeFile(record)) problems.push_back(record);
-    }
+    // The old record must not vouch for copies about to be made again.
+    if (!storeRecord(m_recordFile, pending) && !removeMadeFile(m_recordFile)) problems.push_back(m_recordFile);
     if (m_action != AlbumFolderAction::Update) return;
     for (const std::string& name : m_old.owned) {
         if (m_wanted.count(name)) continue;
-        if (!removeMadeFile(m_folder + "/" + name)) {
+        if (isWriteProtected(m_folder + "/" + name)) {
+            m_notRemoved.insert(name);
+            problems.push_back(writeProtectedItem(m_folder + "/" + name));
+        } else if (!removeMadeFile(m_folder + "/" + name)) {
             m_notRemoved.insert(name);
             problems.push_back(m_folder + "/" + name);
         } else if (isCopyName(name)) {
@@ -151,6 +188,8 @@ void AlbumCopies::end(PictureBatch& jobs, const std::vector<AlbumImage>& images,
                                 bool made, bool thumbnail) {
             if (planned == Decision::Keep) {
                 carry(file, done);
+            } else if (planned == Decision::WriteProtected) {
+                // Left as it stands: owned still, but never vouched for.
             } else if (kept) {
                 CopyEntry e = m_old.copies.at(file);
                 e.stamp = c.stamp;
@@ -158,10 +197,11 @@ void AlbumCopies::end(PictureBatch& jobs, const std::vector<AlbumImage>& images,
                 ++m_counts.kept;
             } else if (made) {
                 ++m_counts.made;
-                if (c.measured) {
+                const std::optional<CopyStamp> written = copyStamp(path);
+                if (c.measured && written) {
                     const CopyRecipes r = copyRecipes(c.width, c.height, m_settings, job.turn);
-                    done.copies[file] = {images[j].listedName, c.stamp,  c.hash,
-                                         c.width,              c.height, thumbnail ? r.thumbnail : r.enlarged};
+                    done.copies[file] = {images[j].listedName, c.stamp, c.hash, c.width, c.height,
+                                         thumbnail ? r.thumbnail : r.enlarged, *written};
                 }
             } else if (m_action == AlbumFolderAction::Update) {
                 // Not made again: a copy with old contents must not stay.
@@ -173,16 +213,16 @@ void AlbumCopies::end(PictureBatch& jobs, const std::vector<AlbumImage>& images,
         settle(m_planned[j].thumbnail, images[j].thumbnailFileName, job.thumbnail, c.keptThumbnail,
                c.madeThumbnail, true);
     }
-    std::string error;
-    if (!writeAlbumRecord(m_folder, done, &error)) problems.push_back(error);
+    storeRecord(m_recordFile, done);
     if (m_action == AlbumFolderAction::Update) listOthers(m_folder, done.owned, leftAlone);
 }
 
-void recordBackgroundCopies(const std::string& imagesFolder, const std::vector<std::string>& copied, bool update,
-                            std::vector<std::string>& problems, std::vector<std::string>& leftAlone) {
-    if (!FolderExists(imagesFolder)) return;
+void recordBackgroundCopies(const std::string& imagesFolder, const std::string& recordFile,
+                            const std::vector<std::string>& copied, bool update, std::vector<std::string>& problems,
+                            std::vector<std::string>& leftAlone) {
+    if (!isRealFolder(imagesFolder)) return;
     AlbumRecord old;
-    readAlbumRecord(imagesFolder, old);
+    readAlbumRecord(recordFile, old);
     AlbumRecord now;
     now.owned.insert(copied.begin(), copied.end());
     for (const std::string& name : old.owned) {
@@ -194,20 +234,18 @@ void recordBackgroundCopies(const std::string& imagesFolder, const std::vector<s
             problems.push_back(imagesFolder + "/" + name);
         }
     }
-    const std::string record = imagesFolder + "/" + std::string(kAlbumRecordFileName);
-    std::string error;
     if (now.owned.empty()) {
-        removeMadeFile(record);
+        removeMadeFile(recordFile);
         if (update && ::rmdir(imagesFolder.c_str()) == 0) return;
-    } else if (!writeAlbumRecord(imagesFolder, now, &error)) {
-        problems.push_back(error);
+    } else {
+        storeRecord(recordFile, now);
     }
     if (update) listOthers(imagesFolder, now.owned, leftAlone);
 }
 
-void removeOldAlbums(const std::string& outputFolder, const std::vector<std::string>& albumDirectories,
-                     bool keepAlbums, CopyCounts& counts, std::vector<std::string>& problems,
-                     std::vector<std::string>& leftAlone) {
+void removeOldAlbums(const std::string& outputFolder, const std::string& recordsFolder,
+                     const std::vector<std::string>& albumDirectories, bool keepAlbums, const SourceFolders& sources,
+                     CopyCounts& counts, std::vector<std::string>& problems, std::vector<std::string>& leftAlone) {
     const std::set<std::string> current(albumDirectories.begin(), albumDirectories.end());
     const std::string base = outputFolder.ends_with('/') ? outputFolder.substr(0, outputFolder.size() - 1)
                                                          : outputFolder;
@@ -221,11 +259,11 @@ void removeOldAlbums(const std::string& outputFolder, const std::vector<std::str
         if (name == "index.htm" || name == kRunLockFileName || current.count(name) ||
             platform::isTemporaryName(name))
             continue;
-        std::error_code sec;
-        const bool folder = fs::symlink_status(e.path(), sec).type() == fs::file_type::directory;
+        // A link is never an album folder of ours, whatever it leads to.
+        const bool folder = isRealFolder(path);
         if (name == "images" && folder) continue;
         AlbumRecord record;
-        if (!folder || keepAlbums || readAlbumRecord(path, record) != RecordRead::Ok) {
+        if (!folder || keepAlbums || readAlbumRecord(recordPath(recordsFolder, name), record) != RecordRead::Ok) {
             leftAlone.push_back(folder ? path + "/" : path);
             continue;
         }
@@ -233,17 +271,41 @@ void removeOldAlbums(const std::string& outputFolder, const std::vector<std::str
         // leaves a record that still names what is left.
         bool all = true;
         for (const std::string& f : record.owned) {
-            if (!removeMadeFile(path + "/" + f)) {
+            const std::string file = path + "/" + f;
+            if (isWriteProtected(file)) {
                 all = false;
-                problems.push_back(path + "/" + f);
+                problems.push_back(writeProtectedItem(file));
+            } else if (sources.isSourceFile(file) || !removeMadeFile(file)) {
+                all = false;
+                problems.push_back(file);
             } else if (isCopyName(f)) {
                 ++counts.removed;
             }
         }
         if (!all) continue;
-        removeMadeFile(path + "/" + std::string(kAlbumRecordFileName));
+        removeMadeFile(recordPath(recordsFolder, name));
         platform::removeStaleTemporaries(path);
         if (::rmdir(path.c_str()) != 0) listOthers(path, {}, leftAlone);
+    }
+    // Records of album folders that are gone (or are no real folder any
+    // more) vouch for nothing.
+    if (keepAlbums) return;
+    std::vector<fs::path> records;
+    for (const fs::directory_entry& e : fs::directory_iterator(recordsFolder, ec)) records.push_back(e.path());
+    for (const fs::path& r : records) {
+        const std::string file = r.filename().string();
+        if (!file.ends_with(".record")) continue;
+        const std::string name = file.substr(0, file.size() - 7);
+        if (name == "images" || current.count(name)) continue;
+        if (!isRealFolder(base + "/" + name)) removeMadeFile(r.string());
+    }
+}
+
+void removeRecordsInOutputFolder(const std::string& outputFolder) {
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(outputFolder, ec)) {
+        const std::string folder = e.path().string();
+        if (isRealFolder(folder)) removeMadeFile(folder + "/" + std::string(kAlbumRecordFileName));
     }
 }
 

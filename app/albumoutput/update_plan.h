@@ -27,14 +27,18 @@ struct CopyCounts {
 /// The record work of one album folder across its run.
 class AlbumCopies {
 public:
-    AlbumCopies(AlbumFolderAction action, std::string albumFolder, const AlbumSettings& settings);
+    /// recordFile is the album folder's record (recordPath()).
+    AlbumCopies(AlbumFolderAction action, std::string albumFolder, std::string recordFile,
+                const AlbumSettings& settings);
 
     /// Decides which copies the picture's job makes (its source, copy names,
     /// turn and settings set).
     void plan(PictureJob& job, const AlbumImage& image);
     /// Before any job runs: the record is written with only the copies this
     /// run leaves untouched, and (update) the program's files that belong to
-    /// no picture of the album any more are removed.
+    /// no picture of the album any more are removed. A copy the user made
+    /// read-only is neither made again nor removed; it is listed in problems
+    /// with that reason.
     void begin(const std::vector<AlbumImage>& images, std::vector<std::string>& problems);
     /// After every job and page: the record of what now stands, and (update)
     /// the copies that could not be made again are removed rather than left
@@ -46,17 +50,18 @@ public:
     const CopyCounts& counts() const { return m_counts; }
 
 private:
-    enum class Decision { Make, Keep, KeepIfSame };
+    enum class Decision { Make, Keep, KeepIfSame, WriteProtected };
     struct Planned {
         Decision enlarged = Decision::Make;
         Decision thumbnail = Decision::Make;
     };
     Decision decide(const std::string& file, const std::string& source, const std::optional<SourceStamp>& stamp,
-                    bool exists, const CopyRecipes* recipes, bool thumbnail);
+                    const std::string& path, const CopyRecipes* recipes, bool thumbnail);
     void carry(const std::string& file, AlbumRecord& into) const;
 
     AlbumFolderAction m_action;
     std::string m_folder;
+    std::string m_recordFile;
     const AlbumSettings& m_settings;
     AlbumRecord m_old;
     std::vector<Planned> m_planned;
@@ -65,22 +70,35 @@ private:
     CopyCounts m_counts;
 };
 
-/// Keeps the record of the background copies in the output folder's
-/// "images" folder (the names of this run's copies and, but for an update,
-/// those of earlier runs). An update removes the earlier ones that this run
-/// did not copy, the folder itself when nothing is left in it, and lists in
-/// leftAlone what else stands there.
-void recordBackgroundCopies(const std::string& imagesFolder, const std::vector<std::string>& copied, bool update,
-                            std::vector<std::string>& problems, std::vector<std::string>& leftAlone);
+/// Keeps the record (recordFile) of the background copies in the output
+/// folder's "images" folder (the names of this run's copies and, but for an
+/// update, those of earlier runs). An update removes the earlier ones that
+/// this run did not copy, the folder itself when nothing is left in it, and
+/// lists in leftAlone what else stands there. An "images" that is not a real
+/// folder (a link) is never looked into.
+void recordBackgroundCopies(const std::string& imagesFolder, const std::string& recordFile,
+                            const std::vector<std::string>& copied, bool update, std::vector<std::string>& problems,
+                            std::vector<std::string>& leftAlone);
 
 /// Update runs: removes the album folders in the output folder that the
-/// program made (they hold a record) for albums not in this run, file by
-/// recorded file, and lists in leftAlone every other thing in the output
-/// folder that the run did not make: in the folder itself and what stays in
-/// a removed album folder ("images" is recordBackgroundCopies' to list). With keepAlbums set (some album folders could not be read)
-/// no album folder is removed, only listed.
-void removeOldAlbums(const std::string& outputFolder, const std::vector<std::string>& albumDirectories,
-                     bool keepAlbums, CopyCounts& counts, std::vector<std::string>& problems,
-                     std::vector<std::string>& leftAlone);
+/// program made (real folders with a record in recordsFolder) for albums
+/// not in this run, file by recorded file, and lists in leftAlone every
+/// other thing in the output folder that the run did not make: in the folder
+/// itself and what stays in a removed album folder ("images" is
+/// recordBackgroundCopies' to list). Records of folders that are gone are
+/// dropped. With keepAlbums set (some album folders could not be read) no
+/// album folder is removed, only listed. A link is never followed and a
+/// file of the sources never removed.
+void removeOldAlbums(const std::string& outputFolder, const std::string& recordsFolder,
+                     const std::vector<std::string>& albumDirectories, bool keepAlbums, const SourceFolders& sources,
+                     CopyCounts& counts, std::vector<std::string>& problems, std::vector<std::string>& leftAlone);
+
+/// Removes the records earlier versions left in the output folder's real
+/// subfolders (kAlbumRecordFileName), unread.
+void removeRecordsInOutputFolder(const std::string& outputFolder);
+
+/// A regular file (not a link) the user may not write stands at the path:
+/// a copy made read-only, which the run leaves as it stands.
+bool isWriteProtected(const std::string& path);
 
 }  // namespace mirofoto

@@ -1,5 +1,7 @@
 #include "app/albumoutput/album_names.h"
 
+#include "platform/atomic_file.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -173,6 +175,11 @@ TEST(AlbumDirectoryNames, ClashingEntriesGetDistinctDirectories) {
 TEST(AlbumDirectoryNames, TheOutputFoldersOwnNamesAreNotUsed) {
     EXPECT_EQ(makeAlbumDirectoryNames({"images", "Index.htm", "IMAGES_2", "Images"}),
               (std::vector<std::string>{"images_3", "Index.htm_2", "IMAGES_2", "Images_4"}));
+    // Nor the names the program keeps for itself there: the run's lock, the
+    // records of earlier versions, a temporary file's.
+    const std::string temporary = platform::newTemporaryName();
+    EXPECT_EQ(makeAlbumDirectoryNames({".mirofoto-run.lock", ".mirofoto-album.record", temporary}),
+              (std::vector<std::string>{".mirofoto-run.lock_2", ".mirofoto-album.record_2", temporary + "_2"}));
 }
 
 TEST(AlbumDirectoryNames, LongEntriesAreCut) {

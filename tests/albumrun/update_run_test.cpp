@@ -5,7 +5,9 @@
 #include "tests/albumrun/album_run_fixture.h"
 
 #include "app/albumoutput/album_names.h"
+#include "app/albumoutput/album_run_messages.h"
 #include "app/albumoutput/copy_record.h"
+#include "app/util/storage_location.h"
 
 #include <fcntl.h>
 #include <fstream>
@@ -263,8 +265,8 @@ TEST_F(UpdateRunTest, AStoppedUpdateIsFinishedByTheNextOne) {
 // one cannot vouch for a copy it was not written for.
 TEST_F(UpdateRunTest, AMissingOrDamagedRecordRemakesTheAlbum) {
     ASSERT_TRUE(run(output, ExistingAlbumPolicy::OverwriteAll).complete());
-    const std::string t = output + folderOf('t') + "/" + std::string(kAlbumRecordFileName);
-    const std::string m = output + folderOf('m') + "/" + std::string(kAlbumRecordFileName);
+    const std::string t = recordPath(recordsFolder(output), folderOf('t'));
+    const std::string m = recordPath(recordsFolder(output), folderOf('m'));
     std::string text = bytesOf(t);
     text[text.find("copy ") + 5] ^= 1;  // a bit flipped in a name
     std::ofstream(t, std::ios::binary | std::ios::trunc) << text;
@@ -281,6 +283,105 @@ TEST_F(UpdateRunTest, AMissingOrDamagedRecordRemakesTheAlbum) {
     EXPECT_FALSE(parseAlbumRecord(bytesOf(m).substr(0, 40), record));
     ASSERT_TRUE(parseAlbumRecord(bytesOf(t), record));
     EXPECT_EQ(formatAlbumRecord(record), bytesOf(t));
+}
+
+// A copy is kept only when the very file the run left stands under its
+// name: a link, a truncated file, another picture, or the same bytes in a
+// new file are made anew, and the album equals a full run's.
+TEST_F(UpdateRunTest, ACopyThatIsNotTheFileTheRunLeftIsMadeAnew) {
+    ASSERT_TRUE(run(fresh, ExistingAlbumPolicy::OverwriteAll).complete());
+    const struct {
+        const char* name;
+        std::function<void(const std::string& copy)> tamper;
+    } cases[] = {
+        {"a link to another file", [&](const std::string& copy) {
+             fs::remove(copy);
+             fs::create_symlink(root + "a.jpg", copy);
+         }},
+        {"truncated", [](const std::string& copy) { fs::resize_file(copy, 0); }},
+        {"another picture", [&](const std::string& copy) { fs::copy_file(root + "旅行/y.jpg", copy,
+                                                                            fs::copy_options::overwrite_existing); }},
+        {"its bytes in a new file with its time", [](const std::string& copy) {
+             const std::string bytes = bytesOf(copy);
+             const auto time = fs::last_write_time(copy);
+             fs::remove(copy);
+             std::ofstream(copy, std::ios::binary) << bytes;
+             fs::last_write_time(copy, time);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(output);
+        fs::create_directories(output);
+        ASSERT_TRUE(run(output, ExistingAlbumPolicy::OverwriteAll).complete());
+        c.tamper(output + folderOf('t') + "/x_l.jpg");
+        const AlbumRunResult update = run(output, ExistingAlbumPolicy::Update);
+        EXPECT_TRUE(update.complete());
+        EXPECT_EQ(update.copiesMade, 1);
+        EXPECT_EQ(update.copiesKept, 9);
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(output + folderOf('t') + "/x_l.jpg")));
+        EXPECT_EQ(differences(tree(fs::path(output)), tree(fs::path(fresh))), std::vector<std::string>{});
+    }
+}
+
+// A copy the user made read-only is neither replaced nor removed: it is
+// named with that reason, the run counts as incomplete and the page keeps
+// its target. Root may write any file, so this needs an ordinary user.
+TEST_F(UpdateRunTest, ACopyMadeReadOnlyIsLeftAloneAndNamed) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write a read-only file";
+    ASSERT_TRUE(run(output, ExistingAlbumPolicy::OverwriteAll).complete());
+    const std::string copy = output + folderOf('t') + "/x_l.jpg";
+    const std::string bytes = bytesOf(copy);
+    fs::permissions(copy, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const std::string item = runText(RunText::PictureItem, {copy, runText(RunText::ReasonWriteProtected)});
+    req.settings.largeQuality = 70;
+    AlbumRunResult update = run(output, ExistingAlbumPolicy::Update);
+    EXPECT_TRUE(update.finished);
+    EXPECT_FALSE(update.complete());
+    EXPECT_EQ(update.problems, std::vector<std::string>{item});
+    EXPECT_EQ(update.failedPictures, std::vector<std::string>{});
+    EXPECT_EQ(bytesOf(copy), bytes);
+    EXPECT_NE(bytesOf(output + folderOf('t') + "/x.htm").find("x_l.jpg"), std::string::npos);
+    // Its picture gone from the album: the copy stays all the same.
+    fs::remove(root + "旅行/x.jpg");
+    update = run(output, ExistingAlbumPolicy::Update);
+    EXPECT_EQ(update.problems, std::vector<std::string>{item});
+    EXPECT_EQ(bytesOf(copy), bytes);
+}
+
+// The output folder holds the album only: the records live in the
+// program's state for that folder, a record an earlier version left in an
+// album folder is removed and never read, and an output folder moved
+// elsewhere gets one full run before it is fast again.
+TEST_F(UpdateRunTest, TheRecordsLiveOutsideTheOutputFolder) {
+    const std::string album = output + folderOf('t') + "/";
+    fs::create_directories(album);
+    std::ofstream(album + "keep.txt") << "the user's";
+    AlbumRecord old;
+    old.owned = {"keep.txt"};
+    std::ofstream(album + std::string(kAlbumRecordFileName), std::ios::binary) << formatAlbumRecord(old);
+    ASSERT_TRUE(run(output, ExistingAlbumPolicy::Update).complete());
+    ASSERT_TRUE(run(output, ExistingAlbumPolicy::Update).complete());
+    EXPECT_TRUE(fs::exists(album + "keep.txt"));
+    for (const auto& e : fs::recursive_directory_iterator(output))
+        EXPECT_NE(e.path().filename().string().front(), '.') << e.path();
+    const std::string records = recordsFolder(output);
+    EXPECT_EQ(records.rfind(storageLocation().settingsFolder, 0), 0u);
+    for (const char album : {'r', 't', 'm'}) {
+        AlbumRecord record;
+        EXPECT_EQ(readAlbumRecord(recordPath(records, folderOf(album)), record), RecordRead::Ok);
+    }
+    EXPECT_TRUE(fs::exists(recordPath(records, "images")));
+
+    const std::string moved = tmp.str("moved") + "/";
+    fs::rename(output, moved);
+    AlbumRunResult update = run(moved, ExistingAlbumPolicy::Update);
+    EXPECT_EQ(update.copiesMade, 10);
+    EXPECT_EQ(update.copiesKept, 0);
+    update = run(moved, ExistingAlbumPolicy::Update);
+    EXPECT_EQ(update.copiesMade, 0);
+    EXPECT_EQ(update.copiesKept, 10);
 }
 
 }  // namespace
