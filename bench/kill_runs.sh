@@ -8,7 +8,12 @@
 #     under a real name;
 #   - after the full run, no temporary, half-written or lock file remains
 #     anywhere in the output folder, every page decodes from CP932 and is
-#     whole, every copy decodes, and every picture has both copies and a page.
+#     whole, every copy decodes, and every picture has both copies and a page;
+#   - then, with an album folder and "images" in the output folder made
+#     links to folders elsewhere before each of KILLS/2 more runs (killed the
+#     same way, --existing update among the treatments) and a last update:
+#     what the links lead to keeps its SHA-256, as do the photographs, and
+#     the last update leaves real folders in the links' places.
 #
 #   bench/kill_runs.sh [KILLS]          (default 20; SEED=n repeats a series)
 #
@@ -49,9 +54,11 @@ check_named_files() {
     djpeg -outfile /dev/null "$copy" 2>/dev/null || fail "$copy does not decode ($1)"
   done < <(find "$out" -name '*.jpg' ! -name '.*' -print0)
 }
-run() {
+run() {  # run POLICY [MORE ARGUMENTS]
+  local policy=$1
+  shift
   MIROFOTO_HOME="$home" exec "$mirofoto" generate --image-folder "$photos" --output "$out" --create-output \
-    --existing "$1" --threads 2
+    --existing "$policy" --threads 2 "$@"
 }
 
 # One full run first, to know how long a run takes.
@@ -87,3 +94,50 @@ pictures=$(wc -l <"$work/sources.sha256")
 [ "$(find "$out" -name '*_l.jpg' | wc -l)" -eq "$pictures" ] || fail "enlarged copies missing"
 [ "$(find "$out" -name '*.htm' | wc -l)" -eq $((pictures + 3)) ] || fail "pages missing"
 echo "all held: $pictures photographs unchanged, no temporary file left, every page and copy whole"
+
+# Links out of the output folder where an album folder and "images" go.
+victims=$work/victims
+rm -rf "$victims"
+mkdir -p "$victims/album" "$victims/images"
+album=$(ls "$out" | grep -v -e '^index.htm$' -e '^images$' | head -1)
+for f in index.htm IMG_0001.htm IMG_0001_l.jpg notes.txt; do echo "the user's $f" >"$victims/album/$f"; done
+for f in bg.jpg notes.txt; do echo "the user's $f" >"$victims/images/$f"; done
+(cd "$victims" && find . -type f -print0 | sort -z | xargs -0 sha256sum) >"$work/victims.sha256"
+cp "$(find "$photos" -name "*.JPG" | sort | head -1)" "$work/bg.jpg"
+printf '[設定]\r\n背景色選択0=False\r\n背景画像0=%s\r\n' "$work/bg.jpg" | iconv -f UTF-8 -t CP932 >"$work/bg.mfs"
+victims_unchanged() {
+  (cd "$victims" && sha256sum --quiet -c "$work/victims.sha256") || fail "a file a link leads to changed ($1)"
+}
+link_places() {
+  rm -rf "${out:?}/$album" "$out/images"  # a link itself, or the real folder a run made
+  ln -s "$victims/album" "$out/$album"
+  ln -s "$victims/images" "$out/images"
+}
+policies=(overwrite html-only update skip)
+link_kills=$(( (kills + 1) / 2 ))
+echo "$link_kills more runs killed with $album and images linked to folders elsewhere"
+for i in $(seq 1 "$link_kills"); do
+  policy=${policies[RANDOM % ${#policies[@]}]}
+  delay_ms=$(( RANDOM % (full_ms + 1) ))
+  link_places
+  (run "$policy" --settings "$work/bg.mfs" >/dev/null 2>&1) &
+  pid=$!
+  sleep "$(awk "BEGIN{print $delay_ms / 1000}")"
+  kill -9 "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  sources_unchanged "after linked kill $i"
+  victims_unchanged "after linked kill $i"
+  check_named_files "after linked kill $i"
+  printf '  kill %2d: --existing %-9s after %5d ms, links in place\n' "$i" "$policy" "$delay_ms"
+done
+link_places
+(run update --settings "$work/bg.mfs" >"$work/final-links.log" 2>&1) ||
+  { cat "$work/final-links.log"; fail "the update over the links did not finish cleanly"; }
+sources_unchanged "after the update over the links"
+victims_unchanged "after the update over the links"
+check_named_files "after the update over the links"
+for place in "$out/$album" "$out/images"; do
+  [ -d "$place" ] && [ ! -L "$place" ] || fail "$place is not a real folder after the update"
+done
+[ -f "$out/images/bg.jpg" ] || fail "the background was not copied"
+echo "all held with links: what they lead to and the photographs unchanged, real folders in their places"

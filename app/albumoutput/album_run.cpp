@@ -14,6 +14,7 @@
 #include "app/util/name_order.h"
 #include "app/util/paths.h"
 #include "platform/atomic_file.h"
+#include "platform/paths.h"
 
 #include <algorithm>
 #include <atomic>
@@ -85,7 +86,9 @@ private:
     bool prepare() {
         const std::optional<std::string> output = checkOutputFolder(m_request, m_sources, m_observer);
         if (!output) return false;
-        m_output = *output;
+        // The output folder is resolved once (it may well be a link, such
+        // as ~/public_html); below it the run follows no link at all.
+        m_output = withTrailingSlash(platform::resolvedPath(*output).string());
         m_result.outputFolder = m_output;
         // Two runs into one folder would delete each other's album folders.
         bool busy = false;
