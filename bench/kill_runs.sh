@@ -104,7 +104,7 @@ for f in index.htm IMG_0001.htm IMG_0001_l.jpg notes.txt; do echo "the user's $f
 for f in bg.jpg notes.txt; do echo "the user's $f" >"$victims/images/$f"; done
 (cd "$victims" && find . -type f -print0 | sort -z | xargs -0 sha256sum) >"$work/victims.sha256"
 cp "$(find "$photos" -name "*.JPG" | sort | head -1)" "$work/bg.jpg"
-printf '[設定]\r\n背景色選択0=False\r\n背景画像0=%s\r\n' "$work/bg.jpg" | iconv -f UTF-8 -t CP932 >"$work/bg.mfs"
+printf '[オプション]\r\n背景色選択0=False\r\n背景画像0=%s\r\n' "$work/bg.jpg" | iconv -f UTF-8 -t CP932 >"$work/bg.mfs"
 victims_unchanged() {
   (cd "$victims" && sha256sum --quiet -c "$work/victims.sha256") || fail "a file a link leads to changed ($1)"
 }

@@ -43,7 +43,7 @@ mapfile -t pictures < <(find "$photos" -name '*.JPG' | sort)
 fail() { echo "FAULT: $*" >&2; exit 1; }
 cp "${pictures[0]}" "$work/bg.jpg"
 settings() {  # settings FILE QUALITY: an album settings file with that enlarged quality and a background
-  printf '[設定]\r\n拡大画像画質=%s\r\n背景色選択0=False\r\n背景画像0=%s\r\n' "$2" "$work/bg.jpg" |
+  printf '[設定]\r\n拡大画像画質=%s\r\n[オプション]\r\n背景色選択0=False\r\n背景画像0=%s\r\n' "$2" "$work/bg.jpg" |
     iconv -f UTF-8 -t CP932 >"$1"
 }
 (cd "$photos" && find . -name '*.JPG' -print0 | sort -z | xargs -0 sha256sum) >"$work/sources.sha256"
