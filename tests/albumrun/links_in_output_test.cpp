@@ -1,8 +1,7 @@
 // Nothing the album run writes or removes goes through a symbolic link: a
 // link standing where a page, a copy, an album folder or "images" goes is
-// replaced, and what the link names stays as it was. Album folders take no
-// name the program keeps for itself, and a picture that cannot be opened is
-// that picture's failure.
+// replaced, and what the link names stays as it was. A picture link that
+// leads nowhere is that picture's failure; a lock file in the way is named.
 #include "album_run_fixture.h"
 
 #include "app/albumoutput/album_folders.h"
@@ -145,17 +144,6 @@ TEST_F(AlbumRunTest, AFolderLinkWhereAnAlbumFolderOrImagesGoesIsReplaced) {
         EXPECT_TRUE(fs::is_directory(fs::symlink_status(output + c.place)));
         EXPECT_TRUE(fs::exists(output + c.place + (c.place == std::string("trip") ? "/p1_l.jpg" : "/bg.png")));
     }
-}
-
-// An image subfolder named as a file the program keeps for itself in the
-// output folder gets an album folder of another name.
-TEST_F(AlbumRunTest, AnAlbumNeverTakesTheNameOfTheRunLock) {
-    photo(".mirofoto-run.lock/p2.jpg", 64, 48);
-    Told told;
-    EXPECT_TRUE(mirofoto::GenerateAlbum(request({{".mirofoto-run.lock", "lock"}}), told).complete());
-    EXPECT_NE(readBytes(output + "index.htm").find("./.mirofoto-run.lock_2/index.htm"), std::string::npos);
-    EXPECT_TRUE(fs::exists(output + ".mirofoto-run.lock_2/p2_l.jpg"));
-    EXPECT_FALSE(fs::exists(output + ".mirofoto-run.lock"));
 }
 
 // A link with a picture's name that leads nowhere is one picture that could
