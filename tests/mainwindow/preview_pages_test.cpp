@@ -86,6 +86,7 @@ private slots:
     void fivePicturesStandInTwoRows();
     void turnsAreStoredAndTurnTheCachedFile();
     void aStoredTickZeroShowsTheCellUntickedAndDisabled();
+    void picturesSharingAStoredKeyAreMarked();
     void commentsAreWrittenIntoThePicture_data();
     void commentsAreWrittenIntoThePicture();
     void f5MakesVisibleThumbnailsAnewAScrollDoesNot();
@@ -181,6 +182,23 @@ void PreviewPagesTest::aStoredTickZeroShowsTheCellUntickedAndDisabled() {
     tick->click();
     QCOMPARE(mirofoto::ReadIniValue("チェック", album + "/b.jpg", 255, f.perFolderFile()), std::string("1"));
     for (const char* name : four) QVERIFY2(cellControl(f, name, 1)->isEnabled(), name);
+}
+
+void PreviewPagesTest::picturesSharingAStoredKeyAreMarked() {
+    WindowFixture f;
+    for (const char* name : {"[x].jpg", "<x>.jpg", "own.jpg"}) photo(f.photos / name, 400, 300);
+    f.open();
+    QVERIFY(showThumbnails(f));
+    QStringList names, tips;
+    for (int i = 0; i < 3; ++i) {
+        names << page(f)->cellFileName(i);
+        tips << cellControl(f, "Chk_画像選択", i)->toolTip();
+    }
+    QCOMPARE(names, (QStringList{"<x>.jpg ※", "[x].jpg ※", "own.jpg"}));
+    QVERIFY2(tips[0].startsWith(QStringLiteral("「[x].jpg」 と設定を共有しています")), qPrintable(tips[0]));
+    QVERIFY2(tips[1].startsWith(QStringLiteral("「<x>.jpg」 と設定を共有しています")), qPrintable(tips[1]));
+    QCOMPARE(tips[2], QString());
+    QCOMPARE(cellControl(f, "Lbl_ファイル名", 0)->toolTip(), tips[0]);
 }
 
 void PreviewPagesTest::commentsAreWrittenIntoThePicture_data() {
