@@ -186,8 +186,12 @@ void PreviewPagesTest::aStoredTickZeroShowsTheCellUntickedAndDisabled() {
 
 void PreviewPagesTest::picturesSharingAStoredKeyAreMarked() {
     WindowFixture f;
-    for (const char* name : {"[x].jpg", "<x>.jpg", "own.jpg"}) photo(f.photos / name, 400, 300);
-    f.open();
+    for (const char* name : {"[x].jpg", "<x>.jpg", "own.jpg", "a=b/p.jpg", "a:b/p.jpg"}) {
+        fs::create_directories((f.photos / name).parent_path());
+        photo(f.photos / name, 400, 300);
+    }
+    Frm_Main& w = f.open();
+    w.settings().thumbShowFileName = 1;
     QVERIFY(showThumbnails(f));
     QStringList names, tips;
     for (int i = 0; i < 3; ++i) {
@@ -199,6 +203,8 @@ void PreviewPagesTest::picturesSharingAStoredKeyAreMarked() {
     QVERIFY2(tips[1].startsWith(QStringLiteral("「<x>.jpg」 と設定を共有しています")), qPrintable(tips[1]));
     QCOMPARE(tips[2], QString());
     QCOMPARE(cellControl(f, "Lbl_ファイル名", 0)->toolTip(), tips[0]);
+    const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/shared-keys.png");
 }
 
 void PreviewPagesTest::commentsAreWrittenIntoThePicture_data() {
