@@ -37,12 +37,16 @@ std::uint64_t JpegHeader::coefficientBytes() const {
 }
 
 std::uint64_t JpegHeader::decodeMemoryEstimate() const {
-    if (!hasFrame) return fileSize;
+    // Without a frame nothing is decoded: the size readers refuse the file.
+    if (!hasFrame) return 0;
     const std::uint64_t coefficients = buffersWholePicture() ? coefficientBytes() : 0;
+    // The image library reads files up to 64 MiB into memory to decode
+    // them, larger ones it streams.
+    const std::uint64_t inMemory = std::min<std::uint64_t>(fileSize, std::uint64_t(64) << 20);
     // The decoder reduces by up to 8 on each side; the resampler works on
     // that picture in floating point.
     const std::uint64_t reduced = ceilDiv(width, 8) * ceilDiv(height, 8) * components.size() * 4;
-    return coefficients + fileSize + reduced;
+    return coefficients + inMemory + reduced;
 }
 
 JpegHeader readJpegHeader(std::string_view path) {

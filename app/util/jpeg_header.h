@@ -49,6 +49,7 @@ struct JpegHeader {
     /// About what decoding the picture takes at most: the coefficient buffer
     /// when there is one, the file read into memory, and the picture at the
     /// smallest scale the decoder reduces to, as the resampler holds it.
+    /// 0 without a frame header (nothing will be decoded).
     std::uint64_t decodeMemoryEstimate() const;
 };
 
