@@ -31,9 +31,10 @@ void noteAccess(ProfileAccess access, std::string_view section, std::string_view
 
 // The form of a file's text. Names are compared in a working encoding: the
 // CP932 bytes themselves for CP932 files, UTF-8 for the two Unicode forms.
-enum class Encoding { Cp932, Utf16le, Utf8 };
+enum class Encoding { Cp932, Utf16le, Utf16be, Utf8 };
 
 constexpr std::string_view kUtf16Bom = "\xFF\xFE";
+constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kCrLf = "\r\n";
 
@@ -106,6 +107,13 @@ struct LineSpan {
     std::size_t rawEolLength = 0;  ///< 0 for a last line without a line end
 };
 
+// UTF-16 text in the other byte order.
+std::string swappedUnits(std::string_view bytes) {
+    std::string out(bytes);
+    for (std::size_t i = 0; i + 1 < out.size(); i += 2) std::swap(out[i], out[i + 1]);
+    return out;
+}
+
 // A file's parts; its lines are visited by forEachLine without copying.
 struct Scan {
     Encoding encoding = Encoding::Cp932;
@@ -119,6 +127,16 @@ Scan scanFile(std::string_view bytes) {
     sc.body = bytes;
     if (bytes.substr(0, 2) == kUtf16Bom) {
         sc.encoding = Encoding::Utf16le;
+        sc.bom = bytes.substr(0, 2);
+        sc.body = bytes.substr(2);
+        if (sc.body.size() % 2) {
+            sc.oddTail = sc.body.substr(sc.body.size() - 1);
+            sc.body.remove_suffix(1);
+        }
+    } else if (bytes.substr(0, 2) == kUtf16BeBom) {
+        // Other editors save UTF-16 big-endian; it is read the same way
+        // and keeps its own byte order when written.
+        sc.encoding = Encoding::Utf16be;
         sc.bom = bytes.substr(0, 2);
         sc.body = bytes.substr(2);
         if (sc.body.size() % 2) {
@@ -139,16 +157,18 @@ Scan scanFile(std::string_view bytes) {
 template <typename Visit>
 void forEachLine(const Scan& sc, Visit visit) {
     const std::string_view body = sc.body;
-    const std::size_t unit = sc.encoding == Encoding::Utf16le ? 2 : 1;
+    const bool bigEndian = sc.encoding == Encoding::Utf16be;
+    const std::size_t unit = sc.encoding == Encoding::Utf16le || bigEndian ? 2 : 1;
     auto unitAt = [&](std::size_t pos) -> unsigned {
         if (unit == 1) return static_cast<unsigned char>(body[pos]);
-        return static_cast<unsigned char>(body[pos]) | (static_cast<unsigned char>(body[pos + 1]) << 8);
+        const unsigned first = static_cast<unsigned char>(body[pos]), second = static_cast<unsigned char>(body[pos + 1]);
+        return bigEndian ? first << 8 | second : first | second << 8;
     };
     std::string decoded;
     auto emit = [&](std::size_t start, std::size_t length, std::size_t eolLength) {
         const LineSpan span{start, length, eolLength};
         if (unit == 1) return visit(span, body.substr(start, length));
-        decoded = utf16leBytesToUtf8(body.substr(start, length));
+        decoded = utf16leBytesToUtf8(bigEndian ? swappedUnits(body.substr(start, length)) : body.substr(start, length));
         return visit(span, std::string_view(decoded));
     };
     std::size_t start = 0, pos = 0;
@@ -197,6 +217,7 @@ std::string fromWorking(Encoding enc, std::string_view text) {
 
 // Working text in the file's own bytes.
 std::string toFileBytes(Encoding enc, std::string_view work) {
+    if (enc == Encoding::Utf16be) return swappedUnits(utf8ToUtf16leBytes(work));
     return enc == Encoding::Utf16le ? utf8ToUtf16leBytes(work) : std::string(work);
 }
 
@@ -548,6 +569,12 @@ bool writeValuesLocked(std::string_view section, const std::vector<std::pair<std
     std::string original;
     const FileRead r = readFileBytes(path, original);
     if (r == FileRead::Failed) return false;  // never replace what we could not read
+    // A settings file may be a link, and is followed; one that leads to a
+    // photograph must not get text appended to the picture.
+    if (startsAsJpeg(original)) {
+        errno = EINVAL;
+        return false;
+    }
 
     std::string bytes = original;
     for (const auto& [key, value] : keyValues) {
@@ -567,6 +594,8 @@ bool writeValuesLocked(std::string_view section, const std::vector<std::pair<std
 }
 
 }  // namespace
+
+bool startsAsJpeg(std::string_view bytes) { return bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xD8'; }
 
 bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
                         std::string_view file) {

@@ -6,8 +6,8 @@
 //   back byte for byte (comments, blank lines, lines we cannot parse, order,
 //   line ends).
 // - The file text is CP932. A file that starts with the byte-order mark
-//   FF FE is UTF-16LE, one that starts with EF BB BF is UTF-8; both are read
-//   and stay in their form when written. A write whose section, key or value
+//   FF FE is UTF-16LE, one with FE FF UTF-16BE, one that starts with
+//   EF BB BF is UTF-8; all are read and stay in their form when written. A write whose section, key or value
 //   CP932 cannot carry unchanged (é, an emoji, the yen sign that CP932 would
 //   turn into a backslash) turns a CP932 file into UTF-16LE with a byte-order
 //   mark, so nothing is lost.
@@ -41,6 +41,10 @@
 
 namespace platform {
 
+/// Whether the bytes start as a JPEG file does (FF D8), which no settings
+/// file in any of the forms above can.
+bool startsAsJpeg(std::string_view bytes);
+
 /// The whole value of key in section, as UTF-8; nothing when the file, the
 /// section or the key is missing (or the file cannot be read).
 std::optional<std::string> readProfileValue(std::string_view section, std::string_view key,
@@ -55,7 +59,8 @@ std::string readProfileString(std::string_view section, std::string_view key, st
 
 /// Stores value under key in section, creating the file and the section when
 /// needed. False when nothing could be written (missing folder, read-only or
-/// unreadable file, a folder in the file's place) and when a name or the
+/// unreadable file, a folder in the file's place, a file that starts as a
+/// JPEG picture: errno is then EINVAL) and when a name or the
 /// value could not be stored as one line: a CR or LF anywhere, a key holding
 /// "=" or starting with "[".
 bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,

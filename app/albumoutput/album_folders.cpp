@@ -1,6 +1,7 @@
 #include "app/albumoutput/album_folders.h"
 
 #include "app/albumoutput/page_writers.h"
+#include "app/settings/ini_store.h"
 #include "app/settings/settings_files.h"
 #include "app/util/name_order.h"
 #include "app/util/paths.h"
@@ -87,6 +88,22 @@ std::vector<std::string> ImageFolderAlbums::unreadableFolders() const {
     return keys;
 }
 
+namespace {
+
+// The names at the positions of either list, each once, in list order.
+std::vector<std::string> namesAt(const std::vector<std::string>& names, const std::vector<std::size_t>& a,
+                                 const std::vector<std::size_t>& b) {
+    std::vector<std::size_t> positions = a;
+    positions.insert(positions.end(), b.begin(), b.end());
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    std::vector<std::string> out;
+    for (const std::size_t p : positions) out.push_back(names[p]);
+    return out;
+}
+
+}  // namespace
+
 ImageFolderAlbums readImageFolderAlbums(std::string_view imageFolderText) {
     ImageFolderAlbums result;
     result.imageFolder = imageFolderPath(imageFolderText);
@@ -122,7 +139,31 @@ ImageFolderAlbums readImageFolderAlbums(std::string_view imageFolderText) {
     };
     add(result.imageFolder, result.imageFolder);
     for (const std::string& name : subfolders) add(name, result.imageFolder + name + "/");
+
+    std::vector<std::string> tickKeys, entryKeys;
+    for (const AlbumFolder& a : result.albums) {
+        tickKeys.push_back(a.treeText);
+        entryKeys.push_back(a.key);
+    }
+    const auto byTick = keysSharingStorage(tickKeys);
+    const auto byEntry = keysSharingStorage(entryKeys);
+    for (std::size_t i = 0; i < result.albums.size(); ++i)
+        result.albums[i].sharesSettingsWith = namesAt(tickKeys, byTick[i], byEntry[i]);
     return result;
+}
+
+std::vector<std::vector<std::string>> picturesSharingSettings(std::string_view albumText, std::string_view folder,
+                                                              const std::vector<std::string>& fileNames) {
+    std::vector<std::string> tickKeys, turnKeys;
+    for (const std::string& name : fileNames) {
+        tickKeys.push_back(PerFolderSettings::imageKey(albumText, name));
+        turnKeys.push_back(std::string(folder) + name);
+    }
+    const auto byTick = keysSharingStorage(tickKeys);
+    const auto byTurn = keysSharingStorage(turnKeys);
+    std::vector<std::vector<std::string>> shared(fileNames.size());
+    for (std::size_t i = 0; i < fileNames.size(); ++i) shared[i] = namesAt(fileNames, byTick[i], byTurn[i]);
+    return shared;
 }
 
 }  // namespace mirofoto

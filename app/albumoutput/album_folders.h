@@ -33,6 +33,10 @@ struct AlbumFolder {
     /// Its entry on the menu page as page text: the stored text as it is,
     /// or the folder's name escaped as text (NameAsPageText).
     std::string linkText;
+    /// The tree texts of the other albums whose tick or menu entry the
+    /// settings file stores under the same key as this album's ("a=b" and
+    /// "a:b"): changing one changes the others.
+    std::vector<std::string> sharesSettingsWith;
 };
 
 /// Everything the menu page and the album run need to know of an image folder.
@@ -48,6 +52,12 @@ struct ImageFolderAlbums {
     /// The keys of the albums that could not be read, for the run to name.
     std::vector<std::string> unreadableFolders() const;
 };
+
+/// For each picture of the album (its tree text and folder, ending in "/"),
+/// the names of the other pictures of the list whose tick or turn the
+/// settings file stores under the same key.
+std::vector<std::vector<std::string>> picturesSharingSettings(std::string_view albumText, std::string_view folder,
+                                                              const std::vector<std::string>& fileNames);
 
 /// Reads the image folder named by an image-folder box text. A folder that
 /// does not exist gives the folder alone, without pictures.

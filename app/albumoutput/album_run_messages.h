@@ -49,6 +49,9 @@ enum class RunText {
     ReasonNotRegular,    ///< a folder, a device, a FIFO
     ReasonWriteProtected,  ///< a copy the user made read-only, left as it stands
     ReasonUnknown,       ///< the library said nothing
+    ReasonPrecision,     ///< {1} = bits per sample of a JPEG the library does not decode
+    ReasonManySegments,  ///< {1} = the most segments a header may have
+    ReasonDecodeMemory,  ///< {1} = MiB decoding needs, {2} = the budget in MiB, {3} = its variable
     // The terminal ("mirofoto generate").
     TermAlbums,           ///< {1} = count
     TermAlbum,            ///< {1} = number, {2} = count, {3} = entry

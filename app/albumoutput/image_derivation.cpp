@@ -1,9 +1,13 @@
 #include "app/albumoutput/image_derivation.h"
 
+#include "app/albumoutput/album_run_messages.h"
+#include "app/util/decode_budget.h"
 #include "app/util/image_size.h"
+#include "app/util/jpeg_header.h"
 #include "app/util/imgctl.h"
 #include "app/util/paths.h"
 #include "platform/atomic_file.h"
+#include "platform/jpeg_segments.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +21,44 @@
 #include <vector>
 
 namespace mirofoto {
+namespace {
+
+// Records the first failure only: the later ones follow from it.
+void note(ImageFailure* failure, std::string step, std::string_view path, ImgctlFailure reason = {}) {
+    if (!failure || !failure->empty()) return;
+    failure->step = std::move(step);
+    failure->path = std::string(path);
+    failure->reason = std::move(reason);
+}
+
+std::string mib(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20); }
+
+// Looks at the source's header before the image library does, and holds
+// what decoding it will take from the one budget of all decodes. Nothing
+// (and the reason noted) for a header the library would take ages over, a
+// precision it cannot decode, or a picture that alone needs more than the
+// whole budget. Waits while other decodes hold too much of it.
+std::optional<DecodeMemoryBudget::Reservation> admitSource(std::string_view path, ImageFailure* failure) {
+    const JpegHeader header = readJpegHeader(path);
+    if (header.walk == JpegHeader::Walk::TooManySegments) {
+        note(failure, "header", path,
+             {0, false, runText(RunText::ReasonManySegments, {std::to_string(platform::jpeg::kMaxHeaderSegments)})});
+        return std::nullopt;
+    }
+    if (header.hasFrame && header.precision != 8) {
+        note(failure, "header", path, {0, false, runText(RunText::ReasonPrecision, {std::to_string(header.precision)})});
+        return std::nullopt;
+    }
+    DecodeMemoryBudget& budget = decodeMemoryBudget();
+    const std::uint64_t needed = header.decodeMemoryEstimate();
+    auto reservation = budget.reserve(needed);
+    if (!reservation)
+        note(failure, "memory", path,
+             {0, false, runText(RunText::ReasonDecodeMemory, {mib(needed), mib(budget.total()), kDecodeMemoryVariable})});
+    return reservation;
+}
+
+}  // namespace
 
 TargetSize FitBox(std::int32_t imageWidth, std::int32_t imageHeight, std::int32_t boxWidth,
                   std::int32_t boxHeight, bool keepAspect) {
@@ -36,6 +78,8 @@ bool MakeAlbumImage(const ImgctlLibrary& lib, std::string_view sourcePath, std::
                     std::int32_t boxHeight, std::int32_t boxWidth, bool keepAspect, std::int32_t quality,
                     bool encoderFlag) {
     if (!PathExists(sourcePath)) return false;
+    const auto admitted = admitSource(sourcePath, nullptr);
+    if (!admitted) return false;
     // A file whose header we do not understand never reaches the library.
     const ImageSizeInfo info = GetImageSize(sourcePath, DetectionMode::ByContent);
     if (info.width <= 0 || info.height <= 0) return false;
@@ -80,14 +124,6 @@ std::vector<std::size_t> MakingOrder(std::span<const TargetSize> sizes) {
 }
 
 namespace {
-
-// Records the first failure only: the later ones follow from it.
-void note(ImageFailure* failure, std::string step, std::string_view path, ImgctlFailure reason = {}) {
-    if (!failure || !failure->empty()) return;
-    failure->step = std::move(step);
-    failure->path = std::string(path);
-    failure->reason = std::move(reason);
-}
 
 // Whether the source can be opened for reading, before anything else looks
 // at it: a file we may not read is told apart from one we cannot understand.
@@ -139,6 +175,9 @@ bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std:
                      bool keepAspect, ImageFailure* failure) {
     for (auto& r : requests) r.made = false;
     if (requests.empty() || !readable(sourcePath, failure)) return false;
+    // Held until the picture's decode is gone (the handle below goes first).
+    const auto admitted = admitSource(sourcePath, failure);
+    if (!admitted) return false;
     const ImageSizeInfo info = GetImageSize(sourcePath, DetectionMode::ByContent);
     if (info.width <= 0 || info.height <= 0) {
         note(failure, "header", sourcePath, {0, true, "no picture size in the file's header"});

@@ -15,7 +15,7 @@ namespace mirofoto {
 /// Why a copy or a turn could not be made: the step that failed, the file
 /// it concerned and what the system or the image library said.
 struct ImageFailure {
-    std::string step;      ///< "open", "header", "folder", "ToDIB", "ResizeDIB", "TurnDIB" or "DIBtoJPG"
+    std::string step;      ///< "open", "header", "memory", "folder", "ToDIB", "ResizeDIB", "TurnDIB" or "DIBtoJPG"
     std::string path;      ///< the source or destination concerned
     ImgctlFailure reason;  ///< errno, damaged data, the library's text
 

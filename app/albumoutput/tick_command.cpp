@@ -71,16 +71,36 @@ std::string shownName(const ImageFolderAlbums& folder, const AlbumFolder& a) {
     return a.treeText == folder.imageFolder ? ". (" + a.treeText + ")" : a.treeText;
 }
 
+// "（設定を共有: a:b、c）" after a name whose stored key others share.
+std::string sharedNote(const std::vector<std::string>& others) {
+    if (others.empty()) return {};
+    std::string note = "（設定を共有: ";
+    for (std::size_t i = 0; i < others.size(); ++i) note += (i ? "、" : "") + others[i];
+    return note + "）";
+}
+
 void listAlbums(const ImageFolderAlbums& folder, std::ostream& out) {
     for (const AlbumFolder& a : folder.albums) {
-        if (!a.hasPictures) out << "( ) " << shownName(folder, a) << "（画像なし）\n";
-        else out << (a.ticked ? "[x] " : "[ ] ") << shownName(folder, a) << "\n";
+        if (!a.hasPictures) out << "( ) " << shownName(folder, a) << "（画像なし）" << sharedNote(a.sharesSettingsWith) << "\n";
+        else out << (a.ticked ? "[x] " : "[ ] ") << shownName(folder, a) << sharedNote(a.sharesSettingsWith) << "\n";
     }
 }
 
 void listPictures(const ImageFolderAlbums& folder, const AlbumFolder& album, std::ostream& out) {
-    for (const std::string& name : listPictureFiles(album.key))
-        out << (folder.settings.imageInAlbum(album.treeText, name) ? "[x] " : "[ ] ") << name << "\n";
+    const std::vector<std::string> names = listPictureFiles(album.key);
+    const auto shared = picturesSharingSettings(album.treeText, album.key, names);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        out << (folder.settings.imageInAlbum(album.treeText, names[i]) ? "[x] " : "[ ] ") << names[i]
+            << sharedNote(shared[i]) << "\n";
+}
+
+// The other albums or pictures a change also changes, as a warning.
+void warnShared(const std::string& changed, const std::vector<std::string>& others, std::ostream& err) {
+    if (others.empty()) return;
+    std::string names;
+    for (const std::string& o : others) names += "「" + o + "」";
+    err << "mirofoto tick: 注意: 「" << changed << "」は " << names
+        << " と設定ファイルの同じ項目に保存されるため、いっしょに変わりました\n";
 }
 
 }  // namespace
@@ -154,6 +174,14 @@ int runTickCommand(const std::vector<std::string>& args, std::ostream& out, std:
     }
     const bool stored = o.picture ? folder.settings.setImageTicked(album->treeText, *o.picture, *o.tick)
                                   : folder.settings.setAlbumTicked(album->treeText, *o.tick);
+    if (stored && o.picture) {
+        const auto names = listPictureFiles(album->key);
+        const auto shared = picturesSharingSettings(album->treeText, album->key, names);
+        const auto at = std::find(names.begin(), names.end(), *o.picture) - names.begin();
+        warnShared(*o.picture, shared[at], err);
+    } else if (stored) {
+        warnShared(album->treeText, album->sharesSettingsWith, err);
+    }
     if (!stored) {
         if (!settingsReport.told())
             err << "mirofoto: 設定を保存できません: " << folder.settings.file() << "\n";

@@ -80,6 +80,16 @@ void FolderTree::setNodeState(QTreeWidgetItem* node, bool black, bool ticked) {
     m_updating = false;
 }
 
+void FolderTree::setSharedWith(QTreeWidgetItem* node, const QStringList& others) {
+    m_updating = true;
+    const QString name = shownName(pathBytes(textOf(node)));
+    node->setText(0, others.isEmpty() ? name : name + QStringLiteral(" ※"));
+    node->setToolTip(0, others.isEmpty() ? QString()
+                                         : QStringLiteral("「%1」と設定を共有しています。チェックを変えると、いっしょに変わります。")
+                                               .arg(others.join(QStringLiteral("」「"))));
+    m_updating = false;
+}
+
 QList<QTreeWidgetItem*> FolderTree::nodes() const {
     QList<QTreeWidgetItem*> all;
     for (QTreeWidgetItemIterator it(const_cast<FolderTree*>(this)); *it; ++it) all.push_back(*it);

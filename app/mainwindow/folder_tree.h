@@ -35,6 +35,11 @@ public:
     /// reporting a node check.
     void setNodeState(QTreeWidgetItem* node, bool black, bool ticked);
 
+    /// Marks a node whose tick the settings file stores under the same key
+    /// as the ticks of the named nodes (its name followed by "※", a tooltip
+    /// naming them); no names clears the mark.
+    void setSharedWith(QTreeWidgetItem* node, const QStringList& others);
+
     static QString keyOf(const QTreeWidgetItem* node) { return node->data(0, KeyRole).toString(); }
     static QString textOf(const QTreeWidgetItem* node) { return node->data(0, TextRole).toString(); }
     static bool isTicked(const QTreeWidgetItem* node) { return node->checkState(0) == Qt::Checked; }

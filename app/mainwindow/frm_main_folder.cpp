@@ -134,6 +134,10 @@ void Frm_Main::onScanFinished(quint64 generation, quint64 revision, bool reportF
         const bool black = album && album->hasPictures;
         const bool tick = black && album->ticked;
         m_tree->setNodeState(node, black, tick);
+        QStringList sharedWith;
+        if (album)
+            for (const std::string& other : album->sharesSettingsWith) sharedWith.push_back(shownName(other));
+        m_tree->setSharedWith(node, sharedWith);
         if (album) shown.albums.push_back(*album);
         if (album) shown.albums.back().ticked = tick;
     }

@@ -135,6 +135,8 @@ private:
     QScrollBar* m_hScroll;
     std::vector<std::unique_ptr<Cell>> m_cells;  ///< element 0 always exists
     std::vector<ImageEntry> m_entries;
+    /// Per entry, the other pictures whose tick or turn share its stored key.
+    std::vector<std::vector<std::string>> m_sharedNames;
     CellTemplate m_template;
     CellControlSizes m_sizes;
     PageStyle m_style;

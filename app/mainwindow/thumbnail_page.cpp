@@ -382,6 +382,12 @@ void ThumbnailPage::onScanDone(quint64 epoch, std::vector<ImageEntry> entries) {
     if (m_window)
         if (auto* progress = m_window->findChild<QProgressBar*>(QStringLiteral("ProgressBar"))) progress->hide();
     m_entries = std::move(entries);
+    {
+        std::vector<std::string> names;
+        for (const ImageEntry& e : m_entries) names.push_back(e.fileName);
+        m_sharedNames = picturesSharingSettings(pathBytes(m_albumText),
+                                                m_entries.empty() ? std::string() : m_entries.front().folder, names);
+    }
     emit listed(static_cast<int>(m_entries.size()));
     if (m_entries.empty()) {
         emit cellsBuilt();
@@ -446,7 +452,16 @@ void ThumbnailPage::fillCell(int i) {
     Cell& c = *m_cells[i];
     const ImageEntry& e = m_entries[i];
     const QString name = shownName(e.fileName);
-    c.fileName->setText(name);
+    // A picture whose tick and turn are stored under another's key says so.
+    QString shared;
+    if (std::size_t(i) < m_sharedNames.size())
+        for (const std::string& other : m_sharedNames[i]) shared += QStringLiteral("「%1」").arg(shownName(other));
+    c.fileName->setText(shared.isEmpty() ? name : name + QStringLiteral(" ※"));
+    const QString sharedTip =
+        shared.isEmpty() ? QString()
+                         : QStringLiteral("%1 と設定を共有しています。チェックや回転を変えると、いっしょに変わります。").arg(shared);
+    c.fileName->setToolTip(sharedTip);
+    c.tick->setToolTip(sharedTip);
     c.image->setProperty("tag", QByteArray::fromStdString(e.path()));
     c.image->setAccessibleName(name);
     c.date->setText(QString::fromStdString(dateCaption(e.shootingDate)));

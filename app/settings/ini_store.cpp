@@ -6,6 +6,7 @@
 #include "platform/ini.h"
 
 #include <cerrno>
+#include <unordered_map>
 
 namespace mirofoto {
 namespace {
@@ -68,6 +69,33 @@ std::string EscapeIniKey(std::string_view key) {
         else if (c == ']') c = '>';
     }
     return out;
+}
+
+std::string storedKeyForm(std::string_view key) {
+    std::string out = EscapeIniKey(key);
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!out.empty() && blank(out.back())) out.pop_back();
+    std::size_t start = 0;
+    while (start < out.size() && blank(out[start])) ++start;
+    out.erase(0, start);
+    // Only ASCII letters fold: the bytes of other characters are at 0x80
+    // and above in UTF-8, and a CP932 file never folds a trail byte.
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::vector<std::vector<std::size_t>> keysSharingStorage(const std::vector<std::string>& keys) {
+    std::unordered_map<std::string, std::vector<std::size_t>> byForm;
+    for (std::size_t i = 0; i < keys.size(); ++i) byForm[storedKeyForm(keys[i])].push_back(i);
+    std::vector<std::vector<std::size_t>> shared(keys.size());
+    for (const auto& [form, positions] : byForm) {
+        if (positions.size() < 2) continue;
+        for (const std::size_t i : positions)
+            for (const std::size_t j : positions)
+                if (i != j) shared[i].push_back(j);
+    }
+    return shared;
 }
 
 std::string CutAtNul(std::string_view text) {

@@ -30,9 +30,19 @@ std::string WriteIniValues(std::string_view section,
                            std::string_view file);
 
 /// The key with every "=" made ":", every "[" made "<" and every "]" made
-/// ">": file names may hold those three, never the others, so two different
-/// names never share an escaped key.
+/// ">", as the settings files have always stored them. File names may hold
+/// both forms, so two names ("a=b.jpg", "a:b.jpg") can share one key.
 std::string EscapeIniKey(std::string_view key);
+
+/// The form in which a settings file tells keys apart: escaped, the blanks
+/// around it trimmed, ASCII letters in lower case. Names whose keys have
+/// one form share one stored value ("a=b" and "a:b", " x" and "x", "X" and
+/// "x").
+std::string storedKeyForm(std::string_view key);
+
+/// For each of the keys, the positions of the other keys of the list that
+/// share its stored form (empty for a key of its own).
+std::vector<std::vector<std::size_t>> keysSharingStorage(const std::vector<std::string>& keys);
 
 /// The text up to, not including, its first NUL; the whole text without one.
 std::string CutAtNul(std::string_view text);

@@ -1,12 +1,15 @@
 #include "app/settings/settings_write_report.h"
 
 #include "app/util/storage_location.h"
+#include "platform/ini.h"
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fcntl.h>
 #include <mutex>
 #include <ostream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -53,6 +56,20 @@ std::optional<SettingsWriteFailure> folderProblem(const fs::path& folder, bool m
     return std::nullopt;
 }
 
+// Whether the file (a link followed) starts as a JPEG picture: a settings
+// file linked to a photograph, which the INI engine never writes into.
+bool startsAsPicture(const fs::path& file) {
+    // Without waiting: a FIFO in the file's place must not hold us up.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    char head[2] = {};
+    const bool jpeg = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::read(fd, head, 2) == 2 &&
+                      platform::startsAsJpeg({head, 2});
+    ::close(fd);
+    return jpeg;
+}
+
 // A trailing "/" would make parent_path() the folder itself.
 fs::path folderPath(const std::string& folder) {
     std::string f = folder;
@@ -75,7 +92,9 @@ std::optional<SettingsWriteFailure> firstSettingsWriteFailure() {
 void noteSettingsWriteFailure(std::string_view file, int errorNumber) {
     const fs::path path{std::string(file)};
     SettingsWriteFailure failure;
-    if (auto problem = folderProblem(path.parent_path(), true)) {
+    if (startsAsPicture(path)) {
+        failure = {std::string(file), "JPEG画像のファイルです。設定は書き込みません"};
+    } else if (auto problem = folderProblem(path.parent_path(), true)) {
         failure = std::move(*problem);
         if (failure.path != path.parent_path().string()) failure.reason = failure.path + ": " + failure.reason;
         failure.path = std::string(file);

@@ -273,6 +273,45 @@ TEST_F(AlbumRunTest, SettingsThatCannotBeKeptAreToldOnceWithTheirPlace) {
     resetSettingsWriteFailures();
 }
 
+TEST_F(AlbumRunTest, TickSaysWhichAlbumsAndPicturesShareOneStoredKey) {
+    for (const char* album : {"a=b", "a:b", " sp", "sp"}) photo(std::string(album) + "/p.jpg", 64, 48);
+    for (const char* name : {"[x].jpg", "<x>.jpg", "P.jpg", "p.jpg", "own.jpg"}) photo(std::string("c/") + name, 64, 48);
+
+    CommandRun r = tick({"--image-folder", root});
+    EXPECT_EQ(r.out, "( ) . (" + root + ")（画像なし）\n[x]  sp（設定を共有: sp）\n[x] a:b（設定を共有: a=b）\n"
+                     "[x] a=b（設定を共有: a:b）\n[x] c\n[x] sp（設定を共有:  sp）\n");
+    r = tick({"--image-folder", root, "--album", "c"});
+    EXPECT_EQ(r.out, "[x] <x>.jpg（設定を共有: [x].jpg）\n[x] [x].jpg（設定を共有: <x>.jpg）\n[x] own.jpg\n"
+                     "[x] P.jpg（設定を共有: p.jpg）\n[x] p.jpg（設定を共有: P.jpg）\n");
+
+    // A change warns that it changes the others too; one of its own does not.
+    r = tick({"--image-folder", root, "--album", "a=b", "off"});
+    EXPECT_EQ(r.code, kTickDone);
+    EXPECT_NE(r.err.find("「a=b」は 「a:b」 と設定ファイルの同じ項目"), std::string::npos) << r.err;
+    EXPECT_FALSE(stored().albumTicked("a:b"));
+    r = tick({"--image-folder", root, "--album", "c", "--picture", "[x].jpg", "off"});
+    EXPECT_NE(r.err.find("「[x].jpg」は 「<x>.jpg」"), std::string::npos) << r.err;
+    r = tick({"--image-folder", root, "--album", "c", "--picture", "own.jpg", "off"});
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(AlbumRunTest, ASettingsFileLinkedToAPhotoIsNeverWrittenInto) {
+    photo("旅行/x.jpg", 64, 48);
+    const std::string photoBytes = readBytes(tmp / "photos/旅行/x.jpg");
+    const PerFolderSettings settings = stored();
+    fs::create_directories(settings.folder());
+    fs::create_symlink(tmp / "photos/旅行/x.jpg", settings.file());
+    resetSettingsWriteFailures();
+
+    const CommandRun r = tick({"--image-folder", root, "--album", "旅行", "off"});
+    EXPECT_EQ(r.code, kTickNotStored);
+    EXPECT_NE(r.err.find("JPEG画像のファイルです。設定は書き込みません"), std::string::npos) << r.err;
+    EXPECT_FALSE(settings.setImageTicked("旅行", "x.jpg", false));
+    EXPECT_EQ(readBytes(tmp / "photos/旅行/x.jpg"), photoBytes);
+    EXPECT_TRUE(fs::is_symlink(settings.file()));
+    resetSettingsWriteFailures();
+}
+
 TEST_F(AlbumRunTest, GenerateAutoTurnStoresTheExifTurnBeforeTheRun) {
     photo("旅行/x.jpg", 64, 48);
     photo("旅行/kept.jpg", 64, 48);

@@ -50,6 +50,7 @@ private slots:
     void orderColoursAndTicksFromTheStoredFile();
     void aNodeCheckIsStoredAtOnce();
     void aNameThatIsNotUtf8IsShownEscapedAndStoredAsItsBytes();
+    void albumsSharingAStoredKeyAreMarked();
     void typingRebuildsOnEveryKeystroke();
     void browseButton();
     void anUnlistableFolderShowsTheTrappedMessage();
@@ -127,6 +128,28 @@ void FolderTreeTest::aNameThatIsNotUtf8IsShownEscapedAndStoredAsItsBytes() {
     QCOMPARE(mirofoto::readWholeIniValue("チェック", sjis, f.perFolderFile()), std::string("False"));
     QVERIFY(f.waitShown());
     QCOMPARE(menuEntries(f).size(), 1);
+}
+
+void FolderTreeTest::albumsSharingAStoredKeyAreMarked() {
+    WindowFixture f;
+    makeFolder(f.photos, {"a=b/1.jpg", "a:b/2.jpg", "c/3.jpg"});
+    Frm_Main& w = f.open();
+    QStringList texts, tips;
+    for (QTreeWidgetItem* node : w.tree()->nodes().mid(1)) {
+        texts << node->text(0);
+        tips << node->toolTip(0);
+    }
+    QCOMPARE(texts, (QStringList{"a:b ※", "a=b ※", "c"}));
+    QVERIFY2(tips[0].startsWith(QStringLiteral("「a=b」と設定を共有しています")), qPrintable(tips[0]));
+    QVERIFY2(tips[1].startsWith(QStringLiteral("「a:b」と設定を共有しています")), qPrintable(tips[1]));
+    QCOMPARE(tips[2], QString());
+    // The mark is only shown: the tick is still stored under the name.
+    w.tree()->setFocus();
+    w.tree()->setCurrentItem(w.tree()->nodes()[2]);
+    QTest::keyClick(w.tree(), Qt::Key_Space);
+    QCOMPARE(mirofoto::readWholeIniValue("チェック", "a=b", f.perFolderFile()), std::string("False"));
+    QVERIFY(f.waitShown());
+    QCOMPARE(w.tree()->nodes()[2]->text(0), QStringLiteral("a=b ※"));
 }
 
 void FolderTreeTest::typingRebuildsOnEveryKeystroke() {

@@ -86,6 +86,7 @@ private slots:
     void fivePicturesStandInTwoRows();
     void turnsAreStoredAndTurnTheCachedFile();
     void aStoredTickZeroShowsTheCellUntickedAndDisabled();
+    void picturesSharingAStoredKeyAreMarked();
     void commentsAreWrittenIntoThePicture_data();
     void commentsAreWrittenIntoThePicture();
     void f5MakesVisibleThumbnailsAnewAScrollDoesNot();
@@ -181,6 +182,29 @@ void PreviewPagesTest::aStoredTickZeroShowsTheCellUntickedAndDisabled() {
     tick->click();
     QCOMPARE(mirofoto::ReadIniValue("チェック", album + "/b.jpg", 255, f.perFolderFile()), std::string("1"));
     for (const char* name : four) QVERIFY2(cellControl(f, name, 1)->isEnabled(), name);
+}
+
+void PreviewPagesTest::picturesSharingAStoredKeyAreMarked() {
+    WindowFixture f;
+    for (const char* name : {"[x].jpg", "<x>.jpg", "own.jpg", "a=b/p.jpg", "a:b/p.jpg"}) {
+        fs::create_directories((f.photos / name).parent_path());
+        photo(f.photos / name, 400, 300);
+    }
+    Frm_Main& w = f.open();
+    w.settings().thumbShowFileName = 1;
+    QVERIFY(showThumbnails(f));
+    QStringList names, tips;
+    for (int i = 0; i < 3; ++i) {
+        names << page(f)->cellFileName(i);
+        tips << cellControl(f, "Chk_画像選択", i)->toolTip();
+    }
+    QCOMPARE(names, (QStringList{"<x>.jpg ※", "[x].jpg ※", "own.jpg"}));
+    QVERIFY2(tips[0].startsWith(QStringLiteral("「[x].jpg」 と設定を共有しています")), qPrintable(tips[0]));
+    QVERIFY2(tips[1].startsWith(QStringLiteral("「<x>.jpg」 と設定を共有しています")), qPrintable(tips[1]));
+    QCOMPARE(tips[2], QString());
+    QCOMPARE(cellControl(f, "Lbl_ファイル名", 0)->toolTip(), tips[0]);
+    const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/shared-keys.png");
 }
 
 void PreviewPagesTest::commentsAreWrittenIntoThePicture_data() {

@@ -2,6 +2,7 @@
 #include "tests/support/test_support.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
@@ -334,6 +335,39 @@ TEST(IniUnicode, Utf16FilesWrittenElsewhereAreReadAndKeepTheirOddBytes) {
     EXPECT_EQ(readProfileValue("sec", "key", file), "値");
     ASSERT_TRUE(writeProfileString("Sec", "Key", "v", file));
     EXPECT_EQ(readBytes(file), "\xFF\xFE" + utf16le(u"[Sec]\nKey=v\n;\xD800\n") + "\x41");
+}
+
+TEST(IniUnicode, Utf16BigEndianFilesAreReadAndStayBigEndian) {
+    TempDir dir;
+    const std::string file = dir.str("a.ini");
+    auto utf16be = [](std::u16string_view text) {
+        std::string le = utf16le(text);
+        for (std::size_t i = 0; i + 1 < le.size(); i += 2) std::swap(le[i], le[i + 1]);
+        return le;
+    };
+    writeBytes(file, "\xFE\xFF" + utf16be(u"[チェック]\r\n旅行=False\r\n旅行/駅.jpg=0\r\n"));
+    EXPECT_EQ(readProfileValue("チェック", "旅行", file), "False");
+    EXPECT_EQ(readProfileValue("チェック", "旅行/駅.jpg", file), "0");
+    ASSERT_TRUE(writeProfileString("チェック", "旅行", "True", file));
+    ASSERT_TRUE(writeProfileString("回転", "/p/é.jpg", "90", file));
+    EXPECT_EQ(hex(readBytes(file)),
+              hex("\xFE\xFF" + utf16be(u"[チェック]\r\n旅行=True\r\n旅行/駅.jpg=0\r\n[回転]\r\n/p/é.jpg=90\r\n")));
+}
+
+TEST(IniWrite, AFileThatStartsAsAJpegIsNeverWrittenInto) {
+    TempDir dir;
+    const std::string photo = "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00 and the rest of a picture\xFF\xD9"s;
+    writeBytes(dir / "photo.jpg", photo);
+    fs::create_symlink("photo.jpg", dir / "settings.ini");
+    for (const char* name : {"settings.ini", "photo.jpg"}) {
+        SCOPED_TRACE(name);
+        errno = 0;
+        EXPECT_FALSE(writeProfileString("チェック", "旅行", "False", dir.str(name)));
+        EXPECT_EQ(errno, EINVAL);
+        EXPECT_FALSE(writeProfileStrings("チェック", {{"a", "1"}, {"b", "2"}}, dir.str(name)));
+    }
+    EXPECT_EQ(readBytes(dir / "photo.jpg"), photo);
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"photo.jpg", "settings.ini"}));
 }
 
 TEST(IniUnicode, Utf8FilesWithAByteOrderMarkStayUtf8) {
