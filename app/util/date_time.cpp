@@ -1,5 +1,6 @@
 #include "app/util/date_time.h"
 
+#include <chrono>
 #include <cstdio>
 
 namespace mirofoto {
@@ -14,12 +15,22 @@ bool digits(std::string_view s, std::size_t pos, std::size_t count, int& value) 
     return true;
 }
 
-bool isLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int daysInMonth(int y, int m) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && isLeapYear(y) ? 29 : kDays[m - 1];
+bool isCalendarDate(int y, int m, int d) {
+    return y >= 100 && y <= 9999 && std::chrono::year_month_day(std::chrono::year(y), std::chrono::month(unsigned(m)),
+                                                                 std::chrono::day(unsigned(d)))
+                                         .ok();
 }
+
+// Reads a field of one or two digits at pos; false when there is none.
+bool shortField(std::string_view s, std::size_t& pos, int& value) {
+    std::size_t n = 0;
+    while (n < 2 && pos + n < s.size() && s[pos + n] >= '0' && s[pos + n] <= '9') ++n;
+    if (n == 0 || !digits(s, pos, n, value)) return false;
+    pos += n;
+    return true;
+}
+
+bool isTimeOfDay(const DateTime& d) { return d.hour <= 23 && d.minute <= 59 && d.second <= 59; }
 
 }  // namespace
 
@@ -32,9 +43,37 @@ std::optional<DateTime> parseDateText(std::string_view text) {
     if (!digits(text, 0, 4, d.year) || !digits(text, 5, 2, d.month) || !digits(text, 8, 2, d.day) ||
         !digits(text, 11, 2, d.hour) || !digits(text, 14, 2, d.minute) || !digits(text, 17, 2, d.second))
         return std::nullopt;
-    if (d.year < 100 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > daysInMonth(d.year, d.month))
+    if (!isCalendarDate(d.year, d.month, d.day) || !isTimeOfDay(d)) return std::nullopt;
+    return d;
+}
+
+std::string dateText(const DateTime& v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", v.year, v.month, v.day, v.hour, v.minute, v.second);
+    return buf;
+}
+
+std::optional<DateTime> parseShootingDate(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return std::nullopt;
+    const std::string_view s = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    DateTime d;
+    if (s.size() < 5 || !digits(s, 0, 4, d.year)) return std::nullopt;
+    const char separator = s[4];
+    if (separator != ':' && separator != '/' && separator != '-') return std::nullopt;
+    std::size_t pos = 5;
+    if (!shortField(s, pos, d.month) || pos >= s.size() || s[pos++] != separator || !shortField(s, pos, d.day))
         return std::nullopt;
-    if (d.hour > 23 || d.minute > 59 || d.second > 59) return std::nullopt;
+    if (pos < s.size()) {
+        // The time stands apart from the date by at least one space.
+        if (s[pos] != ' ') return std::nullopt;
+        while (s[pos] == ' ') ++pos;  // the text ends in no space
+        if (!shortField(s, pos, d.hour) || pos >= s.size() || s[pos++] != ':' || !shortField(s, pos, d.minute))
+            return std::nullopt;
+        if (pos < s.size() && (s[pos++] != ':' || !shortField(s, pos, d.second))) return std::nullopt;
+        if (pos != s.size()) return std::nullopt;
+    }
+    if (!isCalendarDate(d.year, d.month, d.day) || !isTimeOfDay(d)) return std::nullopt;
     return d;
 }
 

@@ -27,4 +27,17 @@ std::string formatShootingDate(const DateTime& value);
 /// is accepted, so EXIF's "0000:00:00 00:00:00" placeholder means no date.
 std::optional<DateTime> parseDateText(std::string_view text);
 
+/// The "yyyy/mm/dd hh:mm:ss" text of a date, the form parseDateText reads.
+std::string dateText(const DateTime& value);
+
+/// Parses a shooting date as cameras and editors write it: spaces around it
+/// are ignored; a four-digit year, month and day separated by ":", "/" or
+/// "-" (the same one twice), optionally followed by spaces and hour and
+/// minute, with or without seconds, separated by ":". Every field after the
+/// year has one or two digits; a missing time is midnight and missing
+/// seconds are 0. The date must exist (years 100 to 9999) and the time be a
+/// time of day; anything else, EXIF's "0000:00:00 00:00:00" placeholder
+/// included, is no date.
+std::optional<DateTime> parseShootingDate(std::string_view text);
+
 }  // namespace mirofoto

@@ -1,6 +1,5 @@
 #include "app/util/exif_info.h"
 
-#include "app/util/date_time.h"
 #include "app/util/jpeg_info.h"
 #include "platform/com/creation.h"
 #include "platform/codepage.h"
@@ -115,7 +114,7 @@ std::string readDate(IDispatch* control, std::string_view path, std::string& why
         const auto value = text.toUtf8();
         if (!value) return {};
         std::string date = ExifDateToDateText(*value);
-        if (parseDateText(date)) return date;
+        if (!date.empty()) return date;
         why = "撮影日時が日付ではありません: \"" + *value + "\"";
         return {};
     }

@@ -10,9 +10,9 @@ struct IDispatch;
 
 namespace mirofoto {
 
-/// The picture's DateTimeOriginal as "yyyy/mm/dd hh:mm:ss", or the empty
-/// text when the file is missing, has no EXIF data, its date tag is empty or
-/// no valid date, or Tagora cannot be created (said once on standard error).
+/// The picture's DateTimeOriginal (in any form parseShootingDate accepts)
+/// as "yyyy/mm/dd hh:mm:ss", or the empty text when the file is missing,
+/// has no EXIF data, its date tag is empty or no valid date, or Tagora cannot be created (said once on standard error).
 /// The path may name a file whose name is not UTF-8. When why is given it
 /// receives the reason of an empty result (Tagora's own text of a file that
 /// does not load, a missing or invalid date tag), and the empty text with a

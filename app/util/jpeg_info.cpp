@@ -1,5 +1,6 @@
 #include "app/util/jpeg_info.h"
 
+#include "app/util/date_time.h"
 #include "app/util/paths.h"
 #include "platform/atomic_file.h"
 #include "platform/codepage.h"
@@ -80,9 +81,10 @@ bool WriteJpegComment(std::string_view pathText, std::string_view text) {
         }
         inApplicationRun = inApplicationRun && jpeg::isApplicationMarker(seg->marker);
         // The new comment goes behind the whole leading run of application
-        // segments (at least behind the first segment): the EXIF reader
-        // looks only at that unbroken run, so a comment between JFIF's APP0
-        // and the EXIF APP1 would hide the shooting date.
+        // segments (at least behind the first segment): EXIF clients list
+        // that unbroken run as the file's markers, so a comment between
+        // JFIF's APP0 and the EXIF APP1 would take the EXIF segment out of
+        // their list.
         if (isFirst || inApplicationRun) insertAt = seg->end();
     }
     std::string segment;
@@ -103,14 +105,8 @@ bool WriteJpegComment(std::string_view pathText, std::string_view text) {
 }
 
 std::string ExifDateToDateText(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    std::string t(text.substr(first, text.find_last_not_of(' ') - first + 1));
-    if (std::count(t.begin(), t.end(), ':') == 4) {
-        t[t.find(':')] = '/';
-        t[t.find(':')] = '/';
-    }
-    return t;
+    const auto date = parseShootingDate(text);
+    return date ? dateText(*date) : std::string();
 }
 
 }  // namespace mirofoto

@@ -27,8 +27,9 @@ std::string ReadJpegComment(std::string_view path);
 /// write. The file is replaced atomically and keeps its permissions.
 bool WriteJpegComment(std::string_view path, std::string_view text);
 
-/// EXIF's "yyyy:mm:dd hh:mm:ss" as "yyyy/mm/dd hh:mm:ss": trims spaces and,
-/// when the text holds exactly four colons, turns the first two into "/".
+/// A shooting date as EXIF holds it ("yyyy:mm:dd hh:mm:ss", or any form
+/// parseShootingDate accepts) in the album's "yyyy/mm/dd hh:mm:ss" form;
+/// the empty text when it is no date.
 std::string ExifDateToDateText(std::string_view text);
 
 }  // namespace mirofoto

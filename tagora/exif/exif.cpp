@@ -6,6 +6,7 @@
 
 #include "platform/codepage.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -19,6 +20,17 @@ namespace {
 // not be able to make the parser copy gigabytes. Real files copy each byte
 // about once.
 std::uint64_t copyBudgetFor(std::size_t tiffSize) { return 4 * std::uint64_t(tiffSize) + 65536; }
+
+// Whether the APP1 segment's identifier (its payload up to the first NUL) is
+// "Exif", read from its first bytes only.
+bool hasExifIdentifier(platform::jpeg::ByteSource& source, const platform::jpeg::Segment& seg) {
+    static constexpr char kIdentifier[] = {'E', 'x', 'i', 'f', '\0'};
+    const std::size_t n = std::min<std::size_t>(sizeof kIdentifier, seg.payloadSize());
+    char head[sizeof kIdentifier];
+    if (n < 4 || !source.read(seg.payloadOffset(), head, n))
+        return false;
+    return std::memcmp(head, kIdentifier, n) == 0;
+}
 
 }  // namespace
 
@@ -64,6 +76,7 @@ bool Exif::loadFrom(platform::jpeg::ByteSource& source) {
         return false;
     }
     m_loadAttempted = true;
+    std::shared_ptr<Marker> exifSegment;
     try {
         std::uint8_t start[2];
         if (!source.read(0, start, 2))
@@ -73,55 +86,72 @@ bool Exif::loadFrom(platform::jpeg::ByteSource& source) {
             throw ExifError("tiff format is not supported");
         if (m_signature != 0xFFD8)
             throw ExifError("File format error");
-        readSegments(source);
+        exifSegment = readSegments(source);
     } catch (const ExifError& e) {
         note(e.what());
         return false;
     }
-
-    std::shared_ptr<Marker> app1;
-    for (const auto& m : m_markers)
-        if (m->code() == 0xFFE1) {
-            app1 = m;
-            break;
-        }
-    if (!app1)
+    if (!exifSegment)
         return true;
-    parseApp1(*app1);
+    parseApp1(*exifSegment);
     m_jpegThumbnail = cutThumbnail(tagid::kJpegInterchangeFormat, tagid::kJpegInterchangeFormatLength);
     m_stripThumbnail = cutThumbnail(tagid::kStripOffsets, tagid::kStripByteCounts);
     return true;
 }
 
-void Exif::readSegments(platform::jpeg::ByteSource& source) {
+std::shared_ptr<Marker> Exif::readSegments(platform::jpeg::ByteSource& source) {
+    namespace jpeg = platform::jpeg;
     // The segment walk shared with every JPEG reader of the program: fill
     // bytes are skipped, and a cut segment or a length below 2 ends the walk
     // with what was collected so far.
-    platform::jpeg::SegmentWalker walk(source);
-    bool any = false;
+    jpeg::SegmentWalker walk(source);
+    auto readWhole = [&](const jpeg::Segment& seg) {
+        std::vector<std::uint8_t> data(seg.size());
+        if (!source.read(seg.offset, data.data(), data.size()))
+            throw ExifError("LoadMarker error");
+        return std::make_shared<Marker>(std::uint16_t(0xFF00 | seg.marker), seg.length, std::move(data));
+    };
+    std::shared_ptr<Marker> exif;
+    bool any = false, inRun = true, sawApp1 = false;
+    std::size_t seen = 0;
     while (const auto seg = walk.next()) {
         any = true;
-        // Any other segment ends the run of application segments; it is not
-        // needed, so it is not read.
-        if (seg->marker != 0xE0 && seg->marker != 0xE1)
-            return;
-        std::vector<std::uint8_t> data(seg->size());
-        if (!source.read(seg->offset, data.data(), data.size()))
-            throw ExifError("LoadMarker error");
-        m_markers.push_back(std::make_shared<Marker>(std::uint16_t(0xFF00 | seg->marker), seg->length, std::move(data)));
+        ++seen;
+        // The markers are the unbroken run of APP0 and APP1 segments after
+        // the start marker, however long; clients list them as they always
+        // did.
+        inRun = inRun && (seg->marker == 0xE0 || seg->marker == 0xE1);
+        const bool searching = !exif && seen <= jpeg::kMaxHeaderSegments;
+        if (!inRun && !searching)
+            break;
+        if (seg->marker == 0xE1)
+            sawApp1 = true;
+        if (inRun) {
+            m_markers.push_back(readWhole(*seg));
+            if (searching && seg->marker == 0xE1 && m_markers.back()->name() == "Exif")
+                exif = m_markers.back();
+            continue;
+        }
+        // Behind the run only an EXIF APP1 is read whole; an ICC profile or
+        // XMP packet on the way is stepped over by its length.
+        if (seg->marker == 0xE1 && hasExifIdentifier(source, *seg))
+            exif = readWhole(*seg);
     }
     if (walk.broken())
         note(walk.endText());
     // A start marker followed by no segment at all, or a file that cannot be
     // read, is no file to load.
-    if (walk.end() == platform::jpeg::WalkEnd::ReadError || (!any && walk.broken()))
+    if (walk.end() == jpeg::WalkEnd::ReadError || (!any && walk.broken()))
         throw ExifError("LoadMarker error");
+    if (!exif && seen > jpeg::kMaxHeaderSegments)
+        note("no EXIF data in the first " + std::to_string(jpeg::kMaxHeaderSegments) + " segments");
+    else if (!exif && sawApp1)
+        note("マーカ名が「Exif」ではありません。");
+    return exif;
 }
 
 void Exif::parseApp1(const Marker& app1) {
     try {
-        if (app1.name() != "Exif")
-            throw ExifError("マーカ名が「Exif」ではありません。");
         if (app1.data().size() < 10)
             throw ExifError("Exif Format Error");
         m_tiff.assign(app1.data().begin() + 10, app1.data().end());

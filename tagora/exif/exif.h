@@ -1,5 +1,5 @@
 // One loaded JPEG file: its leading APP0/APP1 segments, the five directories
-// of its EXIF data, the thumbnail cut out of it, and the operations on them.
+// of its EXIF data (wherever its APP1 stands in the header), the thumbnail cut out of it, and the operations on them.
 #pragma once
 
 #include "platform/jpeg_segments.h"
@@ -52,8 +52,12 @@ public:
     /// whole segment after its start marker. The segments are walked as
     /// every JPEG reader of the program walks them (platform/jpeg_segments.h):
     /// the run of APP0 and APP1 segments after the start marker is collected
-    /// up to any other segment or a fault (a cut segment, a length below 2),
-    /// which ends the run with what it holds. A broken or foreign APP1 still
+    /// as the markers, up to any other segment or a fault (a cut segment, a
+    /// length below 2), which ends the run with what it holds. The EXIF data
+    /// is the first APP1 segment whose identifier is "Exif", in the run or
+    /// behind it (editors put ICC profiles and XMP packets first), looked
+    /// for up to the start of scan, a fault, or at most
+    /// platform::jpeg::kMaxHeaderSegments segments. A broken EXIF APP1 still
     /// loads: the model then holds what was read before the fault. A
     /// document loads once; a further call returns false and changes nothing.
     bool load(const std::string& fileName);
@@ -108,7 +112,8 @@ public:
 
 private:
     bool loadFrom(platform::jpeg::ByteSource& source);
-    void readSegments(platform::jpeg::ByteSource& source);
+    /// Collects the markers; returns the EXIF segment, or null.
+    std::shared_ptr<Marker> readSegments(platform::jpeg::ByteSource& source);
     void parseApp1(const Marker& app1);
     std::vector<std::uint8_t> cutThumbnail(std::uint16_t offsetTag, std::uint16_t lengthTag);
     void note(std::string text) { m_diagnostics.push_back(std::move(text)); }

@@ -163,21 +163,67 @@ TEST(ExifLoad, App0OnlyFileHasOneMarkerAndNothingElse) {
     EXPECT_TRUE(f.exif.diagnostics().empty());
 }
 
-TEST(ExifLoad, OnlyTheFirstApp1CountsEvenWhenItIsNoExif) {
+// Editors and phones put an ICC profile or an XMP packet first. The EXIF
+// APP1 behind them is the file's EXIF data all the same, while the markers
+// stay the leading run of APP0 and APP1 segments.
+TEST(ExifLoad, TheFirstExifApp1IsFoundBehindOtherSegments) {
+    const std::string tiff = cameraTiff(true, makeJpeg(16, 16));
+    const std::string exif = exifSegment(tiff);
     const std::string xmp = segment(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0<x/>", 33));
-    Loaded f(jpegFile(jfifSegment() + xmp + exifSegment(cameraTiff(true, makeJpeg(16, 16)))));
+    const std::string icc = segment(0xE2, std::string("ICC_PROFILE\0\x01\x01", 14) + std::string(300, '\x11'));
+    const std::string dqt = segment(0xDB, std::string(65, '\x01'));
+    const std::string comment = segment(0xFE, "comment");
+    const std::string later = exifSegment(cameraTiff(false, ""));
+    const struct {
+        const char* name;
+        std::string segments;
+        std::size_t markers;
+    } cases[] = {
+        {"xmp-first", jfifSegment() + xmp + exif, 3},
+        {"icc-first", jfifSegment() + icc + exif, 1},
+        {"icc-before-jfif", icc + jfifSegment() + exif, 0},
+        {"behind-comment-and-table", jfifSegment() + comment + dqt + exif, 1},
+        {"two-exif-segments", jfifSegment() + icc + exif + later, 1},
+    };
+    for (const auto& c : cases) {
+        Loaded f(jpegFile(c.segments));
+        ASSERT_TRUE(f.ok) << c.name;
+        EXPECT_EQ(f.exif.markerCount(), c.markers) << c.name;
+        EXPECT_EQ(blobOf(f.exif.tiffData()), tiff) << c.name;
+        ASSERT_TRUE(f.exif.ifdMain()->find(274)) << c.name;
+        EXPECT_EQ(f.exif.ifdSub()->find(36867)->valueString(), "2004:05:06 12:34:56") << c.name;
+        EXPECT_FALSE(f.exif.jpegThumbnail().empty()) << c.name;
+    }
+    // Without an EXIF APP1 nothing is parsed, and the foreign APP1 is named.
+    Loaded f(jpegFile(jfifSegment() + icc + xmp));
     ASSERT_TRUE(f.ok);
-    EXPECT_EQ(f.exif.markerCount(), 3u);
-    EXPECT_EQ(f.exif.markerItem(1)->name(), "http://ns.adobe.com/xap/1.0/");
+    EXPECT_EQ(f.exif.markerCount(), 1u);
     expectAllEmpty(f.exif);
     EXPECT_TRUE(hasDiagnostic(f.exif, "マーカ名が「Exif」ではありません。"));
 }
 
-TEST(ExifLoad, An_App1BehindAQuantisationTableIsNeverSeen) {
-    const std::string dqt = segment(0xDB, std::string(65, '\x01'));
-    Loaded f(jpegFile(jfifSegment() + dqt + exifSegment(cameraTiff(true, makeJpeg(16, 16)))));
+TEST(ExifLoad, TheSearchEndsCleanlyAtTheSegmentLimit) {
+    constexpr std::size_t kLimit = platform::jpeg::kMaxHeaderSegments;
+    const std::string exif = exifSegment(cameraTiff(true, ""));
+    std::string comments;
+    for (std::size_t i = 0; i < kLimit; ++i) comments += segment(0xFE, "c");
+    // JFIF, comments and EXIF: the EXIF APP1 as the last segment looked at,
+    // then one segment later.
+    for (const std::size_t before : {kLimit - 2, kLimit - 1}) {
+        Loaded f(jpegFile(jfifSegment() + comments.substr(0, 5 * before) + exif));
+        ASSERT_TRUE(f.ok) << before;
+        EXPECT_EQ(f.exif.markerCount(), 1u);
+        const bool found = before == kLimit - 2;
+        EXPECT_EQ(f.exif.ifdMain()->count(), found ? 5u : 0u) << before;
+        EXPECT_EQ(hasDiagnostic(f.exif, "no EXIF data in the first 1024 segments"), !found) << before;
+    }
+    // A longer run of application segments is still listed whole as the
+    // markers; the EXIF search alone stops.
+    std::string run;
+    for (std::size_t i = 0; i < kLimit + 5; ++i) run += jfifSegment();
+    Loaded f(jpegFile(run + exif));
     ASSERT_TRUE(f.ok);
-    EXPECT_EQ(f.exif.markerCount(), 1u);
+    EXPECT_EQ(f.exif.markerCount(), kLimit + 6);
     expectAllEmpty(f.exif);
 }
 

@@ -1,6 +1,7 @@
 // Writes the seed corpus of the EXIF fuzz target: small files made by the
 // same fixture writer as the tests, covering both byte orders, every
-// directory, both thumbnail forms and the broken shapes the parser refuses.
+// directory, both thumbnail forms, EXIF behind other segments and the broken
+// shapes the parser refuses.
 #include "exif_fixture.h"
 
 #include "tests/support/seed_folder.h"
@@ -63,6 +64,17 @@ int main(int argc, char** argv) {
     put(dir, "app0-only.jpg", jpegFile(jfifSegment()));
     put(dir, "xmp-first.jpg", jpegFile(segment(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0<x/>", 33)) +
                                        exifSegment(cameraTiff(true, ""))));
+    put(dir, "icc-before-exif.jpg",
+        jpegFile(jfifSegment() + segment(0xE2, std::string("ICC_PROFILE\0\x01\x01", 14) + std::string(64, '\x11')) +
+                 exifSegment(cameraTiff(false, makeJpeg(16, 16)))));
+    put(dir, "exif-behind-table.jpg",
+        jpegFile(segment(0xFE, "c") + segment(0xDB, std::string(65, '\x01')) + exifSegment(cameraTiff(true, ""))));
+    {
+        // More segments than the EXIF search looks at, the EXIF APP1 last.
+        std::string comments;
+        for (int i = 0; i < 1100; ++i) comments += segment(0xFE, "");
+        put(dir, "exif-past-segment-limit.jpg", jpegFile(comments + exifSegment(cameraTiff(true, ""))));
+    }
     put(dir, "tiff.tif", std::string("II\x2A\x00\x08\x00\x00\x00", 8));
     put(dir, "short-app1.jpg", jpegFile(segment(0xE1, "Exif")));
     put(dir, "bad-order.jpg", jpegFile(segment(0xE1, std::string("Exif\0\0XX\x2A\x00\x08\x00\x00\x00", 14))));
