@@ -302,11 +302,12 @@ TEST_F(UpdateRunTest, ACopyThatIsNotTheFileTheRunLeftIsMadeAnew) {
         {"another picture", [&](const std::string& copy) { fs::copy_file(root + "旅行/y.jpg", copy,
                                                                             fs::copy_options::overwrite_existing); }},
         {"its bytes in a new file with its time", [](const std::string& copy) {
-             const std::string bytes = bytesOf(copy);
-             const auto time = fs::last_write_time(copy);
-             fs::remove(copy);
-             std::ofstream(copy, std::ios::binary) << bytes;
-             fs::last_write_time(copy, time);
+             // Made while the old file still stands, so that it cannot get
+             // the old file's inode back.
+             const std::string again = copy + ".again";
+             std::ofstream(again, std::ios::binary) << bytesOf(copy);
+             fs::last_write_time(again, fs::last_write_time(copy));
+             fs::rename(again, copy);
          }},
     };
     for (const auto& c : cases) {
