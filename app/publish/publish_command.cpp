@@ -58,6 +58,21 @@ std::string byteText(std::uint64_t bytes) {
     return buf;
 }
 
+std::string planSummary(const PublishPlan& plan, std::size_t maxNames) {
+    std::string text = "送る " + std::to_string(plan.sendCount()) + " ファイル（" + byteText(plan.sendBytes) + "）、消す " +
+                       std::to_string(plan.remove.size()) + " ファイル、そのまま " + std::to_string(plan.unchanged) +
+                       " ファイル";
+    std::size_t listed = 0, all = plan.sendCount() + plan.remove.size();
+    const auto add = [&](const char* what, const std::string& path) {
+        if (listed++ < maxNames) text += "\r" + std::string(what) + path;
+    };
+    for (SendGroup g : kSendOrder)
+        for (const std::string& p : plan.send[static_cast<int>(g)]) add("送る: ", p);
+    for (const std::string& p : plan.remove) add("消す: ", p);
+    if (all > maxNames) text += "\r……ほか " + std::to_string(all - maxNames) + " ファイル";
+    return text;
+}
+
 std::string publishHelp() {
     return "使い方: mirofoto publish --output 出力フォルダ [--to 公開先] [--dry-run]\n"
            "  出力フォルダのうち変わったファイルだけを公開先に送り、アルバムから消えたファイルを公開先から消します。\n"

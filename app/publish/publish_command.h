@@ -1,6 +1,8 @@
 // "mirofoto publish": sends what changed in an output folder to its target.
 #pragma once
 
+#include "app/publish/publish_plan.h"
+
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -20,6 +22,10 @@ enum PublishExit : int {
 int runPublishCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 std::string publishHelp();
+
+/// The plan in words: what goes and what is removed, with counts and bytes,
+/// then the names (at most maxNames of them, then how many more).
+std::string planSummary(const PublishPlan& plan, std::size_t maxNames);
 
 /// "12.3 MB" and the like.
 std::string byteText(std::uint64_t bytes);
