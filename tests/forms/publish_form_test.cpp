@@ -99,6 +99,8 @@ void PublishFormTest::publishesAfterAFinishedRunAndAsksBeforeTheFirst() {
     QVERIFY(t.get<QLabel>("Lbl_公開状況")->text().startsWith(QStringLiteral("公開しました")));
     QVERIFY(t.get<QPushButton>("Cmd_HTML出力")->isEnabled());
     QCOMPARE(mirofoto::publish::storedTarget(t.out.str("album")), t.site);
+    if (const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR"); !dir.isEmpty())
+        t.form->grab().save(QString::fromUtf8(dir) + "/album-output-publish.png");
 
     // The next publish to that target asks nothing and sends nothing.
     const std::size_t asked = t.f.ui.calls.size();

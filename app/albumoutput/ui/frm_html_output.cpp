@@ -404,6 +404,7 @@ void Frm_HTMLOutput::placePublishPanel(int formHeightTwips) {
     const TwipsScale s = TwipsScale::of(this);
     setFixedSize(s.toPixelsX(kWidth), s.toPixelsY(formHeightTwips + PublishPanel::kHeight));
     setTwipsGeometry(m_publish, {120, formHeightTwips, kWidth - 240, PublishPanel::kHeight});
+    m_publish->raise();
 }
 
 bool Frm_HTMLOutput::publishAfterRun() {

@@ -9,6 +9,7 @@
 #include "platform/ui_services.h"
 
 #include <QCheckBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -100,13 +101,21 @@ PublishPanel::PublishPanel(QWidget* parent, std::function<std::string()> outputF
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("Lbl_公開状況"));
 
-    setTwipsGeometry(label, {0, 45, 900, 255});
-    setTwipsGeometry(m_target, {900, 0, 4155, 330});
-    setTwipsGeometry(m_after, {0, 450, 2700, 300});
-    setTwipsGeometry(m_dryRun, {3930, 420, 1125, 375});
-    setTwipsGeometry(m_publish, {5190, 420, 1125, 375});
-    setTwipsGeometry(m_bar, {0, 930, 2700, 255});
-    setTwipsGeometry(m_status, {2820, 900, 3495, 300});
+    // The strip lies over the run's lists while no run goes (they show
+    // only in the taller running form): it hides them with its own
+    // background, under a line that sets it apart from the form above.
+    setAutoFillBackground(true);
+    auto* line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    setTwipsGeometry(line, {0, 0, 6315, 30});
+    setTwipsGeometry(label, {0, 135, 900, 255});
+    setTwipsGeometry(m_target, {900, 90, 4155, 330});
+    setTwipsGeometry(m_after, {0, 540, 2700, 300});
+    setTwipsGeometry(m_dryRun, {3930, 510, 1125, 375});
+    setTwipsGeometry(m_publish, {5190, 510, 1125, 375});
+    setTwipsGeometry(m_bar, {0, 1005, 2700, 255});
+    setTwipsGeometry(m_status, {2820, 975, 3495, 300});
 
     connect(m_publish, &QPushButton::clicked, this, &PublishPanel::Cmd_公開_Click);
     connect(m_dryRun, &QPushButton::clicked, this, &PublishPanel::Cmd_公開試行_Click);

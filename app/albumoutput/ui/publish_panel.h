@@ -27,7 +27,7 @@ namespace mirofoto::albumoutput_ui {
 class PublishPanel : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kHeight = 1290;  ///< twips
+    static constexpr int kHeight = 1350;  ///< twips
 
     /// outputFolder gives the output folder box's text when asked.
     PublishPanel(QWidget* parent, std::function<std::string()> outputFolder);
