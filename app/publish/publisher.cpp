@@ -217,16 +217,20 @@ private:
         const std::set<std::string> wanted(paths.begin(), paths.end());
         LogReader log;
         const std::uint64_t bytesBefore = m_progress.bytesDone;
+        std::uint64_t confirmedBytes = 0;
         std::size_t counted = 0;
         log.onChange = [&] {
             for (; counted < log.confirmed.size(); ++counted) {
                 const std::string& p = log.confirmed[counted];
                 if (!wanted.count(p)) continue;
                 m_manifest.files[p] = local.at(p);
+                confirmedBytes += local.at(p).size;
                 ++m_result.sent;
                 ++m_progress.filesDone;
             }
-            m_progress.bytesDone = bytesBefore + log.bytes;
+            // rclone's statistics come once a second; the files it confirmed
+            // meanwhile count already.
+            m_progress.bytesDone = bytesBefore + std::max(log.bytes, confirmedBytes);
             m_observer.progress(m_progress);
         };
         const ProcessOutcome out = runProgram(m_rclone, args, [&](const std::string& l) { log.line(l); },
