@@ -76,5 +76,5 @@ MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/album_output_form_tests" 
   stopInTheMiddleLeavesAConsistentAlbum >/dev/null
 # The form's publish strip after a run published to rclone's local backend.
 MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/publish_form_tests" \
-  publishesAfterAFinishedRunAndAsksBeforeTheFirst >/dev/null
+  publishesAfterAFinishedRunAndAsksBeforeTheFirst targetSetUpKeepsThePasswordInRclonesConfiguration >/dev/null
 ls "$out"/*.png

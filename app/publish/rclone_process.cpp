@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -36,7 +37,7 @@ std::string findRclone() {
 
 ProcessOutcome runProgram(const std::string& program, const std::vector<std::string>& args,
                           const std::function<void(const std::string&)>& onLine,
-                          const std::function<bool()>& stop) {
+                          const std::function<bool()>& stop, const std::string& input) {
     ProcessOutcome outcome;
     // Everything the child needs is made before the fork: after it, in a
     // program with threads, only async-signal-safe calls are allowed.
@@ -56,7 +57,14 @@ ProcessOutcome runProgram(const std::string& program, const std::vector<std::str
         ::close(out[1]);
         return outcome;
     }
-    const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    // Standard input: a pipe that holds the input and is closed behind it.
+    int in[2];
+    if (::pipe2(in, O_CLOEXEC) != 0) {
+        outcome.why = std::strerror(errno);
+        for (int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
+        return outcome;
+    }
+    const int childInput = in[0];
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -67,7 +75,7 @@ ProcessOutcome runProgram(const std::string& program, const std::vector<std::str
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
         ::signal(SIGPIPE, SIG_DFL);
-        if (devNull >= 0) ::dup2(devNull, 0);
+        ::dup2(childInput, 0);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
         // Nothing else goes along: not the output folder's lock, nor a
@@ -76,7 +84,21 @@ ProcessOutcome runProgram(const std::string& program, const std::vector<std::str
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
-    if (devNull >= 0) ::close(devNull);
+    ::close(in[0]);
+    if (pid > 0 && !input.empty() && input.size() <= 4096) {
+        // Fits the pipe's buffer: written whole before the child reads. A
+        // child that is gone already must not take us along by SIGPIPE.
+        sigset_t pipeSignal, old;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        ::pthread_sigmask(SIG_BLOCK, &pipeSignal, &old);
+        if (::write(in[1], input.data(), input.size()) < 0 && errno == EPIPE) {
+            const timespec none{0, 0};
+            ::sigtimedwait(&pipeSignal, nullptr, &none);
+        }
+        ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    }
+    ::close(in[1]);
     ::close(out[1]);
     ::close(err[1]);
     if (pid < 0) {

@@ -26,10 +26,11 @@ struct ProcessOutcome {
 /// asked every tenth of a second; when it says yes the program's process
 /// group gets SIGTERM, and SIGKILL five seconds later. The child is in a
 /// process group of its own, gets SIGKILL when the calling thread ends
-/// (a killed program never leaves it running), reads nothing (standard
-/// input is /dev/null) and inherits no other open file.
+/// (a killed program never leaves it running), reads input on its standard
+/// input (a few kilobytes at most; nothing by default) and inherits no
+/// other open file.
 ProcessOutcome runProgram(const std::string& program, const std::vector<std::string>& args,
                           const std::function<void(const std::string&)>& onLine,
-                          const std::function<bool()>& stop);
+                          const std::function<bool()>& stop, const std::string& input = {});
 
 }  // namespace mirofoto::publish

@@ -1,7 +1,8 @@
 // The publish strip of Frm_HTML出力, offscreen against rclone's local backend:
 // publishing after a finished run (with the question before a first
 // publish), never after a stopped one, the dry run that changes nothing,
-// a declined first publish, and a second publish that asks nothing.
+// a declined first publish, a second publish that asks nothing, and the
+// set-up dialog that makes an rclone remote.
 #include "app/albumoutput/ui/frm_html_output.h"
 #include "app/albumoutput/ui/publish_panel.h"
 #include "app/publish/publish_target.h"
@@ -9,6 +10,8 @@
 #include "tests/mainwindow/window_fixture.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -80,6 +83,7 @@ private slots:
     void publishesAfterAFinishedRunAndAsksBeforeTheFirst();
     void neverPublishesAfterAStoppedRun();
     void dryRunAndADeclinedFirstPublishChangeNothing();
+    void targetSetUpKeepsThePasswordInRclonesConfiguration();
 };
 
 void PublishFormTest::publishesAfterAFinishedRunAndAsksBeforeTheFirst() {
@@ -147,6 +151,42 @@ void PublishFormTest::dryRunAndADeclinedFirstPublishChangeNothing() {
     QVERIFY(t.f.ui.messages().back().starts_with("この公開先には初めて公開します。"));
     QCOMPARE(t.get<QLabel>("Lbl_公開状況")->text(), QStringLiteral("公開しませんでした"));
     QVERIFY(!fs::exists(t.site));
+}
+
+void PublishFormTest::targetSetUpKeepsThePasswordInRclonesConfiguration() {
+    PublishFixture t;
+    const std::string config = t.out.str("rclone.conf");
+    qputenv("RCLONE_CONFIG", QByteArray::fromStdString(config));
+    QTest::mouseClick(t.get<QPushButton>("Cmd_公開先設定"), Qt::LeftButton);
+    QDialog* dialog = nullptr;
+    QTRY_VERIFY((dialog = t.form->findChild<QDialog*>(QStringLiteral("Frm_公開先設定"))) && dialog->isVisible());
+    const auto type = [&](const char* name, const char* text) {
+        QTest::keyClicks(dialog->findChild<QLineEdit*>(QString::fromUtf8(name)), QString::fromUtf8(text));
+    };
+    // A name rclone would not take is refused before rclone is asked.
+    type("Txt_リモート名", "my site");
+    t.f.ui.messageAnswers = {MsgResult::Ok};
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Cmd_作成")), Qt::LeftButton);
+    QVERIFY(t.f.ui.messages().back().starts_with("名前には英数字"));
+    QVERIFY(!fs::exists(config));
+
+    dialog->findChild<QLineEdit*>(QStringLiteral("Txt_リモート名"))->clear();
+    type("Txt_リモート名", "mysite");
+    dialog->findChild<QComboBox*>(QStringLiteral("Cmb_種類"))->setCurrentIndex(1);  // FTP
+    type("Txt_ホスト", "ftp.example.org");
+    type("Txt_ユーザー", "me");
+    type("Txt_パスワード", "s3cret-pass");
+    type("Txt_公開フォルダ", "www/album");
+    if (const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR"); !dir.isEmpty())
+        dialog->grab().save(QString::fromUtf8(dir) + "/publish-target-dialog.png");
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Cmd_作成")), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(t.get<QLineEdit>("Txt_公開先")->text(), QStringLiteral("mysite:www/album"), 20000);
+    qunsetenv("RCLONE_CONFIG");
+    const std::string stored = testing_support::readBytes(config);
+    QVERIFY(stored.find("[mysite]") != std::string::npos);
+    QVERIFY(stored.find("type = ftp") != std::string::npos);
+    QVERIFY(stored.find("pass = ") != std::string::npos);
+    QVERIFY(stored.find("s3cret-pass") == std::string::npos);  // obscured, never in the clear
 }
 
 QTEST_MAIN(PublishFormTest)

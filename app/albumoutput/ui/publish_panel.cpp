@@ -1,6 +1,7 @@
 #include "app/albumoutput/ui/publish_panel.h"
 
 #include "app/albumoutput/album_run_checks.h"
+#include "app/albumoutput/ui/publish_target_dialog.h"
 #include "app/mainwindow/twips_geometry.h"
 #include "app/publish/publish_command.h"
 #include "app/publish/publish_target.h"
@@ -86,6 +87,9 @@ PublishPanel::PublishPanel(QWidget* parent, std::function<std::string()> outputF
     m_target->setAccessibleName(label->text());
     m_target->setPlaceholderText(QStringLiteral("myserver:public_html/album"));
     label->setBuddy(m_target);
+    m_setup = new QPushButton(QStringLiteral("設定..."), this);
+    m_setup->setObjectName(QStringLiteral("Cmd_公開先設定"));
+    m_setup->setAccessibleName(QStringLiteral("公開先の設定"));
     m_after = new QCheckBox(QStringLiteral("作成後に公開する"), this);
     m_after->setObjectName(QStringLiteral("Chk_作成後に公開"));
     m_dryRun = new QPushButton(QStringLiteral("試行"), this);
@@ -111,6 +115,7 @@ PublishPanel::PublishPanel(QWidget* parent, std::function<std::string()> outputF
     setTwipsGeometry(line, {0, 0, 6315, 30});
     setTwipsGeometry(label, {0, 135, 900, 255});
     setTwipsGeometry(m_target, {900, 90, 4155, 330});
+    setTwipsGeometry(m_setup, {5190, 75, 1125, 360});
     setTwipsGeometry(m_after, {0, 540, 2700, 300});
     setTwipsGeometry(m_dryRun, {3930, 510, 1125, 375});
     setTwipsGeometry(m_publish, {5190, 510, 1125, 375});
@@ -119,6 +124,7 @@ PublishPanel::PublishPanel(QWidget* parent, std::function<std::string()> outputF
 
     connect(m_publish, &QPushButton::clicked, this, &PublishPanel::Cmd_公開_Click);
     connect(m_dryRun, &QPushButton::clicked, this, &PublishPanel::Cmd_公開試行_Click);
+    connect(m_setup, &QPushButton::clicked, this, &PublishPanel::Cmd_公開先設定_Click);
     connect(m_target, &QLineEdit::textEdited, this, [this] { m_typed = true; });
     loadStoredTarget();
 }
@@ -153,6 +159,17 @@ void PublishPanel::Cmd_公開試行_Click() {
     if (!m_busy) start(true);
 }
 
+void PublishPanel::Cmd_公開先設定_Click() {
+    if (m_busy) return;
+    auto* dialog = new PublishTargetDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        m_target->setText(q(dialog->target()));
+        m_typed = true;
+    });
+    dialog->open();
+}
+
 bool PublishPanel::askStop() {
     if (!m_busy) return true;
     if (m_shared->stop) return true;
@@ -171,6 +188,7 @@ void PublishPanel::setBusy(bool busy) {
     m_publish->setText(busy ? QStringLiteral("中止") : QStringLiteral("公開"));
     m_publish->setEnabled(true);
     m_dryRun->setEnabled(!busy);
+    m_setup->setEnabled(!busy);
     m_target->setReadOnly(busy);
     m_after->setEnabled(!busy);
     emit busyChanged(busy);

@@ -37,6 +37,9 @@ public:
     void Cmd_公開_Click();
     /// Cmd_公開試行: lists what a publish would send and remove.
     void Cmd_公開試行_Click();
+    /// Cmd_公開先設定: the dialog that sets up a new target (Frm_公開先設定);
+    /// the target it made goes into the box.
+    void Cmd_公開先設定_Click();
 
     bool busy() const { return m_busy; }
     /// "作成後に公開する" is ticked (a finished run then publishes).
@@ -65,6 +68,7 @@ private:
 
     std::function<std::string()> m_outputFolder;
     QLineEdit* m_target = nullptr;
+    QPushButton* m_setup = nullptr;
     QCheckBox* m_after = nullptr;
     QPushButton* m_dryRun = nullptr;
     QPushButton* m_publish = nullptr;
