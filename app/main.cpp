@@ -1,11 +1,12 @@
 // The start routine of ミロフォト: without a command it opens the main
 // window (on an image folder given as the argument). "generate" makes an
 // album without a window; "tick" shows and changes which albums and
-// pictures take part; "info" reports where the program keeps its settings
-// and why.
+// pictures take part; "publish" sends what changed in an output folder to
+// a server; "info" reports where the program keeps its settings and why.
 #include "app/albumoutput/generate_command.h"
 #include "app/albumoutput/tick_command.h"
 #include "app/mainwindow/start.h"
+#include "app/publish/publish_command.h"
 #include "app/settings/album_settings.h"
 #include "app/settings/settings_files.h"
 #include "app/util/imgctl.h"
@@ -33,6 +34,7 @@ void printUsage(std::ostream& out) {
            "  画像フォルダ そのフォルダを画像フォルダにしてメインウインドウを開きます\n"
            "  generate   画像フォルダから HTML アルバムを作成します（mirofoto generate --help）\n"
            "  tick       アルバムと画像を載せるかどうかを表示・変更します（mirofoto tick --help）\n"
+           "  publish    出力フォルダの変わったファイルだけをサーバーに送ります（mirofoto publish --help）\n"
            "  info       設定ファイルの場所とアルバム設定を表示します\n";
 }
 
@@ -128,6 +130,7 @@ int main(int argc, char** argv) {
         const std::vector<std::string> args(argv + 2, argv + argc);
         return mirofoto::runGenerateCommand(args, std::cin, std::cout, std::cerr, ::isatty(STDIN_FILENO) != 0);
     }
+    if (command == "publish") return mirofoto::publish::runPublishCommand({argv + 2, argv + argc}, std::cout, std::cerr);
     if (command == "tick") return mirofoto::runTickCommand({argv + 2, argv + argc}, std::cout, std::cerr);
     if (const auto folder = imageFolderArgument(command)) return openWindow(argc, argv, folder);
     std::cerr << "mirofoto: unknown command: " << command << "\n";

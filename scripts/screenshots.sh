@@ -4,7 +4,8 @@
 # settings file that gives the menu page its own colours and a tiled
 # background image, the menu page's in-place editor, the thumbnail and
 # enlarged-image pages with captions on and off, the six pages of the
-# options dialog and the album output form during a run, from the window
+# options dialog, the album output form during a run and its publish strip
+# after a publish, from the window
 # tests run on the same server.
 #   scripts/screenshots.sh [OUTPUT FOLDER]      (after scripts/build.sh; default build/screenshots)
 set -euo pipefail
@@ -73,4 +74,7 @@ MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/preview_pages_window_test
 MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/options_dialog_tests" pagesAndControls >/dev/null
 MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/album_output_form_tests" \
   stopInTheMiddleLeavesAConsistentAlbum >/dev/null
+# The form's publish strip after a run published to rclone's local backend.
+MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/publish_form_tests" \
+  publishesAfterAFinishedRunAndAsksBeforeTheFirst targetSetUpKeepsThePasswordInRclonesConfiguration >/dev/null
 ls "$out"/*.png

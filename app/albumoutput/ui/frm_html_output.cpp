@@ -2,6 +2,7 @@
 
 #include "app/albumoutput/album_folders.h"
 #include "app/albumoutput/album_output_form_model.h"
+#include "app/albumoutput/ui/publish_panel.h"
 #include "app/mainwindow/frm_main.h"
 #include "app/mainwindow/twips_geometry.h"
 #include "app/settings/settings_files.h"
@@ -201,6 +202,7 @@ Frm_HTMLOutput::Frm_HTMLOutput(mainwindow::Frm_Main& main)
     connect(m_cancel, &QPushButton::clicked, this, &Frm_HTMLOutput::Cmd_キャンセル_Click);
 
     m_output->setText(q(main.settings().outputFolder));
+    addPublishPanel();
     setRunningHeight(false);
 }
 
@@ -214,11 +216,12 @@ Frm_HTMLOutput::~Frm_HTMLOutput() {
     m_pool.reset();
 }
 
-int Frm_HTMLOutput::heightTwips() const { return TwipsScale::of(this).toTwipsY(height()); }
+int Frm_HTMLOutput::heightTwips() const {
+    return TwipsScale::of(this).toTwipsY(height()) - PublishPanel::kHeight;
+}
 
 void Frm_HTMLOutput::setRunningHeight(bool running) {
-    const TwipsScale s = TwipsScale::of(this);
-    setFixedSize(s.toPixelsX(kWidth), s.toPixelsY(running ? kRunningHeight : kIdleHeight));
+    placePublishPanel(running ? kRunningHeight : kIdleHeight);
     if (running) {
         m_albumBar->setValue(0);
         m_pictureBar->setValue(0);
@@ -248,6 +251,7 @@ void Frm_HTMLOutput::setRunControlsEnabled(bool enabled) {
     m_browse->setEnabled(enabled);
     m_start->setEnabled(enabled);
     for (const auto& option : m_options) option.first->setEnabled(enabled);
+    m_publish->setEnabled(enabled);
 }
 
 void Frm_HTMLOutput::Cmd_参照_Click() {
@@ -256,7 +260,7 @@ void Frm_HTMLOutput::Cmd_参照_Click() {
 }
 
 void Frm_HTMLOutput::Cmd_HTML出力_Click() {
-    if (m_running) return;
+    if (m_running || m_publish->busy()) return;
     m_running = true;
     m_stopAsked = m_closeAfter = m_closeMainAfter = false;
     m_cancel->setText(QStringLiteral("中止"));
@@ -319,11 +323,12 @@ void Frm_HTMLOutput::Cmd_キャンセル_Click() {
 void Frm_HTMLOutput::reject() {
     // The window frame's close and Escape during a run ask the same.
     if (m_running) askStop(true);
-    else QDialog::reject();
+    else if (!m_publish->busy()) QDialog::reject();
+    else if (m_publish->askStop()) m_closeAfter = true;  // closes when the publish has ended
 }
 
 void Frm_HTMLOutput::done(int result) {
-    if (m_running) return;
+    if (m_running || m_publish->busy()) return;
     m_main.settings().outputFolder = outputFolderSetting(m_output->text().toStdString());
     QDialog::done(result);
 }
@@ -338,6 +343,7 @@ void Frm_HTMLOutput::onRunEnded(const AlbumRunResult& result) {
         m_albums->clear();
         m_pictures->clear();
         emit runEnded(true);
+        if (!m_closeMainAfter && publishAfterRun()) return;
         done(QDialog::Accepted);
     } else {
         if (result.stoppedByRequest)
@@ -377,6 +383,39 @@ void Frm_HTMLOutput::onPictureStarted(int index) { m_pictures->setCurrentRow(ind
 void Frm_HTMLOutput::onPictureDone(int index) { m_pictureBar->setValue(index + 1); }
 
 void Frm_HTMLOutput::onAlbumDone(int index) { m_albumBar->setValue(index + 1); }
+
+void Frm_HTMLOutput::addPublishPanel() {
+    m_publish = new PublishPanel(this, [this] { return m_output->text().toStdString(); });
+    connect(m_output, &QLineEdit::editingFinished, m_publish, &PublishPanel::loadStoredTarget);
+    // The run keeps away from a folder that is being published, and the
+    // publish keeps the folder it started with.
+    connect(m_publish, &PublishPanel::busyChanged, this, [this](bool busy) {
+        m_start->setEnabled(!busy);
+        m_browse->setEnabled(!busy);
+        m_output->setReadOnly(busy);
+        for (const auto& option : m_options) option.first->setEnabled(!busy);
+    });
+    connect(m_publish, &PublishPanel::publishEnded, this, [this] {
+        if (m_closeAfter) done(QDialog::Rejected);
+    });
+}
+
+void Frm_HTMLOutput::placePublishPanel(int formHeightTwips) {
+    const TwipsScale s = TwipsScale::of(this);
+    setFixedSize(s.toPixelsX(kWidth), s.toPixelsY(formHeightTwips + PublishPanel::kHeight));
+    setTwipsGeometry(m_publish, {120, formHeightTwips, kWidth - 240, PublishPanel::kHeight});
+    m_publish->raise();
+}
+
+bool Frm_HTMLOutput::publishAfterRun() {
+    // Only after a finished run: a stopped or failed one never publishes.
+    if (!m_publish->publishAfterRun()) return false;
+    setRunningHeight(false);
+    setBlocksMainWindow(true);
+    m_closeAfter = false;
+    m_publish->Cmd_公開_Click();
+    return true;
+}
 
 void showAlbumOutputForm(mainwindow::Frm_Main& main) {
     auto* form = new Frm_HTMLOutput(main);

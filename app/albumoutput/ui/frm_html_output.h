@@ -28,6 +28,8 @@ class Frm_Main;
 
 namespace mirofoto::albumoutput_ui {
 
+class PublishPanel;
+
 class Frm_HTMLOutput : public QDialog {
     Q_OBJECT
 public:
@@ -45,7 +47,7 @@ public:
     void Cmd_参照_Click();
 
     bool running() const { return m_running; }
-    /// The form's height in twips.
+    /// The form's height in twips, without the publish strip below it.
     int heightTwips() const;
     /// Whether the form keeps the main window from input (it does while idle).
     void setBlocksMainWindow(bool blocks);
@@ -67,6 +69,12 @@ private:
     void setRunningHeight(bool running);
     void setRunControlsEnabled(bool enabled);
     void onRunEnded(const AlbumRunResult& result);
+    /// The publish strip under the form, and its part in the form's life.
+    void addPublishPanel();
+    void placePublishPanel(int formHeightTwips);
+    /// After a finished run with "作成後に公開する": the publish starts and
+    /// the form stays open to show it. True when it started.
+    bool publishAfterRun();
 
     // What the run reports, on this thread.
     void onAlbumsListed(const std::vector<std::string>& entries);
@@ -86,6 +94,7 @@ private:
     QListWidget* m_pictures = nullptr;
     QProgressBar* m_albumBar = nullptr;
     QProgressBar* m_pictureBar = nullptr;
+    PublishPanel* m_publish = nullptr;
 
     bool m_running = false;
     bool m_stopAsked = false;
