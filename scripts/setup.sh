@@ -10,12 +10,13 @@
 set -euo pipefail
 
 # Build and run: compiler and build tools, the libraries we link (Qt brings
-# its OpenGL headers itself), Japanese glyphs for the windows.
+# its OpenGL headers itself), Japanese glyphs for the windows and Qt's own
+# Japanese texts for its standard buttons and dialogs.
 BUILD_AND_RUN=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools
   libvips-dev libturbojpeg0-dev libjpeg62-turbo-dev libxxhash-dev
-  fonts-ipafont-gothic
+  fonts-ipafont-gothic qt6-translations-l10n
 )
 # Tests: GoogleTest; lcms2 makes colour profiles for the imaging fixtures;
 # jpegtran is the reference for the lossless thumbnail turn; python3 and
