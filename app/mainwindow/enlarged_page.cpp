@@ -112,6 +112,7 @@ void EnlargedPage::display(int i) {
         m_thumbnails->maker()->setCurrentEpoch(PreviewRequest::Enlarged, m_ticket);
         m_thumbnails->maker()->request(std::move(r));
         m_fileName->setText(m_thumbnails->cellFileName(i));
+        m_window->setStatusText(m_thumbnails->cellFileName(i) + QStringLiteral(" を表示中..."));
         m_date->setText(m_thumbnails->cellDate(i));
         m_comment->setText(m_thumbnails->cellComment(i));
     }
@@ -123,8 +124,9 @@ void EnlargedPage::display(int i) {
     m_comment->setVisible(s.largeShowComment == 1);
     m_menuLink->show();
     m_thumbnailLink->show();
-    m_previous->setVisible(exists && i > 0);
-    m_next->setVisible(exists && i < m_thumbnails->cellCount() - 1);
+    // Also on the empty display past the end: 前の画像 is the way back.
+    m_previous->setVisible(i > 0);
+    m_next->setVisible(i < m_thumbnails->cellCount() - 1);
     if (!exists) emit pictureShown(i);
 }
 
@@ -132,6 +134,7 @@ void EnlargedPage::onPreviewFinished(const PreviewResult& result) {
     const PreviewRequest& r = result.request;
     if (r.kind != PreviewRequest::Enlarged || r.ticket != m_ticket) return;
     m_pending = false;
+    if (m_window) m_window->setStatusText(QString());
     if (result.ok) {
         const QPixmap picture = QPixmap::fromImage(result.image);
         m_picture->setPixmap(picture);

@@ -4,6 +4,8 @@
 #include "app/mainwindow/frame_layout.h"
 #include "app/mainwindow/menu_page.h"
 #include "app/mainwindow/preview_pages.h"
+#include "app/mainwindow/qt_text.h"
+#include "app/mainwindow/qt_ui_services.h"
 #include "app/mainwindow/twips_geometry.h"
 #include "app/settings/settings_commands.h"
 #include "app/settings/settings_files.h"
@@ -11,6 +13,7 @@
 #include "app/util/thread_pool.h"
 #include "platform/com/dispatch_call.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
@@ -233,6 +236,7 @@ void Frm_Main::buildControls() {
         imgSplitter_MouseUp();
     });
     connect(m_folderBox, &QLineEdit::textChanged, this, &Frm_Main::Txt_画像フォルダ_Change);
+    connect(m_folderBox, &QLineEdit::editingFinished, this, &Frm_Main::commitImageFolder);
     connect(m_browse, &QPushButton::clicked, this, &Frm_Main::Cmd_フォルダの選択_Click);
     connect(m_tree, &FolderTree::nodeClicked, this, &Frm_Main::onNodeClicked);
     connect(m_tree, &FolderTree::nodeChecked, this, &Frm_Main::onNodeChecked);
@@ -374,6 +378,7 @@ void Frm_Main::load(const std::optional<std::string>& imageFolder) {
     m_kelpo.create();
     m_folderBox->setText(fromUtf8(imageFolder ? *imageFolder : m_settings.imageFolder));
     m_folderBox->setFocus(Qt::OtherFocusReason);
+    commitImageFolder();
     ページ切り替え();
 }
 
@@ -387,6 +392,9 @@ void Frm_Main::unload() {
     基本設定保存(baseSettingsFile(), m_settings, m_placement);
     ++m_generation;
     m_pool.reset();
+    // Closed on a folder typed but never committed: it is the user's
+    // choice now, and the next start shows it.
+    commitImageFolder();
     m_tempLock.close();
     m_exifCtl.release();
     m_kelpo.release();
@@ -417,9 +425,19 @@ void Frm_Main::selectTab(const QString& key) {
 
 void Frm_Main::ページ切り替え() {
     const QString key = selectedTabKey();
-    m_menuPage->setVisible(key == kTabMenu);
-    m_thumbnailPage->setVisible(key == kTabThumbnails);
-    m_enlargedPage->setVisible(key == kTabEnlarged);
+    const std::pair<QWidget*, bool> pages[] = {
+        {m_menuPage, key == kTabMenu}, {m_thumbnailPage, key == kTabThumbnails}, {m_enlargedPage, key == kTabEnlarged}};
+    // A focused control on a page that is hidden would hand the focus on to
+    // the next one in the chain, the image folder box, with its text
+    // selected: the next key typed would replace the path. The focus goes
+    // to the tab strip instead, before the page is hidden.
+    QWidget* focused = QApplication::focusWidget();
+    for (const auto& [page, shown] : pages)
+        if (!shown && focused && page->isAncestorOf(focused)) m_tabs->setFocus(Qt::OtherFocusReason);
+    for (const auto& [page, shown] : pages)
+        if (shown) page->setVisible(true);
+    for (const auto& [page, shown] : pages)
+        if (!shown) page->setVisible(false);
     SizeControls(twipsGeometry(m_grip).left);
 }
 
@@ -576,6 +594,7 @@ void Frm_Main::openSettingsCommand() {
         // box holds already.
         if (m_folderBox->text() == folder) Txt_画像フォルダ_Change();
         else m_folderBox->setText(folder);
+        commitImageFolder();
         TabStrip_Click();
         break;
     }
@@ -591,12 +610,23 @@ void Frm_Main::saveSettingsCommand() {
     m_menuPage->finishEdit();
     placementFromWindow();
     m_settings.imageFolder = m_folderBox->text().toStdString();
-    SettingsCommandContext c{&m_settings, &m_placement, &m_currentDirectory, this};
-    if (saveAlbumSettingsFile(c) == CommandResult::Failed)
+    std::string file;
+    SettingsCommandContext c{&m_settings, &m_placement, &m_currentDirectory, this, &file};
+    switch (saveAlbumSettingsFile(c)) {
+    case CommandResult::Done: confirm(QStringLiteral("設定を保存しました: ") + shownName(file)); break;
+    case CommandResult::Failed:
         showMessage(this, "設定ファイルを保存できませんでした。", platform::MsgIcon::Critical);
+        break;
+    case CommandResult::Cancelled:
+    case CommandResult::Refused: break;
+    }
 }
 
 void Frm_Main::exitCommand() { close(); }
+
+void Frm_Main::setStatusText(const QString& text) { m_panel2->setText(text); }
+
+void Frm_Main::confirm(const QString& text) { m_statusBar->showMessage(text, 6000); }
 
 void Frm_Main::albumOutputCommand() {
     if (m_albumOutputForm && !m_runInProgress) m_albumOutputForm(*this);
@@ -622,7 +652,7 @@ void Frm_Main::optionsCommand() {
     TabStrip_Click();
 }
 
-void Frm_Main::onlineHelpCommand() { platform::ui().openDocument(this, kHelpPageUrl); }
+void Frm_Main::onlineHelpCommand() { openInBrowser(this, kHelpPageUrl); }
 
 void Frm_Main::versionCommand() {
     if (!m_kelpo.get() && FAILED(m_kelpo.create())) {

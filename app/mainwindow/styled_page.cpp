@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPalette>
+#include <QTextDocumentFragment>
 
 namespace mirofoto::mainwindow {
 
@@ -11,10 +12,24 @@ QColor toQColor(Colour c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), i
 
 void setForeground(QWidget* label, const QColor& colour) {
     QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, colour);
-    p.setColor(QPalette::Text, colour);
+    QColor faded = colour;
+    faded.setAlphaF(0.4);
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(group, QPalette::WindowText, colour);
+        p.setColor(group, QPalette::Text, colour);
+    }
+    p.setColor(QPalette::Disabled, QPalette::WindowText, faded);
+    p.setColor(QPalette::Disabled, QPalette::Text, faded);
     label->setPalette(p);
 }
+
+void asPageHtml(QLabel* label) {
+    label->setTextFormat(Qt::RichText);
+    // Links inside a text are not followed in the preview.
+    label->setOpenExternalLinks(false);
+}
+
+QString plainTextOf(const QString& html) { return QTextDocumentFragment::fromHtml(html).toPlainText(); }
 
 StyledPage::StyledPage(const QString& name, const QString& backgroundName, QWidget* parent)
     : QWidget(parent), m_background(new QLabel(this)) {

@@ -52,7 +52,16 @@ private:
 };
 
 /// Sets a label's text colour (its foreground), leaving its background
-/// transparent over the page.
+/// transparent over the page. A disabled label shows the colour faded over
+/// the page, so it looks disabled on any page colour.
 void setForeground(QWidget* label, const QColor& colour);
+
+/// Makes a label show a text of the generated pages. The pages write menu
+/// texts and comments as they are stored, as HTML, so the label renders
+/// them as rich text always: "&amp;" reads "&", "<b>" is bold, as in the
+/// browser.
+void asPageHtml(QLabel* label);
+/// What a page text shows, without its markup (for accessible names).
+QString plainTextOf(const QString& html);
 
 }  // namespace mirofoto::mainwindow

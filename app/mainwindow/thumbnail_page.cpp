@@ -315,7 +315,7 @@ void ThumbnailPage::clear() {
 
 void ThumbnailPage::status(const QString& text) {
     if (!m_window) return;
-    if (auto* panel = m_window->findChild<QLabel*>(QStringLiteral("StatusBar_Panel2"))) panel->setText(text);
+    m_window->setStatusText(text);
 }
 
 void ThumbnailPage::display(const QString& folderKey) {
@@ -702,6 +702,7 @@ void ThumbnailPage::Txt_コメント_LostFocus(int i) {
         c.comment->setProperty("tag", text);
         m_entries[i].comment = utf8;
         c.failedComment.clear();
+        if (m_window) m_window->confirm(QStringLiteral("コメントを書き込みました: ") + shownName(m_entries[i].fileName));
         return;
     }
     // The typed text stays in the box and the file as it was; the user is

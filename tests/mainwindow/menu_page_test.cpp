@@ -37,6 +37,27 @@ QString caption(WindowFixture& f, const char* name, int index = -1) {
     return w ? static_cast<QLabel*>(w)->text() : QStringLiteral("<missing>");
 }
 
+// What the label draws over a white ground, its own background left out:
+// the box around its ink and the number of inked pixels.
+struct Ink {
+    QRect box;
+    int pixels = 0;
+};
+
+Ink inkOf(QLabel* label) {
+    QImage image(label->size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    label->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    Ink ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 128) {
+                ink.box |= QRect(x, y, 1, 1);
+                ++ink.pixels;
+            }
+    return ink;
+}
+
 }  // namespace
 
 class MenuPageTest : public QObject {
@@ -51,6 +72,9 @@ private slots:
     void aLinkOpensTheAlbumOnTheThumbnailPage();
     void pagesTileTheirBackground_data();
     void pagesTileTheirBackground();
+    void theTitleRowStandsOnlyOverAlbums();
+    void storedTextsShowAsTheBrowserShowsThem_data();
+    void storedTextsShowAsTheBrowserShowsThem();
 };
 
 void MenuPageTest::aDisplayStoresTheLinkTextsOnly() {
@@ -263,6 +287,75 @@ void MenuPageTest::pagesTileTheirBackground() {
     QVERIFY(!area->tilesShown());
     QVERIFY(area->backgroundImage()->pixmap().isNull());
     QCOMPARE(QColor(area->grab().toImage().pixel(3, 3)), QColor(0, 0xFF, 0));
+}
+
+// No album listed, no menu page: neither the title row nor its buttons.
+void MenuPageTest::theTitleRowStandsOnlyOverAlbums() {
+    WindowFixture f;
+    makeFolder(f.photos, {"empty"});
+    Frm_Main& w = f.open();
+    const char* row[] = {"Lbl_メニュータイトル", "Cmd_タイトルを入力", "Lbl_メニューサブタイトル",
+                         "Cmd_サブタイトルを入力", "Lin_メニュー"};
+    QCOMPARE(w.menuPage()->entryCount(), 0);
+    for (const char* name : row) QVERIFY2(!f.control(name)->isVisible(), name);
+    testing_support::writeBytes(f.photos / "empty" / "a.jpg", "");
+    QVERIFY(f.showFolder(f.photos.str() + "/"));
+    QCOMPARE(w.menuPage()->entryCount(), 1);
+    for (const char* name : row) QVERIFY2(f.control(name)->isVisible(), name);
+}
+
+void MenuPageTest::storedTextsShowAsTheBrowserShowsThem_data() {
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("bold");
+    const char* rows[][4] = {
+        {"Lbl_メニュータイトル", "山 &amp; 海", "山 & 海", ""},
+        {"Lbl_メニュータイトル", "<b>旅</b>", "旅", "bold"},
+        {"Lbl_メニューサブタイトル", "&lt;2026&gt;", "<2026>", ""},
+        {"Lbl_メニュー", "A&amp;B", "A&B", ""},
+        {"Lbl_メニュー", "<b>海</b>", "海", "bold"},
+        {"Lbl_メニュー", "plain", "plain", ""},
+    };
+    for (const auto& r : rows)
+        QTest::addRow("%s %s", r[0], r[1]) << QString::fromUtf8(r[0]) << QString::fromUtf8(r[1])
+                                          << QString::fromUtf8(r[2]) << (r[3][0] != 0);
+}
+
+// The pages write these texts as stored, so the preview draws exactly what
+// a label of the shown text draws (bold where the markup says so).
+void MenuPageTest::storedTextsShowAsTheBrowserShowsThem() {
+    QFETCH(QString, label);
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    QFETCH(bool, bold);
+    WindowFixture f;
+    makeFolder(f.photos, {"a.jpg"});
+    const mirofoto::PerFolderSettings settings(f.photos.str() + "/");
+    const std::string text = stored.toStdString();
+    if (label == "Lbl_メニュータイトル") QVERIFY(settings.setMenuTitle(text));
+    else if (label == "Lbl_メニューサブタイトル") QVERIFY(settings.setMenuSubtitle(text));
+    else QVERIFY(settings.setMenuEntry(f.photos.str() + "/", text));
+    f.open();
+    auto* l = static_cast<QLabel*>(label == "Lbl_メニュー" ? f.element("Lbl_メニュー", 0) : f.control(qPrintable(label)));
+    QVERIFY(l && l->isVisible());
+    QCOMPARE(l->text(), stored);  // kept as stored: an edit starts from it
+    QCOMPARE(l->accessibleName(), shown);
+    QLabel reference;
+    reference.setTextFormat(Qt::PlainText);
+    reference.setText(shown);
+    QFont font = l->font();
+    if (bold) font.setBold(true);
+    reference.setFont(font);
+    reference.setPalette(l->palette());
+    reference.setAlignment(l->alignment());
+    reference.resize(l->size());
+    // The two may sit a pixel apart (a text document lays out its line a
+    // little differently); the ink they draw is the same.
+    const Ink drawn = inkOf(l), expected = inkOf(&reference);
+    QVERIFY2(std::abs(drawn.box.width() - expected.box.width()) <= 1, qPrintable(QString::number(drawn.box.width())));
+    QVERIFY(std::abs(drawn.box.height() - expected.box.height()) <= 1);
+    QVERIFY2(std::abs(drawn.pixels - expected.pixels) <= expected.pixels / 20, qPrintable(QString::number(drawn.pixels)));
 }
 
 QTEST_MAIN(MenuPageTest)

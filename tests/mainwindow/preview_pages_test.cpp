@@ -14,6 +14,7 @@
 #include "platform/codepage.h"
 #include "samples/photo_maker.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QImageReader>
 #include <QLabel>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTreeWidgetItem>
 
 #include <filesystem>
@@ -86,10 +88,13 @@ private slots:
     void fivePicturesStandInTwoRows();
     void turnsAreStoredAndTurnTheCachedFile();
     void aStoredTickZeroShowsTheCellUntickedAndDisabled();
+    void captionsLookAsTheirTickSays_data();
+    void captionsLookAsTheirTickSays();
     void commentsAreWrittenIntoThePicture_data();
     void commentsAreWrittenIntoThePicture();
     void f5MakesVisibleThumbnailsAnewAScrollDoesNot();
     void cellsOfAFolderShownEarlierLoadTheirCachedFiles();
+    void aThumbnailClickAfterACommentLeavesTheFolderBoxAlone();
     void enlargedLinksAtTheEnds_data();
     void enlargedLinksAtTheEnds();
     void enlargedEmptyDisplayPastTheEnd();
@@ -183,6 +188,49 @@ void PreviewPagesTest::aStoredTickZeroShowsTheCellUntickedAndDisabled() {
     for (const char* name : four) QVERIFY2(cellControl(f, name, 1)->isEnabled(), name);
 }
 
+void PreviewPagesTest::captionsLookAsTheirTickSays_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<bool>("ticked");
+    for (const char* name : {"Lbl_ファイル名", "Lbl_撮影日時"}) {
+        QTest::addRow("%s ticked", name) << QString::fromUtf8(name) << true;
+        QTest::addRow("%s unticked", name) << QString::fromUtf8(name) << false;
+    }
+}
+
+// An unticked cell's captions are drawn faded: no pixel comes near the
+// page's text colour, which a ticked cell's text reaches.
+void PreviewPagesTest::captionsLookAsTheirTickSays() {
+    QFETCH(QString, control);
+    QFETCH(bool, ticked);
+    WindowFixture f;
+    for (const char* name : {"a.jpg", "b.jpg"}) {
+        samples::PhotoSpec spec;
+        spec.width = 400;
+        spec.height = 300;
+        spec.shootingDate = "2026:05:03 10:20:30";
+        samples::writePhotoJpeg(f.photos.str() + "/" + name, spec);
+    }
+    const std::string album = f.photos.str() + "/";
+    mirofoto::PerFolderSettings(album).setImageTicked(album, "b.jpg", false);
+    Frm_Main& w = f.open();
+    QVERIFY(showThumbnails(f));
+    auto* label = static_cast<QLabel*>(cellControl(f, qPrintable(control), ticked ? 0 : 1));
+    QVERIFY(!label->text().isEmpty());
+    QCOMPARE(label->isEnabled(), ticked);
+    const QColor text = toQColor(w.settings().pages[mirofoto::ThumbnailPage].textColor);
+    QImage drawn(label->size(), QImage::Format_RGB32);
+    drawn.fill(Qt::white);
+    label->render(&drawn, QPoint(), QRegion(), QWidget::DrawChildren);
+    int nearest = 3 * 255;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x) {
+            const QColor c = drawn.pixelColor(x, y);
+            nearest = std::min(nearest, std::abs(c.red() - text.red()) + std::abs(c.green() - text.green()) +
+                                            std::abs(c.blue() - text.blue()));
+        }
+    QVERIFY2(ticked ? nearest < 120 : nearest > 240, qPrintable(QString::number(nearest)));
+}
+
 void PreviewPagesTest::commentsAreWrittenIntoThePicture_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("file");     // "photo", "not a jpeg" or "read-only"
@@ -225,6 +273,10 @@ void PreviewPagesTest::commentsAreWrittenIntoThePicture() {
     if (stored == "夕焼け" || file == "not a jpeg") QVERIFY(testing_support::readBytes(path) == before);
     QCOMPARE(int(f.ui.messages().size()), messages);
     if (messages) QVERIFY(f.ui.messages()[0].find("コメントを画像ファイルに書き込めませんでした。") == 0);
+    // A comment written says so in the status bar; nothing else does.
+    const bool written = stored != "夕焼け" && file == "photo";
+    QCOMPARE(f.control<QStatusBar>("StatusBar")->currentMessage(),
+             written ? QStringLiteral("コメントを書き込みました: p.jpg") : QString());
 }
 
 void PreviewPagesTest::f5MakesVisibleThumbnailsAnewAScrollDoesNot() {
@@ -277,6 +329,30 @@ void PreviewPagesTest::cellsOfAFolderShownEarlierLoadTheirCachedFiles() {
     QVERIFY(modified(last) == made);  // loaded, not made again
 }
 
+// The comment box loses the focus when its page is hidden; the focus must
+// not land in the image folder box with the path selected, where the next
+// key would replace it.
+void PreviewPagesTest::aThumbnailClickAfterACommentLeavesTheFolderBoxAlone() {
+    WindowFixture f;
+    photo(f.photos / "p.jpg", 400, 300);
+    Frm_Main& w = f.open();
+    QVERIFY(showThumbnails(f));
+    auto* comment = static_cast<QLineEdit*>(cellControl(f, "Txt_コメント", 0));
+    comment->setFocus(Qt::MouseFocusReason);
+    QTRY_VERIFY(comment->hasFocus());
+    typeText(comment, QStringLiteral("海"));
+    QTest::mouseClick(cellControl(f, "Img_サムネイル", 0), Qt::LeftButton);
+    QCOMPARE(w.selectedTabKey(), kEnlarged);
+    QWidget* focused = QApplication::focusWidget();
+    QVERIFY(focused);
+    QVERIFY(focused != w.imageFolderBox());
+    QVERIFY(!w.imageFolderBox()->hasSelectedText());
+    const QString path = w.imageFolderBox()->text();
+    QTest::keyClick(focused, Qt::Key_T);
+    QCOMPARE(w.imageFolderBox()->text(), path);
+    QCOMPARE(f.nodeTexts().size(), 1);
+}
+
 void PreviewPagesTest::enlargedLinksAtTheEnds_data() {
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("index");
@@ -300,10 +376,15 @@ void PreviewPagesTest::enlargedLinksAtTheEnds() {
     if (count > 1) mirofoto::PerFolderSettings(album).setImageTicked(album, "p1.jpg", false);
     Frm_Main& w = f.open();
     QVERIFY(showThumbnails(f));
-    w.setCurrentImage(index > 0 ? index - 1 : index);
+    const int first = index > 0 ? index - 1 : index;
+    w.setCurrentImage(first);
     QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
     w.selectTab(kEnlarged);
+    // Said while the picture is made, and taken back once it is shown.
+    auto* status = f.control<QLabel>("StatusBar_Panel2");
+    QCOMPARE(status->text(), QStringLiteral("p%1.jpg を表示中...").arg(first));
     QVERIFY(shown.wait(20000));
+    QCOMPARE(status->text(), QString());
     if (index > 0) {  // one step with the next link
         QTest::mouseClick(f.control("Lbl_リンク次の画像"), Qt::LeftButton);
         QVERIFY(shown.wait(20000));
@@ -336,9 +417,19 @@ void PreviewPagesTest::enlargedEmptyDisplayPastTheEnd() {
     QCOMPARE(twipsGeometry(picture).width, 480 * 15);
     QCOMPARE(twipsGeometry(picture).height, 360 * 15);
     QCOMPARE(f.control<QLabel>("Lbl_拡大画像ファイル名")->text(), QString());
-    QVERIFY(!f.control("Lbl_リンク前の画像")->isVisible());
     QVERIFY(!f.control("Lbl_リンク次の画像")->isVisible());
     QVERIFY(w.enlargedPage()->settled());
+    // 前の画像 leads back, step by step, to the last picture.
+    QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
+    for (int i = 2; i >= 0; --i) {
+        QVERIFY(f.control("Lbl_リンク前の画像")->isVisible());
+        QTest::mouseClick(f.control("Lbl_リンク前の画像"), Qt::LeftButton);
+        QCOMPARE(w.enlargedPage()->shownIndex(), i);
+    }
+    QVERIFY(shown.wait(20000));
+    QCOMPARE(f.control<QLabel>("Lbl_拡大画像ファイル名")->text(), QStringLiteral("p.jpg"));
+    QVERIFY(!picture->pixmap().isNull());
+    QVERIFY(!f.control("Lbl_リンク前の画像")->isVisible());
 }
 
 void PreviewPagesTest::exifCommandStoresTurnsOnly() {
