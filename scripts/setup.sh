@@ -22,11 +22,11 @@ BUILD_AND_RUN=(
 # jpegtran is the reference for the lossless thumbnail turn; python3 and
 # chromium check the album as a browser sees it and the dump's JSON; the
 # package test needs dpkg-shlibdeps (dpkg-dev) for the package's
-# dependencies, lintian to check it and desktop-file-validate for its menu
-# entry.
+# dependencies, lintian to check it, desktop-file-validate for its menu
+# entry and appstreamcli for its AppStream metadata.
 TESTS=(
   libgtest-dev liblcms2-dev libjpeg-turbo-progs python3 chromium
-  dpkg-dev lintian desktop-file-utils
+  dpkg-dev lintian desktop-file-utils appstream
   # the window's screenshots under a real X server (scripts/screenshots.sh)
   xvfb xauth x11-utils imagemagick
 )
