@@ -49,6 +49,8 @@ EnlargedPage::EnlargedPage(QWidget* parent)
     setAccessibleName(QStringLiteral("拡大画像ページ"));
     m_menuLink->setProperty("index", 1);
     m_picture->setObjectName(QStringLiteral("Img_拡大画像"));
+    // The page writes the comment as it is stored, as HTML.
+    asPageHtml(m_comment);
     m_picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_hScroll->setObjectName(QStringLiteral("HScroll_拡大画像"));
     m_vScroll->setObjectName(QStringLiteral("VScroll_拡大画像"));
