@@ -36,14 +36,14 @@ QLabel* caption(QWidget* parent, const char* name, const char* text) {
 
 EnlargedPage::EnlargedPage(QWidget* parent)
     : StyledPage(QStringLiteral("Pic_拡大画像ページ"), QStringLiteral("Img_拡大画像BG"), parent),
-      m_menuLink(link(this, "Lbl_リンクメニューページ", "メニューページへ")),
-      m_previous(link(this, "Lbl_リンク前の画像", "前の画像")),
-      m_thumbnailLink(link(this, "Lbl_リンクサムネイルページ", "サムネイルページへ")),
-      m_next(link(this, "Lbl_リンク次の画像", "次の画像")),
-      m_picture(new QLabel(this)),
-      m_fileName(caption(this, "Lbl_拡大画像ファイル名", "（ファイル名）")),
-      m_date(caption(this, "Lbl_拡大画像撮影日時", "yyyy年mm月dd日 hh時nn分")),
-      m_comment(caption(this, "Lbl_拡大画像コメント", "（コメント）")),
+      m_menuLink(link(clipArea(), "Lbl_リンクメニューページ", "メニューページへ")),
+      m_previous(link(clipArea(), "Lbl_リンク前の画像", "前の画像")),
+      m_thumbnailLink(link(clipArea(), "Lbl_リンクサムネイルページ", "サムネイルページへ")),
+      m_next(link(clipArea(), "Lbl_リンク次の画像", "次の画像")),
+      m_picture(new QLabel(clipArea())),
+      m_fileName(caption(clipArea(), "Lbl_拡大画像ファイル名", "（ファイル名）")),
+      m_date(caption(clipArea(), "Lbl_拡大画像撮影日時", "yyyy年mm月dd日 hh時nn分")),
+      m_comment(caption(clipArea(), "Lbl_拡大画像コメント", "（コメント）")),
       m_hScroll(new QScrollBar(Qt::Horizontal, this)),
       m_vScroll(new QScrollBar(Qt::Vertical, this)) {
     setAccessibleName(QStringLiteral("拡大画像ページ"));
@@ -170,6 +170,7 @@ void EnlargedPage::adjustScrollBars() {
     setTwipsGeometry(m_vScroll, {page.width - bar - 50, 0, bar, page.height - (s.horizontal ? bar : 0) - 50});
     m_hScroll->raise();
     m_vScroll->raise();
+    setClipArea(page.width - (s.vertical ? bar + 50 : 0), page.height - (s.horizontal ? bar + 50 : 0));
 }
 
 void EnlargedPage::placeControls() {

@@ -95,12 +95,12 @@ void InputBox::keyPressEvent(QKeyEvent* event) {
 
 MenuPage::MenuPage(QWidget* parent)
     : StyledPage(QStringLiteral("Pic_メニューページ"), QStringLiteral("Img_メニューBG"), parent),
-      m_title(new QLabel(QStringLiteral("（タイトル）"), this)),
-      m_titleButton(new QPushButton(QStringLiteral("← タイトルを入力"), this)),
-      m_subtitle(new QLabel(QStringLiteral("（サブタイトル）"), this)),
-      m_subtitleButton(new QPushButton(QStringLiteral("← サブタイトルを入力"), this)),
-      m_rule(new QFrame(this)),
-      m_input(new InputBox(this)),
+      m_title(new QLabel(QStringLiteral("（タイトル）"), clipArea())),
+      m_titleButton(new QPushButton(QStringLiteral("← タイトルを入力"), clipArea())),
+      m_subtitle(new QLabel(QStringLiteral("（サブタイトル）"), clipArea())),
+      m_subtitleButton(new QPushButton(QStringLiteral("← サブタイトルを入力"), clipArea())),
+      m_rule(new QFrame(clipArea())),
+      m_input(new InputBox(clipArea())),
       m_scroll(new QScrollBar(Qt::Vertical, this)) {
     setAccessibleName(QStringLiteral("メニューページ"));
     m_title->setObjectName(QStringLiteral("Lbl_メニュータイトル"));
@@ -154,15 +154,15 @@ MenuPage::MenuPage(QWidget* parent)
 
 MenuPage::Entry MenuPage::makeEntry(int index) {
     Entry e;
-    e.bullet = new QLabel(QStringLiteral("●"), this);
+    e.bullet = new QLabel(QStringLiteral("●"), clipArea());
     e.bullet->setObjectName(QStringLiteral("Lbl_メニューDot"));
     e.bullet->setAccessibleName(QStringLiteral("●"));
-    e.link = new LinkLabel(this);
+    e.link = new LinkLabel(clipArea());
     e.link->setObjectName(QStringLiteral("Lbl_メニュー"));
     asPageHtml(e.link);
     e.link->setText(index == 0 ? QStringLiteral("（メニュー）") : QString());
     e.link->setFont(scaledFont(font(), 12, false, true));
-    e.button = new QPushButton(QStringLiteral("← メニューを入力"), this);
+    e.button = new QPushButton(QStringLiteral("← メニューを入力"), clipArea());
     e.button->setObjectName(QStringLiteral("Cmd_メニューを入力"));
     e.button->setAccessibleName(QStringLiteral("メニューを入力"));
     for (QWidget* w : {static_cast<QWidget*>(e.bullet), static_cast<QWidget*>(e.link),
@@ -293,6 +293,7 @@ void MenuPage::placeControls() {
     const MenuPageLayout at = menuPageLayout(page.width, page.height, m_entryCount, m_scroll->value(),
                                              m_scrollBarWidth);
     setTwipsGeometry(m_scroll, at.scrollBar);
+    setClipArea(at.scrollBar.left, page.height);
     setTwipsGeometry(m_title, at.title);
     setTwipsGeometry(m_titleButton, at.titleButton);
     setTwipsGeometry(m_subtitle, at.subtitle);

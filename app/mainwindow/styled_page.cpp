@@ -1,5 +1,7 @@
 #include "app/mainwindow/styled_page.h"
 
+#include "app/mainwindow/twips_geometry.h"
+
 #include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
@@ -32,10 +34,17 @@ void asPageHtml(QLabel* label) {
 QString plainTextOf(const QString& html) { return QTextDocumentFragment::fromHtml(html).toPlainText(); }
 
 StyledPage::StyledPage(const QString& name, const QString& backgroundName, QWidget* parent)
-    : QWidget(parent), m_background(new QLabel(this)) {
+    : QWidget(parent), m_background(new QLabel(this)), m_clip(new QWidget(this)) {
     setObjectName(name);
     m_background->setObjectName(backgroundName);
     m_background->hide();
+    // Transparent: the page's colour and tiles show through. Made before
+    // the scroll bars, so they stand above it.
+    m_clip->setObjectName(QStringLiteral("ClipArea"));
+}
+
+void StyledPage::setClipArea(int widthTwips, int heightTwips) {
+    setTwipsGeometry(m_clip, {0, 0, std::max(0, widthTwips), std::max(0, heightTwips)});
 }
 
 QPixmap StyledPage::loadCached(const QString& path) {

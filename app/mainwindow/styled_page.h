@@ -34,6 +34,13 @@ public:
     QLabel* backgroundImage() const { return m_background; }
     bool tilesShown() const { return m_tiled; }
 
+    /// The part of the page between its scroll bars, from the top left. The
+    /// page's controls stand in it, so a control scrolled under a bar or
+    /// past the page's edge is cut there, never drawn over the bar.
+    QWidget* clipArea() const { return m_clip; }
+    /// Sets the clip area's size, in twips.
+    void setClipArea(int widthTwips, int heightTwips);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -41,6 +48,7 @@ private:
     QPixmap loadCached(const QString& path);
 
     QLabel* m_background;
+    QWidget* m_clip;
     QColor m_colour;
     bool m_tiled = false;
     // A resize re-styles the page; the picture is read again only when its

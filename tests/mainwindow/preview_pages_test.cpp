@@ -102,6 +102,8 @@ private slots:
     void clearsFolderChangesAndF5WhilePreviewsArePending();
     void captionsFollowTheirSwitches_data();
     void captionsFollowTheirSwitches();
+    void pagesKeepTheirControlsApartAndInside_data();
+    void pagesKeepTheirControlsApartAndInside();
 };
 
 void PreviewPagesTest::fivePicturesStandInTwoRows() {
@@ -558,6 +560,117 @@ void PreviewPagesTest::captionsFollowTheirSwitches() {
     QCOMPARE(twipsGeometry(f.control("Lbl_拡大画像撮影日時")).top, nameTop + 360);
     QCOMPARE(f.control<QLabel>("Lbl_拡大画像コメント")->text(), QStringLiteral("海辺の夕日"));
     if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/enlarged" + suffix + ".png");
+}
+
+void PreviewPagesTest::pagesKeepTheirControlsApartAndInside_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QSize>("size");
+    for (const char* kind : {"menu", "thumbnails", "enlarged"})
+        for (const QSize size : {QSize(800, 600), QSize(506, 395)})  // a common window and the smallest
+            QTest::addRow("%s %dx%d", kind, size.width(), size.height()) << QString::fromUtf8(kind) << size;
+}
+
+namespace {
+
+// The part of the page between its visible scroll bars.
+QRect areaBetweenBars(QWidget* page) {
+    QRect area = page->rect();
+    for (QScrollBar* bar : page->findChildren<QScrollBar*>()) {
+        if (!bar->isVisible()) continue;
+        if (bar->orientation() == Qt::Vertical) area.setRight(std::min(area.right(), bar->x() - 1));
+        else area.setBottom(std::min(area.bottom(), bar->y() - 1));
+    }
+    return area;
+}
+
+// Where the control is drawn on the page, after every clip of its parents.
+QRect drawnOn(QWidget* page, QWidget* control) {
+    return control->visibleRegion().boundingRect().translated(control->mapTo(page, QPoint(0, 0)));
+}
+
+}  // namespace
+
+// At any window size nothing is drawn under a scroll bar or outside the
+// page, no label hides under a button or a frame, and a name too long for
+// its label ends in "…".
+void PreviewPagesTest::pagesKeepTheirControlsApartAndInside() {
+    QFETCH(QString, kind);
+    QFETCH(QSize, size);
+    WindowFixture f;
+    const char* names[] = {"IMG_0001.jpg", "駅前の桜並木と春の午後の長い長い散歩道.jpg", "IMG_0003.jpg", "IMG_0004.jpg",
+                           "IMG_0005.jpg", "IMG_0006.jpg", "IMG_0007.jpg", "IMG_0008.jpg"};
+    for (int i = 0; i < 8; ++i) {
+        samples::PhotoSpec spec;
+        spec.width = i == 2 ? 300 : 400;
+        spec.height = i == 2 ? 400 : 300;
+        spec.seed = 31 + static_cast<std::uint32_t>(i);
+        spec.shootingDate = "2026:04:0" + std::to_string(i + 1) + " 09:30:00";
+        spec.commentCp932 = *platform::utf8ToCp932("コメント " + std::to_string(i + 1));
+        samples::writePhotoJpeg(f.photos.str(names[i]), spec);
+    }
+    makeFolder(f.photos, {"二〇二六年春の家族旅行で訪れた京都と奈良の寺社/a.jpg", "夏/b.jpg"});
+    mirofoto::PerFolderSettings(f.photos.str() + "/").setMenuTitle("家族のアルバム 二〇二六年の写真から選んだもの");
+    Frm_Main& w = f.open();
+    w.resize(size);
+    QVERIFY(f.waitShown());
+    QWidget* area = nullptr;
+    if (kind == "menu") {
+        area = f.control("Pic_メニューページ");
+    } else {
+        QVERIFY(showThumbnails(f));
+        area = f.control("Pic_サムネイルページ");
+        if (kind == "enlarged") {
+            w.setCurrentImage(7);  // the long name
+            QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
+            w.selectTab(kEnlarged);
+            QVERIFY(shown.wait(20000));
+            area = f.control("Pic_拡大画像ページ");
+        }
+    }
+    QVERIFY(area->isVisible());
+    if (const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR"); !dir.isEmpty())
+        w.grab().save(QStringLiteral("%1/%2-%3x%4.png").arg(QString::fromUtf8(dir), kind).arg(size.width()).arg(size.height()));
+
+    const QRect inside = areaBetweenBars(area);
+    for (QWidget* c : area->findChildren<QWidget*>()) {
+        if (!c->isVisible() || qobject_cast<QScrollBar*>(c) || qobject_cast<QScrollBar*>(c->parentWidget())) continue;
+        const QRect drawn = drawnOn(area, c);
+        QVERIFY2(drawn.isEmpty() || inside.contains(drawn),
+                 qPrintable(c->objectName() + QStringLiteral(" at %1,%2 %3x%4").arg(drawn.x()).arg(drawn.y())
+                                                   .arg(drawn.width()).arg(drawn.height())));
+    }
+    // Pairs that must never overlap.
+    std::vector<std::pair<QWidget*, QWidget*>> apart;
+    if (kind == "menu") {
+        apart = {{f.control("Lbl_メニュータイトル"), f.control("Cmd_タイトルを入力")},
+                 {f.control("Lbl_メニューサブタイトル"), f.control("Cmd_サブタイトルを入力")}};
+        for (int i = 0; i < w.menuPage()->entryCount(); ++i)
+            apart.emplace_back(f.element("Lbl_メニュー", i), f.element("Cmd_メニューを入力", i));
+    } else if (kind == "thumbnails") {
+        for (int i = 0; i < page(f)->cellCount(); ++i) {
+            apart.emplace_back(cellControl(f, "Lbl_No", i), cellControl(f, "Img_サムネイル", i));
+            apart.emplace_back(cellControl(f, "Lbl_No", i), cellControl(f, "Cmd_LTurn", i));
+        }
+        apart.emplace_back(f.element("Lbl_リンクメニューページ", 0), cellControl(f, "Shp_サムネイル枠", 0));
+    }
+    for (const auto& [a, b] : apart) {
+        QVERIFY(a && b);
+        if (!a->isVisible() || !b->isVisible()) continue;
+        QVERIFY2(!drawnOn(area, a).intersects(drawnOn(area, b)), qPrintable(a->objectName() + " / " + b->objectName()));
+    }
+    // A label shows its whole text, or as much as fits and "…".
+    for (QLabel* label : area->findChildren<QLabel*>()) {
+        if (!label->isVisible() || label->textFormat() == Qt::RichText || label->text().isEmpty()) continue;
+        if (!label->pixmap().isNull()) continue;
+        const int needed = label->fontMetrics().horizontalAdvance(label->text());
+        QVERIFY2(needed <= label->contentsRect().width(), qPrintable(label->objectName() + ": " + label->text()));
+    }
+    if (kind == "thumbnails") {
+        // The long name sorts last.
+        const QString shown = static_cast<QLabel*>(cellControl(f, "Lbl_ファイル名", 7))->text();
+        QVERIFY2(shown.endsWith(QChar(0x2026)) && shown.size() > 1, qPrintable(shown));
+        QCOMPARE(page(f)->cellFileName(7), QString::fromUtf8(names[1]));
+    }
 }
 
 QTEST_MAIN(PreviewPagesTest)
