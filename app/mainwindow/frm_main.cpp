@@ -196,6 +196,9 @@ void Frm_Main::buildControls() {
     m_panel2 = new QLabel(m_statusBar);
     m_panel2->setObjectName(QStringLiteral("StatusBar_Panel2"));
     m_statusBar->addWidget(m_panel1);
+    m_albumName = new QLabel(m_client);
+    m_albumName->setObjectName(QStringLiteral("Lbl_表示中のアルバム"));
+    m_albumName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_statusBar->addWidget(m_panel2, 1);
     m_progress = new QProgressBar(m_client);
     m_progress->setObjectName(QStringLiteral("ProgressBar"));
@@ -441,6 +444,23 @@ void Frm_Main::ページ切り替え() {
     SizeControls(twipsGeometry(m_grip).left);
 }
 
+void Frm_Main::showAlbumName() {
+    if (!m_albumName) return;
+    const QString album = selectedTabKey() == kTabMenu ? QString() : m_thumbnailPage->shownAlbum();
+    const QString text = album.isEmpty() ? QString() : QStringLiteral("アルバム: ") + album;
+    m_panel1->setText(text);
+    // Right of the last tab, in the room the tab strip leaves; hidden when
+    // there is none (the status bar still names the album).
+    const int left = m_tabs->x() + (m_tabs->count() > 0 ? m_tabs->tabRect(m_tabs->count() - 1).right() : 0) + 12;
+    const int width = m_tabs->x() + m_tabs->width() - 8 - left;
+    const QString fitted = m_albumName->fontMetrics().elidedText(text, Qt::ElideMiddle, std::max(0, width));
+    m_albumName->setGeometry(left, m_tabs->y(), std::max(0, width), m_tabs->height());
+    m_albumName->setText(fitted);
+    m_albumName->setToolTip(fitted == text ? QString() : text);
+    m_albumName->setVisible(!text.isEmpty() && width > m_albumName->fontMetrics().horizontalAdvance(QStringLiteral("アルバム: …")));
+    m_albumName->raise();
+}
+
 void Frm_Main::TabStrip_Click() {
     const QString key = selectedTabKey();
     if (key == kTabMenu) {
@@ -465,6 +485,7 @@ void Frm_Main::TabStrip_Click() {
         m_enlargedPage->display(m_currentImage);
         ページ切り替え();
     }
+    showAlbumName();
 }
 
 void Frm_Main::layoutFixedControls(int width, int inner) {
@@ -500,6 +521,7 @@ void Frm_Main::SizeControls(int x) {
     setTwipsGeometry(m_tree, l.tree);
     setTwipsGeometry(m_grip, {l.imgSplitter.left, d.treeTop, kGripWidth, l.imgSplitter.height});
     setTwipsGeometry(m_tabs, {l.tabStripLeft, d.treeTop, l.tabStripWidth, d.tabStripHeight});
+    showAlbumName();
     setTwipsGeometry(m_frame1, {0, d.frame1Top, l.framesWidth, d.frameHeight});
     setTwipsGeometry(m_frame2, {0, d.frame2Top, l.framesWidth, d.frameHeight});
     setTwipsGeometry(m_progress, {d.progressLeft, l.progressBarTop, d.progressWidth, d.statusBarHeight - 150});

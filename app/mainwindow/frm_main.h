@@ -167,6 +167,10 @@ private:
     void applyPlacement();
     void layoutFixedControls(int windowWidth, int innerHeight);
     void styleVisiblePage();
+    /// Names the album the thumbnail and enlarged pages show, beside the
+    /// tabs and in the status bar, so that no one turns or comments the
+    /// pictures of another album than they think.
+    void showAlbumName();
 
     // the splitter
     void imgSplitter_MouseDown();
@@ -209,6 +213,7 @@ private:
     EnlargedPage* m_enlargedPage = nullptr;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_panel1 = nullptr;
+    QLabel* m_albumName = nullptr;
     QLabel* m_panel2 = nullptr;
     QProgressBar* m_progress = nullptr;
 

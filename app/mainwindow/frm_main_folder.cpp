@@ -83,6 +83,7 @@ void Frm_Main::Txt_画像フォルダ_Change() {
     m_treeListed = false;
     m_menuPage->clear();
     m_thumbnailPage->clear();
+    showAlbumName();
     // The listing, the folders' pictures and their ticks come from a worker,
     // so typing never waits for a slow folder.
     requestScan(true);
@@ -182,6 +183,7 @@ void Frm_Main::onNodeClicked(QTreeWidgetItem* node) {
         m_thumbnailPage->clear();
         QTreeWidgetItem* selected = m_tree->currentItem();
         m_thumbnailPage->display(selected ? FolderTree::keyOf(selected) : QString());
+        showAlbumName();
     }
 }
 

@@ -36,6 +36,9 @@ QString plainTextOf(const QString& html) { return QTextDocumentFragment::fromHtm
 StyledPage::StyledPage(const QString& name, const QString& backgroundName, QWidget* parent)
     : QWidget(parent), m_background(new QLabel(this)), m_clip(new QWidget(this)) {
     setObjectName(name);
+    // A click on the page's background takes the focus, as a picture box
+    // does: an edit open in a box of the page ends there.
+    setFocusPolicy(Qt::ClickFocus);
     m_background->setObjectName(backgroundName);
     m_background->hide();
     // Transparent: the page's colour and tiles show through. Made before

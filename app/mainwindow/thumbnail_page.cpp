@@ -312,6 +312,7 @@ void ThumbnailPage::clear() {
     m_vScroll->setMaximum(0);
     m_hScroll->setMaximum(0);
     m_redraw = true;
+    m_shownAlbum.clear();
 }
 
 void ThumbnailPage::status(const QString& text) {
@@ -324,7 +325,10 @@ void ThumbnailPage::display(const QString& folderKey) {
     m_folder = folderKey;
     m_albumText.clear();
     if (m_window && m_window->tree())
-        if (QTreeWidgetItem* node = m_window->tree()->nodeByKey(folderKey)) m_albumText = FolderTree::textOf(node);
+        if (QTreeWidgetItem* node = m_window->tree()->nodeByKey(folderKey)) {
+            m_albumText = FolderTree::textOf(node);
+            m_shownAlbum = node->text(0);
+        }
     std::string folder = pathBytes(folderKey);
     if (folder.empty() || !m_maker) return;
     if (folder.back() != '/') folder += '/';

@@ -178,6 +178,14 @@ void MenuPageTest::anOpenEditIsFinishedBeforeTheNext() {
     QTest::keyClick(input, Qt::Key_Escape);
     QVERIFY(!input->isVisible());
     QVERIFY(!isStored(f, "サブタイトル"));
+    // A click on the page's background ends the edit and stores it.
+    f.window().menuPage()->editSubtitle();
+    QTRY_VERIFY(input->hasFocus());
+    input->setText(QStringLiteral("下書き"));
+    QWidget* pageArea = f.control("Pic_メニューページ");
+    QTest::mouseClick(pageArea, Qt::LeftButton, {}, QPoint(4, pageArea->height() - 8));
+    QVERIFY(!input->isVisible());
+    QCOMPARE(stored(f, "サブタイトル"), std::string("下書き"));
     // Closing the window finishes an open edit too.
     f.window().menuPage()->editSubtitle();
     input->setText(QStringLiteral("副題"));

@@ -102,6 +102,8 @@ private slots:
     void clearsFolderChangesAndF5WhilePreviewsArePending();
     void captionsFollowTheirSwitches_data();
     void captionsFollowTheirSwitches();
+    void theShownAlbumIsNamed_data();
+    void theShownAlbumIsNamed();
     void pagesKeepTheirControlsApartAndInside_data();
     void pagesKeepTheirControlsApartAndInside();
 };
@@ -560,6 +562,51 @@ void PreviewPagesTest::captionsFollowTheirSwitches() {
     QCOMPARE(twipsGeometry(f.control("Lbl_拡大画像撮影日時")).top, nameTop + 360);
     QCOMPARE(f.control<QLabel>("Lbl_拡大画像コメント")->text(), QStringLiteral("海辺の夕日"));
     if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/enlarged" + suffix + ".png");
+}
+
+void PreviewPagesTest::theShownAlbumIsNamed_data() {
+    QTest::addColumn<QString>("steps");  // tree nodes clicked and pages shown, in order
+    QTest::addColumn<QString>("named");  // the album named beside the tabs and in the status bar
+    QTest::newRow("thumbnails") << "夏 thumbnails" << "夏";
+    QTest::newRow("enlarged") << "夏 thumbnails enlarged" << "夏";
+    QTest::newRow("back on the menu page") << "夏 thumbnails menu" << "";
+    // The thumbnail page keeps its album when a node is chosen meanwhile on
+    // the menu page; the name says which one it is.
+    QTest::newRow("a node chosen on the menu page") << "夏 thumbnails menu 冬 thumbnails" << "夏";
+    QTest::newRow("a node chosen on the thumbnail page") << "夏 thumbnails 冬" << "冬";
+}
+
+void PreviewPagesTest::theShownAlbumIsNamed() {
+    QFETCH(QString, steps);
+    QFETCH(QString, named);
+    WindowFixture f;
+    photo(f.photos / "夏" / "a.jpg", 400, 300);
+    photo(f.photos / "冬" / "b.jpg", 400, 300);
+    Frm_Main& w = f.open();
+    w.resize(800, 600);
+    for (const QString& step : steps.split(' ')) {
+        if (step == "thumbnails") {
+            QVERIFY(showThumbnails(f));
+        } else if (step == "enlarged") {
+            QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
+            w.selectTab(kEnlarged);
+            QVERIFY(shown.wait(20000));
+        } else if (step == "menu") {
+            w.selectTab(QStringLiteral("Tab_メニューページ"));
+        } else {
+            QTreeWidgetItem* node = nullptr;
+            for (QTreeWidgetItem* n : w.tree()->nodes())
+                if (n->text(0) == step) node = n;
+            QVERIFY(node);
+            QTest::mouseClick(w.tree()->viewport(), Qt::LeftButton, {}, w.tree()->visualItemRect(node).center());
+            QVERIFY(settled(f));
+        }
+    }
+    const QString text = named.isEmpty() ? QString() : QStringLiteral("アルバム: ") + named;
+    QCOMPARE(f.control<QLabel>("StatusBar_Panel1")->text(), text);
+    auto* label = f.control<QLabel>("Lbl_表示中のアルバム");
+    QCOMPARE(label->isVisible(), !named.isEmpty());
+    if (!named.isEmpty()) QCOMPARE(label->text(), text);
 }
 
 void PreviewPagesTest::pagesKeepTheirControlsApartAndInside_data() {
