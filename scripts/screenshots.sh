@@ -3,10 +3,10 @@
 # Japanese font: the program opened on the sample folder with an album
 # settings file that gives the menu page its own colours and a tiled
 # background image, the menu page's in-place editor, the thumbnail and
-# enlarged-image pages with captions on and off, the six pages of the
-# options dialog, the album output form during a run and its publish strip
-# after a publish, from the window
-# tests run on the same server.
+# enlarged-image pages with captions on and off, each page at 800 × 600 and
+# at the smallest window, the six pages of the options dialog, the album
+# output form during a run and its publish strip after a publish, from the
+# window tests run on the same server.
 #   scripts/screenshots.sh [OUTPUT FOLDER]      (after scripts/build.sh; default build/screenshots)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -69,6 +69,10 @@ MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/menu_page_window_tests" e
 # The thumbnail and enlarged-image pages, captions on and off.
 MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/preview_pages_window_tests" captionsFollowTheirSwitches \
   >/dev/null
+# Each page at 800 × 600 and at the smallest window, 506 × 395
+# (menu-800x600.png, thumbnails-506x395.png, …).
+MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/preview_pages_window_tests" \
+  pagesKeepTheirControlsApartAndInside >/dev/null
 # The six pages of the options dialog, and the album output form during a
 # run, from their tests.
 MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/options_dialog_tests" pagesAndControls >/dev/null

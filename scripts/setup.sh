@@ -10,24 +10,26 @@
 set -euo pipefail
 
 # Build and run: compiler and build tools, the libraries we link (Qt brings
-# its OpenGL headers itself), Japanese glyphs for the windows, and rclone,
-# which carries a publish to the server.
+# its OpenGL headers itself), Japanese glyphs for the windows, Qt's own
+# Japanese texts for its standard buttons and dialogs, and rclone, which
+# carries a publish to the server.
 BUILD_AND_RUN=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools
   libvips-dev libturbojpeg0-dev libjpeg62-turbo-dev libxxhash-dev nlohmann-json3-dev
-  fonts-ipafont-gothic rclone
+  fonts-ipafont-gothic qt6-translations-l10n rclone
 )
 # Tests: GoogleTest; lcms2 makes colour profiles for the imaging fixtures;
 # jpegtran is the reference for the lossless thumbnail turn; python3 and
 # chromium check the album as a browser sees it and the dump's JSON; the
 # package test needs dpkg-shlibdeps (dpkg-dev) for the package's
-# dependencies, lintian to check it and desktop-file-validate for its menu
-# entry; openssh-server is the SFTP server the publish tests start on
-# 127.0.0.1 (as the user running them, never as a system service).
+# dependencies, lintian to check it, desktop-file-validate for its menu
+# entry and appstreamcli for its AppStream metadata; openssh-server is the
+# SFTP server the publish tests start on 127.0.0.1 (as the user running
+# them, never as a system service).
 TESTS=(
   libgtest-dev liblcms2-dev libjpeg-turbo-progs python3 chromium
-  dpkg-dev lintian desktop-file-utils openssh-server
+  dpkg-dev lintian desktop-file-utils appstream openssh-server
   # the window's screenshots under a real X server (scripts/screenshots.sh)
   xvfb xauth x11-utils imagemagick
 )

@@ -36,19 +36,21 @@ QLabel* caption(QWidget* parent, const char* name, const char* text) {
 
 EnlargedPage::EnlargedPage(QWidget* parent)
     : StyledPage(QStringLiteral("Pic_拡大画像ページ"), QStringLiteral("Img_拡大画像BG"), parent),
-      m_menuLink(link(this, "Lbl_リンクメニューページ", "メニューページへ")),
-      m_previous(link(this, "Lbl_リンク前の画像", "前の画像")),
-      m_thumbnailLink(link(this, "Lbl_リンクサムネイルページ", "サムネイルページへ")),
-      m_next(link(this, "Lbl_リンク次の画像", "次の画像")),
-      m_picture(new QLabel(this)),
-      m_fileName(caption(this, "Lbl_拡大画像ファイル名", "（ファイル名）")),
-      m_date(caption(this, "Lbl_拡大画像撮影日時", "yyyy年mm月dd日 hh時nn分")),
-      m_comment(caption(this, "Lbl_拡大画像コメント", "（コメント）")),
+      m_menuLink(link(clipArea(), "Lbl_リンクメニューページ", "メニューページへ")),
+      m_previous(link(clipArea(), "Lbl_リンク前の画像", "前の画像")),
+      m_thumbnailLink(link(clipArea(), "Lbl_リンクサムネイルページ", "サムネイルページへ")),
+      m_next(link(clipArea(), "Lbl_リンク次の画像", "次の画像")),
+      m_picture(new QLabel(clipArea())),
+      m_fileName(caption(clipArea(), "Lbl_拡大画像ファイル名", "（ファイル名）")),
+      m_date(caption(clipArea(), "Lbl_拡大画像撮影日時", "yyyy年mm月dd日 hh時nn分")),
+      m_comment(caption(clipArea(), "Lbl_拡大画像コメント", "（コメント）")),
       m_hScroll(new QScrollBar(Qt::Horizontal, this)),
       m_vScroll(new QScrollBar(Qt::Vertical, this)) {
     setAccessibleName(QStringLiteral("拡大画像ページ"));
     m_menuLink->setProperty("index", 1);
     m_picture->setObjectName(QStringLiteral("Img_拡大画像"));
+    // The page writes the comment as it is stored, as HTML.
+    asPageHtml(m_comment);
     m_picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_hScroll->setObjectName(QStringLiteral("HScroll_拡大画像"));
     m_vScroll->setObjectName(QStringLiteral("VScroll_拡大画像"));
@@ -112,6 +114,7 @@ void EnlargedPage::display(int i) {
         m_thumbnails->maker()->setCurrentEpoch(PreviewRequest::Enlarged, m_ticket);
         m_thumbnails->maker()->request(std::move(r));
         m_fileName->setText(m_thumbnails->cellFileName(i));
+        m_window->setStatusText(m_thumbnails->cellFileName(i) + QStringLiteral(" を表示中..."));
         m_date->setText(m_thumbnails->cellDate(i));
         m_comment->setText(m_thumbnails->cellComment(i));
     }
@@ -123,8 +126,9 @@ void EnlargedPage::display(int i) {
     m_comment->setVisible(s.largeShowComment == 1);
     m_menuLink->show();
     m_thumbnailLink->show();
-    m_previous->setVisible(exists && i > 0);
-    m_next->setVisible(exists && i < m_thumbnails->cellCount() - 1);
+    // Also on the empty display past the end: 前の画像 is the way back.
+    m_previous->setVisible(i > 0);
+    m_next->setVisible(i < m_thumbnails->cellCount() - 1);
     if (!exists) emit pictureShown(i);
 }
 
@@ -132,6 +136,7 @@ void EnlargedPage::onPreviewFinished(const PreviewResult& result) {
     const PreviewRequest& r = result.request;
     if (r.kind != PreviewRequest::Enlarged || r.ticket != m_ticket) return;
     m_pending = false;
+    if (m_window) m_window->setStatusText(QString());
     if (result.ok) {
         const QPixmap picture = QPixmap::fromImage(result.image);
         m_picture->setPixmap(picture);
@@ -165,6 +170,7 @@ void EnlargedPage::adjustScrollBars() {
     setTwipsGeometry(m_vScroll, {page.width - bar - 50, 0, bar, page.height - (s.horizontal ? bar : 0) - 50});
     m_hScroll->raise();
     m_vScroll->raise();
+    setClipArea(page.width - (s.vertical ? bar + 50 : 0), page.height - (s.horizontal ? bar + 50 : 0));
 }
 
 void EnlargedPage::placeControls() {

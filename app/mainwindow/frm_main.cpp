@@ -4,6 +4,8 @@
 #include "app/mainwindow/frame_layout.h"
 #include "app/mainwindow/menu_page.h"
 #include "app/mainwindow/preview_pages.h"
+#include "app/mainwindow/qt_text.h"
+#include "app/mainwindow/qt_ui_services.h"
 #include "app/mainwindow/twips_geometry.h"
 #include "app/settings/settings_commands.h"
 #include "app/settings/settings_files.h"
@@ -11,6 +13,7 @@
 #include "app/util/thread_pool.h"
 #include "platform/com/dispatch_call.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
@@ -193,6 +196,9 @@ void Frm_Main::buildControls() {
     m_panel2 = new QLabel(m_statusBar);
     m_panel2->setObjectName(QStringLiteral("StatusBar_Panel2"));
     m_statusBar->addWidget(m_panel1);
+    m_albumName = new QLabel(m_client);
+    m_albumName->setObjectName(QStringLiteral("Lbl_表示中のアルバム"));
+    m_albumName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_statusBar->addWidget(m_panel2, 1);
     m_progress = new QProgressBar(m_client);
     m_progress->setObjectName(QStringLiteral("ProgressBar"));
@@ -233,6 +239,7 @@ void Frm_Main::buildControls() {
         imgSplitter_MouseUp();
     });
     connect(m_folderBox, &QLineEdit::textChanged, this, &Frm_Main::Txt_画像フォルダ_Change);
+    connect(m_folderBox, &QLineEdit::editingFinished, this, &Frm_Main::commitImageFolder);
     connect(m_browse, &QPushButton::clicked, this, &Frm_Main::Cmd_フォルダの選択_Click);
     connect(m_tree, &FolderTree::nodeClicked, this, &Frm_Main::onNodeClicked);
     connect(m_tree, &FolderTree::nodeChecked, this, &Frm_Main::onNodeChecked);
@@ -374,6 +381,7 @@ void Frm_Main::load(const std::optional<std::string>& imageFolder) {
     m_kelpo.create();
     m_folderBox->setText(fromUtf8(imageFolder ? *imageFolder : m_settings.imageFolder));
     m_folderBox->setFocus(Qt::OtherFocusReason);
+    commitImageFolder();
     ページ切り替え();
 }
 
@@ -387,6 +395,9 @@ void Frm_Main::unload() {
     基本設定保存(baseSettingsFile(), m_settings, m_placement);
     ++m_generation;
     m_pool.reset();
+    // Closed on a folder typed but never committed: it is the user's
+    // choice now, and the next start shows it.
+    commitImageFolder();
     m_tempLock.close();
     m_exifCtl.release();
     m_kelpo.release();
@@ -417,10 +428,37 @@ void Frm_Main::selectTab(const QString& key) {
 
 void Frm_Main::ページ切り替え() {
     const QString key = selectedTabKey();
-    m_menuPage->setVisible(key == kTabMenu);
-    m_thumbnailPage->setVisible(key == kTabThumbnails);
-    m_enlargedPage->setVisible(key == kTabEnlarged);
+    const std::pair<QWidget*, bool> pages[] = {
+        {m_menuPage, key == kTabMenu}, {m_thumbnailPage, key == kTabThumbnails}, {m_enlargedPage, key == kTabEnlarged}};
+    // A focused control on a page that is hidden would hand the focus on to
+    // the next one in the chain, the image folder box, with its text
+    // selected: the next key typed would replace the path. The focus goes
+    // to the tab strip instead, before the page is hidden.
+    QWidget* focused = QApplication::focusWidget();
+    for (const auto& [page, shown] : pages)
+        if (!shown && focused && page->isAncestorOf(focused)) m_tabs->setFocus(Qt::OtherFocusReason);
+    for (const auto& [page, shown] : pages)
+        if (shown) page->setVisible(true);
+    for (const auto& [page, shown] : pages)
+        if (!shown) page->setVisible(false);
     SizeControls(twipsGeometry(m_grip).left);
+}
+
+void Frm_Main::showAlbumName() {
+    if (!m_albumName) return;
+    const QString album = selectedTabKey() == kTabMenu ? QString() : m_thumbnailPage->shownAlbum();
+    const QString text = album.isEmpty() ? QString() : QStringLiteral("アルバム: ") + album;
+    m_panel1->setText(text);
+    // Right of the last tab, in the room the tab strip leaves; hidden when
+    // there is none (the status bar still names the album).
+    const int left = m_tabs->x() + (m_tabs->count() > 0 ? m_tabs->tabRect(m_tabs->count() - 1).right() : 0) + 12;
+    const int width = m_tabs->x() + m_tabs->width() - 8 - left;
+    const QString fitted = m_albumName->fontMetrics().elidedText(text, Qt::ElideMiddle, std::max(0, width));
+    m_albumName->setGeometry(left, m_tabs->y(), std::max(0, width), m_tabs->height());
+    m_albumName->setText(fitted);
+    m_albumName->setToolTip(fitted == text ? QString() : text);
+    m_albumName->setVisible(!text.isEmpty() && width > m_albumName->fontMetrics().horizontalAdvance(QStringLiteral("アルバム: …")));
+    m_albumName->raise();
 }
 
 void Frm_Main::TabStrip_Click() {
@@ -447,6 +485,7 @@ void Frm_Main::TabStrip_Click() {
         m_enlargedPage->display(m_currentImage);
         ページ切り替え();
     }
+    showAlbumName();
 }
 
 void Frm_Main::layoutFixedControls(int width, int inner) {
@@ -482,6 +521,7 @@ void Frm_Main::SizeControls(int x) {
     setTwipsGeometry(m_tree, l.tree);
     setTwipsGeometry(m_grip, {l.imgSplitter.left, d.treeTop, kGripWidth, l.imgSplitter.height});
     setTwipsGeometry(m_tabs, {l.tabStripLeft, d.treeTop, l.tabStripWidth, d.tabStripHeight});
+    showAlbumName();
     setTwipsGeometry(m_frame1, {0, d.frame1Top, l.framesWidth, d.frameHeight});
     setTwipsGeometry(m_frame2, {0, d.frame2Top, l.framesWidth, d.frameHeight});
     setTwipsGeometry(m_progress, {d.progressLeft, l.progressBarTop, d.progressWidth, d.statusBarHeight - 150});
@@ -576,6 +616,7 @@ void Frm_Main::openSettingsCommand() {
         // box holds already.
         if (m_folderBox->text() == folder) Txt_画像フォルダ_Change();
         else m_folderBox->setText(folder);
+        commitImageFolder();
         TabStrip_Click();
         break;
     }
@@ -591,12 +632,23 @@ void Frm_Main::saveSettingsCommand() {
     m_menuPage->finishEdit();
     placementFromWindow();
     m_settings.imageFolder = m_folderBox->text().toStdString();
-    SettingsCommandContext c{&m_settings, &m_placement, &m_currentDirectory, this};
-    if (saveAlbumSettingsFile(c) == CommandResult::Failed)
+    std::string file;
+    SettingsCommandContext c{&m_settings, &m_placement, &m_currentDirectory, this, &file};
+    switch (saveAlbumSettingsFile(c)) {
+    case CommandResult::Done: confirm(QStringLiteral("設定を保存しました: ") + shownName(file)); break;
+    case CommandResult::Failed:
         showMessage(this, "設定ファイルを保存できませんでした。", platform::MsgIcon::Critical);
+        break;
+    case CommandResult::Cancelled:
+    case CommandResult::Refused: break;
+    }
 }
 
 void Frm_Main::exitCommand() { close(); }
+
+void Frm_Main::setStatusText(const QString& text) { m_panel2->setText(text); }
+
+void Frm_Main::confirm(const QString& text) { m_statusBar->showMessage(text, 6000); }
 
 void Frm_Main::albumOutputCommand() {
     if (m_albumOutputForm && !m_runInProgress) m_albumOutputForm(*this);
@@ -622,7 +674,7 @@ void Frm_Main::optionsCommand() {
     TabStrip_Click();
 }
 
-void Frm_Main::onlineHelpCommand() { platform::ui().openDocument(this, kHelpPageUrl); }
+void Frm_Main::onlineHelpCommand() { openInBrowser(this, kHelpPageUrl); }
 
 void Frm_Main::versionCommand() {
     if (!m_kelpo.get() && FAILED(m_kelpo.create())) {

@@ -131,6 +131,11 @@ public:
     ThumbnailPage* thumbnailPage() const { return m_thumbnailPage; }
     EnlargedPage* enlargedPage() const { return m_enlargedPage; }
     QLineEdit* imageFolderBox() const { return m_folderBox; }
+    /// The status bar's second panel: what the window is doing now.
+    void setStatusText(const QString& text);
+    /// A short note in the status bar that a command did its work (a few
+    /// seconds, over the panels).
+    void confirm(const QString& text);
     /// Whether a scan of the image folder is under way.
     bool scanPending() const { return m_scanPending; }
 
@@ -162,6 +167,10 @@ private:
     void applyPlacement();
     void layoutFixedControls(int windowWidth, int innerHeight);
     void styleVisiblePage();
+    /// Names the album the thumbnail and enlarged pages show, beside the
+    /// tabs and in the status bar, so that no one turns or comments the
+    /// pictures of another album than they think.
+    void showAlbumName();
 
     // the splitter
     void imgSplitter_MouseDown();
@@ -172,8 +181,14 @@ private:
     void Txt_画像フォルダ_Change();
     void Cmd_フォルダの選択_Click();
     void requestScan(bool folderChange);
+    /// The folder in the box is the user's choice (Enter, the box left, a
+    /// folder chosen or opened, the window started or closed on it): only
+    /// now are its albums' default link texts stored, never for each
+    /// partial path typed on the way.
+    void commitImageFolder();
     struct ScanResult;
-    void onScanFinished(quint64 generation, quint64 revision, bool reportFailure, const ScanResult& result);
+    void onScanFinished(quint64 generation, quint64 revision, bool reportFailure, bool committed,
+                        const ScanResult& result);
     void onNodeClicked(QTreeWidgetItem* node);
     void onNodeChecked(QTreeWidgetItem* node);
     void onTreeDoubleClicked();
@@ -198,6 +213,7 @@ private:
     EnlargedPage* m_enlargedPage = nullptr;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_panel1 = nullptr;
+    QLabel* m_albumName = nullptr;
     QLabel* m_panel2 = nullptr;
     QProgressBar* m_progress = nullptr;
 
@@ -205,6 +221,7 @@ private:
     WindowPlacement m_placement;
     std::string m_currentDirectory;  ///< where the file dialogs open
     std::string m_imageFolder;
+    std::string m_committedFolder;  ///< the image folder last committed
     PerFolderSettings m_perFolder;
     bool m_treeListed = false;  ///< the album nodes of the shown folder are in the tree
 

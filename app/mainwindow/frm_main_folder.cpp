@@ -27,6 +27,23 @@ struct Frm_Main::ScanResult {
 
 namespace {
 
+// Stores the default link text of each ticked album that has none stored
+// yet, in one rewrite of the file, and returns what the file holds for
+// every ticked album. Under the store lock: a text the user stored
+// meanwhile is never replaced.
+std::unordered_map<std::string, std::string> storeMissingLinks(const ImageFolderAlbums& albums, bool store) {
+    std::unordered_map<std::string, std::string> stored;
+    std::vector<std::pair<std::string, std::string>> missing;
+    for (const AlbumFolder& a : albums.albums) {
+        if (!a.ticked) continue;
+        std::string text = albums.settings.storedMenuEntry(a.key);
+        if (text.empty()) missing.emplace_back(a.key, a.linkText);
+        stored.emplace(a.key, std::move(text));
+    }
+    if (store && !missing.empty() && albums.settings.setMenuEntries(missing))
+        for (auto& [key, text] : missing) stored[key] = std::move(text);
+    return stored;
+}
 
 }  // namespace
 
@@ -34,7 +51,24 @@ void Frm_Main::Cmd_フォルダの選択_Click() {
     if (m_runInProgress) return;
     const std::string chosen =
         BrowseForFolder(this, m_folderBox->text().toStdString(), "画像フォルダを選択して下さい。");
-    if (!chosen.empty()) m_folderBox->setText(QString::fromStdString(chosen));
+    if (chosen.empty()) return;
+    m_folderBox->setText(QString::fromStdString(chosen));
+    commitImageFolder();
+}
+
+void Frm_Main::commitImageFolder() {
+    if (m_imageFolder.empty() || m_imageFolder == m_committedFolder) return;
+    m_committedFolder = m_imageFolder;
+    // Read again, this time storing what the page shows; at the close, with
+    // no worker left, here.
+    if (m_pool) {
+        requestScan(false);
+        return;
+    }
+    const ImageFolderScan scan = scanImageFolder(m_imageFolder);
+    if (scan.error != 0) return;
+    std::lock_guard lock(m_storeMutex);
+    storeMissingLinks(scan.albums, true);
 }
 
 void Frm_Main::Txt_画像フォルダ_Change() {
@@ -49,6 +83,7 @@ void Frm_Main::Txt_画像フォルダ_Change() {
     m_treeListed = false;
     m_menuPage->clear();
     m_thumbnailPage->clear();
+    showAlbumName();
     // The listing, the folders' pictures and their ticks come from a worker,
     // so typing never waits for a slow folder.
     requestScan(true);
@@ -61,9 +96,10 @@ void Frm_Main::requestScan(bool folderChange) {
     // A refresh before the listing arrived still reports its failure.
     const bool reportFailure = folderChange || !m_treeListed;
     const std::string folder = m_perFolder.imageFolder();
+    const bool committed = folder == m_committedFolder;
     m_scanPending = true;
     setCursor(Qt::BusyCursor);
-    m_pool->submit([this, generation, revision, reportFailure, folder] {
+    m_pool->submit([this, generation, revision, reportFailure, committed, folder] {
         if (generation != m_generation.load()) return;  // typed on: nobody waits for this one
         auto result = std::make_shared<ScanResult>();
         try {
@@ -71,34 +107,23 @@ void Frm_Main::requestScan(bool folderChange) {
             // The page stores each listed album's link text when it shows it.
             // The first time a folder is shown that is a write per album;
             // made here with one rewrite of the file, they keep the window
-            // from waiting on the disk. They go under the store lock and
-            // only where nothing is stored, so a text the user stored
-            // meanwhile is never replaced.
-            const ImageFolderAlbums& albums = result->scan.albums;
+            // from waiting on the disk.
             std::lock_guard lock(m_storeMutex);
             if (generation != m_generation.load()) return;
-            std::vector<std::pair<std::string, std::string>> missing;
-            for (const AlbumFolder& a : albums.albums) {
-                if (!a.ticked) continue;
-                std::string stored = albums.settings.storedMenuEntry(a.key);
-                if (stored.empty()) missing.emplace_back(a.key, a.linkText);
-                result->storedLinks.emplace(a.key, std::move(stored));
-            }
-            if (!missing.empty() && albums.settings.setMenuEntries(missing))
-                for (auto& [key, text] : missing) result->storedLinks[key] = std::move(text);
+            result->storedLinks = storeMissingLinks(result->scan.albums, committed);
         } catch (...) {
             result->scan = ImageFolderScan();
             result->scan.error = EIO;
         }
         QMetaObject::invokeMethod(
-            this, [this, generation, revision, reportFailure, result] {
-                onScanFinished(generation, revision, reportFailure, *result);
+            this, [this, generation, revision, reportFailure, committed, result] {
+                onScanFinished(generation, revision, reportFailure, committed, *result);
             },
             Qt::QueuedConnection);
     });
 }
 
-void Frm_Main::onScanFinished(quint64 generation, quint64 revision, bool reportFailure,
+void Frm_Main::onScanFinished(quint64 generation, quint64 revision, bool reportFailure, bool committed,
                               const ScanResult& result) {
     const ImageFolderScan& scan = result.scan;
     if (generation != m_generation.load() || m_unloaded) return;
@@ -149,7 +174,7 @@ void Frm_Main::onScanFinished(quint64 generation, quint64 revision, bool reportF
 
     const int scrollValue = m_menuPage->scrollBar()->value();
     m_menuPage->clear();
-    m_menuPage->display(entries);
+    m_menuPage->display(entries, committed);
     SizeControls(twipsGeometry(m_dragBar).left);
     m_menuPage->scrollBar()->setValue(scrollValue);
     m_menuPage->placeControls();
@@ -162,6 +187,7 @@ void Frm_Main::onNodeClicked(QTreeWidgetItem* node) {
         m_thumbnailPage->clear();
         QTreeWidgetItem* selected = m_tree->currentItem();
         m_thumbnailPage->display(selected ? FolderTree::keyOf(selected) : QString());
+        showAlbumName();
     }
 }
 

@@ -95,12 +95,12 @@ void InputBox::keyPressEvent(QKeyEvent* event) {
 
 MenuPage::MenuPage(QWidget* parent)
     : StyledPage(QStringLiteral("Pic_メニューページ"), QStringLiteral("Img_メニューBG"), parent),
-      m_title(new QLabel(QStringLiteral("（タイトル）"), this)),
-      m_titleButton(new QPushButton(QStringLiteral("← タイトルを入力"), this)),
-      m_subtitle(new QLabel(QStringLiteral("（サブタイトル）"), this)),
-      m_subtitleButton(new QPushButton(QStringLiteral("← サブタイトルを入力"), this)),
-      m_rule(new QFrame(this)),
-      m_input(new InputBox(this)),
+      m_title(new QLabel(QStringLiteral("（タイトル）"), clipArea())),
+      m_titleButton(new QPushButton(QStringLiteral("← タイトルを入力"), clipArea())),
+      m_subtitle(new QLabel(QStringLiteral("（サブタイトル）"), clipArea())),
+      m_subtitleButton(new QPushButton(QStringLiteral("← サブタイトルを入力"), clipArea())),
+      m_rule(new QFrame(clipArea())),
+      m_input(new InputBox(clipArea())),
       m_scroll(new QScrollBar(Qt::Vertical, this)) {
     setAccessibleName(QStringLiteral("メニューページ"));
     m_title->setObjectName(QStringLiteral("Lbl_メニュータイトル"));
@@ -112,6 +112,8 @@ MenuPage::MenuPage(QWidget* parent)
     m_scroll->setObjectName(QStringLiteral("VScroll_メニュー"));
 
     // The generated page shows the title and subtitle as its two headings.
+    asPageHtml(m_title);
+    asPageHtml(m_subtitle);
     m_title->setFont(scaledFont(font(), 24, true, false));
     m_subtitle->setFont(scaledFont(font(), 18, true, false));
     m_titleButton->setAccessibleName(QStringLiteral("タイトルを入力"));
@@ -152,14 +154,15 @@ MenuPage::MenuPage(QWidget* parent)
 
 MenuPage::Entry MenuPage::makeEntry(int index) {
     Entry e;
-    e.bullet = new QLabel(QStringLiteral("●"), this);
+    e.bullet = new QLabel(QStringLiteral("●"), clipArea());
     e.bullet->setObjectName(QStringLiteral("Lbl_メニューDot"));
     e.bullet->setAccessibleName(QStringLiteral("●"));
-    e.link = new LinkLabel(this);
+    e.link = new LinkLabel(clipArea());
     e.link->setObjectName(QStringLiteral("Lbl_メニュー"));
+    asPageHtml(e.link);
     e.link->setText(index == 0 ? QStringLiteral("（メニュー）") : QString());
     e.link->setFont(scaledFont(font(), 12, false, true));
-    e.button = new QPushButton(QStringLiteral("← メニューを入力"), this);
+    e.button = new QPushButton(QStringLiteral("← メニューを入力"), clipArea());
     e.button->setObjectName(QStringLiteral("Cmd_メニューを入力"));
     e.button->setAccessibleName(QStringLiteral("メニューを入力"));
     for (QWidget* w : {static_cast<QWidget*>(e.bullet), static_cast<QWidget*>(e.link),
@@ -185,7 +188,7 @@ void MenuPage::noteStored(bool ok) {
 void MenuPage::setTitleCaption(QLabel* label, const QString& caption, bool subtitle) {
     if (label->text() == caption) return;
     label->setText(caption);
-    label->setAccessibleName(caption);
+    label->setAccessibleName(plainTextOf(caption));
     // Display and clear set tag and caption alike; only an edit stores.
     if (caption == tagOf(label)) return;
     setTag(label, caption);
@@ -199,8 +202,8 @@ void MenuPage::setEntryCaption(int index, const QString& caption, const std::str
     LinkLabel* link = m_entries[index].link;
     if (link->text() == caption) return;
     link->setText(caption);
-    link->setAccessibleName(caption);
-    m_entries[index].button->setAccessibleName(QStringLiteral("メニューを入力: ") + caption);
+    link->setAccessibleName(plainTextOf(caption));
+    m_entries[index].button->setAccessibleName(QStringLiteral("メニューを入力: ") + plainTextOf(caption));
     const QString key = tagOf(link);
     if (key.isEmpty()) return;
     const std::string text = caption.toStdString();
@@ -231,7 +234,7 @@ void MenuPage::clear() {
     e.button->hide();
 }
 
-void MenuPage::display(const std::vector<MenuEntry>& entries) {
+void MenuPage::display(const std::vector<MenuEntry>& entries, bool storeDefaults) {
     const QString title = fromUtf8(m_settings.menuTitle());
     setTag(m_title, title);
     setTitleCaption(m_title, title, false);
@@ -244,17 +247,20 @@ void MenuPage::display(const std::vector<MenuEntry>& entries) {
         if (i >= static_cast<int>(m_entries.size())) m_entries.push_back(makeEntry(i));
         Entry& e = m_entries[i];
         setTag(e.link, pathText(entries[i].key));
-        setEntryCaption(i, shownName(entries[i].caption), &entries[i].stored);
+        const QString caption = shownName(entries[i].caption);
+        // Shown as if stored: setEntryCaption writes only what differs.
+        const std::string unstored = caption.toStdString();
+        const bool keep = storeDefaults || !entries[i].stored.empty();
+        setEntryCaption(i, caption, keep ? &entries[i].stored : &unstored);
         e.bullet->show();
         e.link->show();
         e.button->show();
     }
-    // The title row stays shown for every folder, so the title can be typed
-    // before the first album is ticked.
+    // A folder without albums makes no menu page: nothing of it is shown.
     for (QWidget* w : {static_cast<QWidget*>(m_title), static_cast<QWidget*>(m_titleButton),
                        static_cast<QWidget*>(m_subtitle), static_cast<QWidget*>(m_subtitleButton),
                        static_cast<QWidget*>(m_rule)})
-        w->show();
+        w->setVisible(m_entryCount > 0);
     // Tab order follows the page from top to bottom.
     QWidget* previous = m_subtitleButton;
     setTabOrder(m_titleButton, m_subtitleButton);
@@ -287,6 +293,7 @@ void MenuPage::placeControls() {
     const MenuPageLayout at = menuPageLayout(page.width, page.height, m_entryCount, m_scroll->value(),
                                              m_scrollBarWidth);
     setTwipsGeometry(m_scroll, at.scrollBar);
+    setClipArea(at.scrollBar.left, page.height);
     setTwipsGeometry(m_title, at.title);
     setTwipsGeometry(m_titleButton, at.titleButton);
     setTwipsGeometry(m_subtitle, at.subtitle);

@@ -77,7 +77,9 @@ public:
     /// メニューページ表示 for the ticked albums in their order: title and
     /// subtitle from the settings, one entry per album (each link text
     /// stored, the default included). The caller lays the page out after.
-    void display(const std::vector<MenuEntry>& entries);
+    /// storeDefaults false shows an entry whose text is not stored with its
+    /// default text without storing it (a folder still being typed).
+    void display(const std::vector<MenuEntry>& entries, bool storeDefaults = true);
 
     /// The page frame: styling with the menu page's style and the controls
     /// placed for the page size and the scroll bar's value.

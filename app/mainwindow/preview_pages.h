@@ -55,6 +55,8 @@ public:
     void drawVisible();
     /// Whether the first cell is shown (pictures are listed).
     bool firstCellShown() const;
+    /// The tree text of the album the page shows (empty after a clear).
+    const QString& shownAlbum() const { return m_shownAlbum; }
     /// The page frame, with the thumbnail pages' style.
     void layoutPage(const PageStyle& style);
     /// サムネイル配置: places all cells (-1) or one.
@@ -142,6 +144,7 @@ private:
     PageStyle m_style;
     QString m_folder;
     QString m_albumText;  ///< the tree text of the shown album (tick keys)
+    QString m_shownAlbum;
     quint64 m_epoch = 1;
     bool m_redraw = false;
     bool m_forceNewCells = false;

@@ -1,5 +1,7 @@
 #include "app/mainwindow/qt_ui_services.h"
 
+#include "app/settings/settings_files.h"
+
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QDir>
@@ -127,5 +129,13 @@ bool QtUiServices::openDocument(platform::WindowRef, std::string_view pathOrUrl)
 }
 
 std::string QtUiServices::documentsFolder() { return platform::xdgDocumentsFolder(); }
+
+bool openInBrowser(platform::WindowRef owner, std::string_view pathOrUrl) {
+    if (platform::ui().openDocument(owner, pathOrUrl)) return true;
+    const std::string text = "ブラウザを起動できませんでした。\r次のページをブラウザで開いてください。\r\r" +
+                             std::string(pathOrUrl);
+    platform::ui().messageBox(owner, text, kApplicationTitle, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+    return false;
+}
 
 }  // namespace mirofoto::mainwindow

@@ -25,6 +25,10 @@ public:
     std::string documentsFolder() override;
 };
 
+/// Opens the page or address in the desktop's browser. When no browser
+/// starts, a message says so and names what to open by hand; false then.
+bool openInBrowser(platform::WindowRef owner, std::string_view pathOrUrl);
+
 /// A message text as shown: each CR (or CR LF) a line break.
 QString displayText(std::string_view text);
 /// A "description|*.ext|…" filter as Qt's "description (*.ext);;…".

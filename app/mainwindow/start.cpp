@@ -3,6 +3,7 @@
 #include "app/albumoutput/ui/frm_html_output.h"
 #include "app/mainwindow/frm_main.h"
 #include "app/mainwindow/preview_pages.h"
+#include "app/mainwindow/qt_translations.h"
 #include "app/mainwindow/qt_ui_services.h"
 #include "app/settings/settings_files.h"
 #include "app/settings/settings_write_report.h"
@@ -80,6 +81,7 @@ int runMainWindow(int argc, char** argv, const std::optional<std::string>& image
     ImgctlLibrary::instance();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("mirofoto"));
+    installQtJapanese(app);
     QtUiServices services;
     platform::ScopedUi installed(services);
     Frm_Main window;

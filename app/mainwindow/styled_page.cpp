@@ -1,9 +1,12 @@
 #include "app/mainwindow/styled_page.h"
 
+#include "app/mainwindow/twips_geometry.h"
+
 #include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
 #include <QPalette>
+#include <QTextDocumentFragment>
 
 namespace mirofoto::mainwindow {
 
@@ -11,16 +14,40 @@ QColor toQColor(Colour c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), i
 
 void setForeground(QWidget* label, const QColor& colour) {
     QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, colour);
-    p.setColor(QPalette::Text, colour);
+    QColor faded = colour;
+    faded.setAlphaF(0.4);
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(group, QPalette::WindowText, colour);
+        p.setColor(group, QPalette::Text, colour);
+    }
+    p.setColor(QPalette::Disabled, QPalette::WindowText, faded);
+    p.setColor(QPalette::Disabled, QPalette::Text, faded);
     label->setPalette(p);
 }
 
+void asPageHtml(QLabel* label) {
+    label->setTextFormat(Qt::RichText);
+    // Links inside a text are not followed in the preview.
+    label->setOpenExternalLinks(false);
+}
+
+QString plainTextOf(const QString& html) { return QTextDocumentFragment::fromHtml(html).toPlainText(); }
+
 StyledPage::StyledPage(const QString& name, const QString& backgroundName, QWidget* parent)
-    : QWidget(parent), m_background(new QLabel(this)) {
+    : QWidget(parent), m_background(new QLabel(this)), m_clip(new QWidget(this)) {
     setObjectName(name);
+    // A click on the page's background takes the focus, as a picture box
+    // does: an edit open in a box of the page ends there.
+    setFocusPolicy(Qt::ClickFocus);
     m_background->setObjectName(backgroundName);
     m_background->hide();
+    // Transparent: the page's colour and tiles show through. Made before
+    // the scroll bars, so they stand above it.
+    m_clip->setObjectName(QStringLiteral("ClipArea"));
+}
+
+void StyledPage::setClipArea(int widthTwips, int heightTwips) {
+    setTwipsGeometry(m_clip, {0, 0, std::max(0, widthTwips), std::max(0, heightTwips)});
 }
 
 QPixmap StyledPage::loadCached(const QString& path) {

@@ -34,6 +34,13 @@ public:
     QLabel* backgroundImage() const { return m_background; }
     bool tilesShown() const { return m_tiled; }
 
+    /// The part of the page between its scroll bars, from the top left. The
+    /// page's controls stand in it, so a control scrolled under a bar or
+    /// past the page's edge is cut there, never drawn over the bar.
+    QWidget* clipArea() const { return m_clip; }
+    /// Sets the clip area's size, in twips.
+    void setClipArea(int widthTwips, int heightTwips);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -41,6 +48,7 @@ private:
     QPixmap loadCached(const QString& path);
 
     QLabel* m_background;
+    QWidget* m_clip;
     QColor m_colour;
     bool m_tiled = false;
     // A resize re-styles the page; the picture is read again only when its
@@ -52,7 +60,16 @@ private:
 };
 
 /// Sets a label's text colour (its foreground), leaving its background
-/// transparent over the page.
+/// transparent over the page. A disabled label shows the colour faded over
+/// the page, so it looks disabled on any page colour.
 void setForeground(QWidget* label, const QColor& colour);
+
+/// Makes a label show a text of the generated pages. The pages write menu
+/// texts and comments as they are stored, as HTML, so the label renders
+/// them as rich text always: "&amp;" reads "&", "<b>" is bold, as in the
+/// browser.
+void asPageHtml(QLabel* label);
+/// What a page text shows, without its markup (for accessible names).
+QString plainTextOf(const QString& html);
 
 }  // namespace mirofoto::mainwindow

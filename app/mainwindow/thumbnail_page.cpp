@@ -105,7 +105,7 @@ struct ThumbnailPage::ExifRun {
 
 ThumbnailPage::ThumbnailPage(QWidget* parent)
     : StyledPage(QStringLiteral("Pic_サムネイルページ"), QStringLiteral("Img_サムネイルBG"), parent),
-      m_menuLink(new LinkLabel(this)),
+      m_menuLink(new LinkLabel(clipArea())),
       m_vScroll(new QScrollBar(Qt::Vertical, this)),
       m_hScroll(new QScrollBar(Qt::Horizontal, this)),
       m_buildTimer(new QTimer(this)) {
@@ -181,33 +181,33 @@ CellTemplate ThumbnailPage::currentTemplate() const {
 ThumbnailPage::Cell& ThumbnailPage::makeCell(int index) {
     auto cell = std::make_unique<Cell>();
     Cell& c = *cell;
-    c.frame = new QFrame(this);
+    c.frame = new QFrame(clipArea());
     c.frame->setObjectName(QStringLiteral("Shp_サムネイル枠"));
     c.frame->setFrameShape(QFrame::Box);
     c.frame->setAttribute(Qt::WA_TransparentForMouseEvents);
-    c.image = new ThumbnailImage(this, [this, index] {
+    c.image = new ThumbnailImage(clipArea(), [this, index] {
         if (!m_window) return;
         m_window->setCurrentImage(index);
         m_window->selectTab(kTabEnlarged);
     });
     c.image->setObjectName(QStringLiteral("Img_サムネイル"));
-    c.fileName = new QLabel(this);
+    c.fileName = new QLabel(clipArea());
     c.fileName->setObjectName(QStringLiteral("Lbl_ファイル名"));
-    c.date = new QLabel(this);
+    c.date = new QLabel(clipArea());
     c.date->setObjectName(QStringLiteral("Lbl_撮影日時"));
-    c.comment = new InputBox(this);
+    c.comment = new InputBox(clipArea());
     c.comment->setObjectName(QStringLiteral("Txt_コメント"));
     c.comment->setAccessibleName(QStringLiteral("コメント"));
-    c.tick = new QCheckBox(this);
+    c.tick = new QCheckBox(clipArea());
     c.tick->setObjectName(QStringLiteral("Chk_画像選択"));
     c.tick->setAccessibleName(QStringLiteral("アルバムに載せる"));
-    c.number = new QLabel(this);
+    c.number = new QLabel(clipArea());
     c.number->setObjectName(QStringLiteral("Lbl_No"));
-    c.left = new QPushButton(QStringLiteral("↺"), this);
+    c.left = new QPushButton(QStringLiteral("↺"), clipArea());
     c.left->setObjectName(QStringLiteral("Cmd_LTurn"));
     c.left->setAccessibleName(QStringLiteral("左に回転"));
     c.left->setToolTip(QStringLiteral("左に90度回転"));
-    c.right = new QPushButton(QStringLiteral("↻"), this);
+    c.right = new QPushButton(QStringLiteral("↻"), clipArea());
     c.right->setObjectName(QStringLiteral("Cmd_RTurn"));
     c.right->setAccessibleName(QStringLiteral("右に回転"));
     c.right->setToolTip(QStringLiteral("右に90度回転"));
@@ -258,6 +258,7 @@ void ThumbnailPage::resetCell0() {
     c.image->setProperty("tag", QByteArray());
     m_template = currentTemplate();
     c.fileName->clear();
+    c.fileName->setProperty("name", QString());
     c.date->clear();
     c.comment->clear();
     c.comment->setProperty("tag", QString());
@@ -274,7 +275,7 @@ void ThumbnailPage::resetCell0() {
 void ThumbnailPage::finishComment() {
     // A comment typed but not yet left is written before its box goes.
     QWidget* focus = QApplication::focusWidget();
-    if (!focus || focus->parentWidget() != this || focus->objectName() != QStringLiteral("Txt_コメント")) return;
+    if (!focus || focus->parentWidget() != clipArea() || focus->objectName() != QStringLiteral("Txt_コメント")) return;
     Txt_コメント_LostFocus(focus->property("index").toInt());
 }
 
@@ -311,11 +312,12 @@ void ThumbnailPage::clear() {
     m_vScroll->setMaximum(0);
     m_hScroll->setMaximum(0);
     m_redraw = true;
+    m_shownAlbum.clear();
 }
 
 void ThumbnailPage::status(const QString& text) {
     if (!m_window) return;
-    if (auto* panel = m_window->findChild<QLabel*>(QStringLiteral("StatusBar_Panel2"))) panel->setText(text);
+    m_window->setStatusText(text);
 }
 
 void ThumbnailPage::display(const QString& folderKey) {
@@ -323,7 +325,10 @@ void ThumbnailPage::display(const QString& folderKey) {
     m_folder = folderKey;
     m_albumText.clear();
     if (m_window && m_window->tree())
-        if (QTreeWidgetItem* node = m_window->tree()->nodeByKey(folderKey)) m_albumText = FolderTree::textOf(node);
+        if (QTreeWidgetItem* node = m_window->tree()->nodeByKey(folderKey)) {
+            m_albumText = FolderTree::textOf(node);
+            m_shownAlbum = node->text(0);
+        }
     std::string folder = pathBytes(folderKey);
     if (folder.empty() || !m_maker) return;
     if (folder.back() != '/') folder += '/';
@@ -456,11 +461,19 @@ void ThumbnailPage::fillCell(int i) {
     QString shared;
     if (std::size_t(i) < m_sharedNames.size())
         for (const std::string& other : m_sharedNames[i]) shared += QStringLiteral("「%1」").arg(shownName(other));
-    c.fileName->setText(shared.isEmpty() ? name : name + QStringLiteral(" ※"));
+    const QString marked = shared.isEmpty() ? name : name + QStringLiteral(" ※");
     const QString sharedTip =
         shared.isEmpty() ? QString()
                          : QStringLiteral("%1 と設定を共有しています。チェックや回転を変えると、いっしょに変わります。").arg(shared);
-    c.fileName->setToolTip(sharedTip);
+    // A name too long for the cell ends in "…"; the whole name is its tip.
+    const QFontMetrics metrics(c.fileName->font());
+    const QString fitted =
+        metrics.elidedText(marked, Qt::ElideRight, TwipsScale::of(this).toPixelsX(m_template.labelWidth));
+    c.fileName->setText(fitted);
+    QString tip = fitted == marked ? QString() : name;
+    if (!sharedTip.isEmpty()) tip = tip.isEmpty() ? sharedTip : tip + QStringLiteral("\n") + sharedTip;
+    c.fileName->setToolTip(tip);
+    c.fileName->setProperty("name", name);
     c.tick->setToolTip(sharedTip);
     c.image->setProperty("tag", QByteArray::fromStdString(e.path()));
     c.image->setAccessibleName(name);
@@ -483,7 +496,8 @@ void ThumbnailPage::fillCell(int i) {
 void ThumbnailPage::placeCells(int index) {
     const int v = m_vScroll->value(), h = m_hScroll->value();
     const TwipsRect link = twipsGeometry(m_menuLink);
-    place(m_menuLink, thumbnailMenuLink(link.width > 0 ? link.width : 1800, 300, v, h));
+    // 210 high: it ends where the first row of frames begins.
+    place(m_menuLink, thumbnailMenuLink(link.width > 0 ? link.width : 1800, 210, v, h));
     const int count = std::min<int>(static_cast<int>(m_entries.size()), m_built);
     if (index >= count) return;
     const int from = index < 0 ? 0 : index, to = index < 0 ? count : index + 1;
@@ -620,7 +634,7 @@ bool ThumbnailPage::cellHasPicture(int i) const {
     return i >= 0 && i < cellCount() && m_cells[i]->hasPicture && !m_cells[i]->image->pixmap().isNull();
 }
 bool ThumbnailPage::cellShown(int i) const { return i >= 0 && i < cellCount() && !m_cells[i]->image->isHidden(); }
-QString ThumbnailPage::cellFileName(int i) const { return m_cells[i]->fileName->text(); }
+QString ThumbnailPage::cellFileName(int i) const { return m_cells[i]->fileName->property("name").toString(); }
 QString ThumbnailPage::cellDate(int i) const { return m_cells[i]->date->text(); }
 QString ThumbnailPage::cellComment(int i) const { return m_cells[i]->comment->text(); }
 
@@ -655,8 +669,18 @@ void ThumbnailPage::layoutPage(const PageStyle& look) {
     setTwipsGeometry(m_vScroll, {page.width - bar - 50, 0, bar, page.height - bar - 50});
     m_vScroll->raise();
     m_hScroll->raise();
+    setClipArea(page.width - bar - 50, page.height - bar - 50);
+    // The link stands between the page's top (120) and the first row of
+    // frames (330): its face is made small enough to fit there, so the
+    // frame never runs through it.
+    const int room = s.toPixelsY(330) - s.toPixelsY(120);
+    QFont linkFont = m_menuLink->font();
+    linkFont.setPointSizeF(font().pointSizeF());
+    while (QFontMetrics(linkFont).height() > room && linkFont.pointSizeF() > 5)
+        linkFont.setPointSizeF(linkFont.pointSizeF() - 0.5);
+    m_menuLink->setFont(linkFont);
     const QSize linkSize = m_menuLink->sizeHint();
-    setTwipsGeometry(m_menuLink, {0, 0, s.toTwipsX(linkSize.width()) + 30, s.toTwipsY(linkSize.height())});
+    setTwipsGeometry(m_menuLink, {0, 0, s.toTwipsX(linkSize.width()) + 30, std::min(s.toTwipsY(linkSize.height()), 210)});
     m_menuLink->show();
     placeCells(-1);
 }
@@ -717,6 +741,7 @@ void ThumbnailPage::Txt_コメント_LostFocus(int i) {
         c.comment->setProperty("tag", text);
         m_entries[i].comment = utf8;
         c.failedComment.clear();
+        if (m_window) m_window->confirm(QStringLiteral("コメントを書き込みました: ") + shownName(m_entries[i].fileName));
         return;
     }
     // The typed text stays in the box and the file as it was; the user is

@@ -57,8 +57,10 @@ int roundToInt(double value);
 
 /// The fixed sizes of a cell's small controls.
 struct CellControlSizes {
-    int tickWidth = 300, tickHeight = 300;
-    int numberWidth = 600, numberHeight = 300;
+    // The tick and the number end where the thumbnail begins (200 below the
+    // frame's top).
+    int tickWidth = 300, tickHeight = 200;
+    int numberWidth = 600, numberHeight = 200;
     int turnWidth = 330, turnHeight = 300;
     int labelHeight = 300;
     int commentHeight = 330;

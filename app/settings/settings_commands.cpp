@@ -72,6 +72,7 @@ CommandResult saveAlbumSettingsFile(const SettingsCommandContext& c) {
     const auto chosen = platform::ui().saveFileDialog(c.owner, albumSettingsDialogOptions(*c.currentDirectory));
     if (!chosen || chosen->empty()) return CommandResult::Cancelled;
     *c.currentDirectory = GetParentPath(*chosen);
+    if (c.chosenFile) *c.chosenFile = *chosen;
 
     if (PathExists(*chosen)) {
         const std::string question = *chosen + "\r\r" + "は存在します。上書きしますか";

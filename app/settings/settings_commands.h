@@ -27,6 +27,8 @@ struct SettingsCommandContext {
     /// after a choice, as the platform's dialog moves the current directory.
     std::string* currentDirectory = nullptr;
     platform::WindowRef owner = nullptr;
+    /// When given: the file the user chose (set once a file was chosen).
+    std::string* chosenFile = nullptr;
 };
 
 /// Opens an album settings file: saves the record to the base settings

@@ -109,6 +109,8 @@ private slots:
     void existingAlbumFolder_data();
     void existingAlbumFolder();
     void finishedRunAsksAndOpensTheAlbum();
+    void theClosingQuestion_data();
+    void theClosingQuestion();
     void stopInTheMiddleLeavesAConsistentAlbum();
     void closingDuringARunAsksToStop();
 };
@@ -286,7 +288,7 @@ void AlbumOutputFormTest::finishedRunAsksAndOpensTheAlbum() {
         auto* bar = t.get<QProgressBar>("Pgb_画像");  // the last album had no picture
         QVERIFY(bar->maximum() > bar->minimum());
         QCOMPARE(bar->value(), 0);
-        QCOMPARE(t.get<QListWidget>("Lst_AlbumFolder")->currentRow(), 1);
+        QCOMPARE(t.get<QListWidget>("Lst_AlbumFolder")->count(), 0);  // emptied before the question
     };
     QVERIFY(t.run());
     QCOMPARE(during, 1);
@@ -297,6 +299,51 @@ void AlbumOutputFormTest::finishedRunAsksAndOpensTheAlbum() {
     QVERIFY(!w.runInProgress());
     QVERIFY(!w.imageFolderBox()->isReadOnly());
     QVERIFY(!cellLocked());
+}
+
+void AlbumOutputFormTest::theClosingQuestion_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<bool>("browser");  // whether a browser starts
+    QTest::addColumn<QStringList>("after");  // the calls after the question
+    QTest::newRow("yes") << true << true << QStringList{"document"};
+    QTest::newRow("yes, no browser") << true << false
+                                     << QStringList{"document", "message ブラウザを起動できませんでした。"};
+    QTest::newRow("no") << false << true << QStringList{};
+}
+
+// The run is over when it asks: the lists are empty and the bars, which
+// never show a percentage, full; a yes that no browser can follow is told.
+void AlbumOutputFormTest::theClosingQuestion() {
+    QFETCH(bool, yes);
+    QFETCH(bool, browser);
+    QFETCH(QStringList, after);
+    FormFixture t;
+    photo(t.f.photos / "a" / "p.jpg");
+    photo(t.f.photos / "b" / "q.jpg");
+    t.open();
+    t.setOutput(t.out.str("site"));
+    t.f.ui.messageAnswers = {MsgResult::Ok, yes ? MsgResult::Yes : MsgResult::No};
+    t.f.ui.openDocumentResult = browser;
+    QStringList atQuestion;
+    std::size_t question = 0;
+    t.watched.beforeMessage = [&](std::string_view text) {
+        if (text.find("作成したアルバムを表示しますか") == std::string_view::npos) return;
+        question = t.f.ui.calls.size();
+        for (const char* list : {"Lst_AlbumFolder", "Lst_画像ファイル"})
+            atQuestion << QStringLiteral("%1 %2").arg(list).arg(t.get<QListWidget>(list)->count());
+        for (const char* name : {"Pgb_アルバム", "Pgb_画像"}) {
+            auto* bar = t.get<QProgressBar>(name);
+            atQuestion << QStringLiteral("%1 %2 %3").arg(name).arg(bar->value() == bar->maximum()).arg(bar->isTextVisible());
+        }
+    };
+    QVERIFY(t.run());
+    QCOMPARE(atQuestion, (QStringList{"Lst_AlbumFolder 0", "Lst_画像ファイル 0", "Pgb_アルバム 1 0", "Pgb_画像 1 0"}));
+    QStringList calls;
+    for (std::size_t i = question + 1; i < t.f.ui.calls.size(); ++i) {
+        const auto& c = t.f.ui.calls[i];
+        calls << QString::fromStdString(c.kind == "message" ? "message " + c.text.substr(0, c.text.find('\r')) : c.kind);
+    }
+    QCOMPARE(calls, after);
 }
 
 void AlbumOutputFormTest::stopInTheMiddleLeavesAConsistentAlbum() {

@@ -5,6 +5,7 @@
 
 #include "app/albumoutput/image_folder_scan.h"
 #include "app/settings/ini_store.h"
+#include "app/settings/settings_files.h"
 #include "platform/codepage.h"
 
 #include <QLineEdit>
@@ -52,6 +53,8 @@ private slots:
     void aNameThatIsNotUtf8IsShownEscapedAndStoredAsItsBytes();
     void albumsSharingAStoredKeyAreMarked();
     void typingRebuildsOnEveryKeystroke();
+    void linkTextsAreStoredOnlyForACommittedFolder_data();
+    void linkTextsAreStoredOnlyForACommittedFolder();
     void browseButton();
     void anUnlistableFolderShowsTheTrappedMessage();
     void clicksOnTheTree();
@@ -174,6 +177,48 @@ void FolderTreeTest::typingRebuildsOnEveryKeystroke() {
     QVERIFY(f.waitShown());
     QCOMPARE(f.nodeTexts().size(), 3);
     QVERIFY(w.imageFolder().empty());
+}
+
+void FolderTreeTest::linkTextsAreStoredOnlyForACommittedFolder_data() {
+    QTest::addColumn<QString>("commit");
+    for (const char* row : {"Enter", "Tab", "フォルダの選択", "close"}) QTest::newRow(row) << QString::fromUtf8(row);
+}
+
+// Typing "/ab" passes "/a", a folder with pictures: showing it must not
+// leave a settings folder behind; the folder the user commits gets its
+// albums' link texts.
+void FolderTreeTest::linkTextsAreStoredOnlyForACommittedFolder() {
+    QFETCH(QString, commit);
+    WindowFixture f;
+    makeFolder(f.photos, {"a/x.jpg", "ab/y.jpg", "ab/c/z.jpg"});
+    const std::string partial = mirofoto::perFolderSettingsFile(f.photos.str() + "/a/");
+    const std::string typed = mirofoto::perFolderSettingsFile(f.photos.str() + "/ab/");
+    Frm_Main& w = f.open();
+    QVERIFY(fs::exists(f.perFolderFile()));  // the folder the window started on
+    auto* box = f.control<QLineEdit>("Txt_画像フォルダ");
+    // (Leaving the box for the button commits what it holds, so that row
+    // types nothing.)
+    if (commit != "フォルダの選択") {
+        box->setFocus();
+        box->end(false);
+        typeText(box, QStringLiteral("/a"));
+        QVERIFY(f.waitShown());
+        QCOMPARE(w.menuPage()->entryCount(), 1);
+        typeText(box, QStringLiteral("b"));
+        QVERIFY(f.waitShown());
+    }
+    QVERIFY(!fs::exists(partial));
+    QVERIFY(!fs::exists(typed));
+    if (commit == "Enter") QTest::keyClick(box, Qt::Key_Return);
+    if (commit == "Tab") QTest::keyClick(box, Qt::Key_Tab);
+    if (commit == "フォルダの選択") {
+        f.ui.folderAnswers = {f.photos.str() + "/ab"};
+        QTest::mouseClick(f.control<QPushButton>("Cmd_フォルダの選択"), Qt::LeftButton);
+    }
+    if (commit == "close") f.close();
+    else QVERIFY(f.waitShown());
+    QVERIFY(!fs::exists(partial));
+    QCOMPARE(mirofoto::readWholeIniValue("メニューページ", f.photos.str() + "/ab/c/", typed), std::string("c"));
 }
 
 void FolderTreeTest::browseButton() {

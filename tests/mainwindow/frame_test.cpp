@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTimer>
+#include <QStatusBar>
 #include <QToolBar>
 
 #include <filesystem>
@@ -56,6 +57,8 @@ private slots:
     void versionThroughKelpo();
     void missingKelpoIsReportedWhenNeeded();
     void helpAndFormCommands();
+    void commandsSayWhatCameOfThem_data();
+    void commandsSayWhatCameOfThem();
     void settingsFileCommands();
     void everyControlIsNamedAndReachable();
     void qtServicesShowWhatTheyAreGiven();
@@ -437,6 +440,43 @@ void FrameTest::helpAndFormCommands() {
     QCOMPARE(w.currentImage(), 0);  // TabStrip_Click ran on the menu page
     w.Toolbar_ButtonClick(QStringLiteral("アルバム作成"));
     QCOMPARE(album, 1);
+}
+
+void FrameTest::commandsSayWhatCameOfThem_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("browser");  // whether a browser starts
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("status");
+    const QString noBrowser = QStringLiteral("ブラウザを起動できませんでした。\r次のページをブラウザで開いてください。\r\r") +
+                              QString::fromUtf8(kHelpPageUrl);
+    QTest::newRow("ヘルプ, a browser") << "ヘルプ" << true << "" << "";
+    QTest::newRow("ヘルプ, no browser") << "ヘルプ" << false << noBrowser << "";
+    QTest::newRow("オンラインヘルプ, no browser") << "Menu_オンラインヘルプ" << false << noBrowser << "";
+    QTest::newRow("設定を保存") << "設定を保存" << true << "" << "設定を保存しました: album.mfs";
+    QTest::newRow("設定を保存, cancelled") << "設定を保存 cancelled" << true << "" << "";
+}
+
+void FrameTest::commandsSayWhatCameOfThem() {
+    QFETCH(QString, command);
+    QFETCH(bool, browser);
+    QFETCH(QString, message);
+    QFETCH(QString, status);
+    WindowFixture f;
+    Frm_Main& w = f.open();
+    f.ui.openDocumentResult = browser;
+    const std::string mfs = f.home.path("album.mfs");
+    if (command.startsWith("設定を保存")) {
+        f.ui.fileAnswers.push_back(command.endsWith("cancelled") ? std::nullopt : std::optional<std::string>(mfs));
+        status.replace(QStringLiteral("album.mfs"), QString::fromStdString(mfs));
+        w.Toolbar_ButtonClick(QStringLiteral("設定を保存"));
+    } else if (command.startsWith("Menu_")) {
+        f.control<QAction>(qPrintable(command))->trigger();
+    } else {
+        w.Toolbar_ButtonClick(command);
+    }
+    const std::vector<std::string> messages = f.ui.messages();
+    QCOMPARE(messages.empty() ? QString() : QString::fromStdString(messages.back()), message);
+    QCOMPARE(f.control<QStatusBar>("StatusBar")->currentMessage(), status);
 }
 
 void FrameTest::settingsFileCommands() {

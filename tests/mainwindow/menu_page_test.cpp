@@ -1,18 +1,22 @@
 // The menu page: what a display and a clear store, the in-place editor and
 // its stores, the re-sorted entries, the scroll range with 30 albums and the
-// link to the thumbnail page.
+// link to the thumbnail page; the stored texts (and the enlarged page's
+// comment) drawn as the browser draws them.
 #include "tests/mainwindow/window_fixture.h"
 
 #include "app/mainwindow/frame_layout.h"
 #include "app/settings/ini_store.h"
 #include "app/settings/settings_files.h"
+#include "platform/codepage.h"
 #include "platform/ini.h"
+#include "samples/photo_maker.h"
 
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTreeWidgetItem>
 
 #include <cmath>
@@ -37,6 +41,27 @@ QString caption(WindowFixture& f, const char* name, int index = -1) {
     return w ? static_cast<QLabel*>(w)->text() : QStringLiteral("<missing>");
 }
 
+// What the label draws over a white ground, its own background left out:
+// the box around its ink and the number of inked pixels.
+struct Ink {
+    QRect box;
+    int pixels = 0;
+};
+
+Ink inkOf(QLabel* label) {
+    QImage image(label->size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    label->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    Ink ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 128) {
+                ink.box |= QRect(x, y, 1, 1);
+                ++ink.pixels;
+            }
+    return ink;
+}
+
 }  // namespace
 
 class MenuPageTest : public QObject {
@@ -51,6 +76,9 @@ private slots:
     void aLinkOpensTheAlbumOnTheThumbnailPage();
     void pagesTileTheirBackground_data();
     void pagesTileTheirBackground();
+    void theTitleRowStandsOnlyOverAlbums();
+    void storedTextsShowAsTheBrowserShowsThem_data();
+    void storedTextsShowAsTheBrowserShowsThem();
 };
 
 void MenuPageTest::aDisplayStoresTheLinkTextsOnly() {
@@ -150,6 +178,14 @@ void MenuPageTest::anOpenEditIsFinishedBeforeTheNext() {
     QTest::keyClick(input, Qt::Key_Escape);
     QVERIFY(!input->isVisible());
     QVERIFY(!isStored(f, "サブタイトル"));
+    // A click on the page's background ends the edit and stores it.
+    f.window().menuPage()->editSubtitle();
+    QTRY_VERIFY(input->hasFocus());
+    input->setText(QStringLiteral("下書き"));
+    QWidget* pageArea = f.control("Pic_メニューページ");
+    QTest::mouseClick(pageArea, Qt::LeftButton, {}, QPoint(4, pageArea->height() - 8));
+    QVERIFY(!input->isVisible());
+    QCOMPARE(stored(f, "サブタイトル"), std::string("下書き"));
     // Closing the window finishes an open edit too.
     f.window().menuPage()->editSubtitle();
     input->setText(QStringLiteral("副題"));
@@ -263,6 +299,89 @@ void MenuPageTest::pagesTileTheirBackground() {
     QVERIFY(!area->tilesShown());
     QVERIFY(area->backgroundImage()->pixmap().isNull());
     QCOMPARE(QColor(area->grab().toImage().pixel(3, 3)), QColor(0, 0xFF, 0));
+}
+
+// No album listed, no menu page: neither the title row nor its buttons.
+void MenuPageTest::theTitleRowStandsOnlyOverAlbums() {
+    WindowFixture f;
+    makeFolder(f.photos, {"empty"});
+    Frm_Main& w = f.open();
+    const char* row[] = {"Lbl_メニュータイトル", "Cmd_タイトルを入力", "Lbl_メニューサブタイトル",
+                         "Cmd_サブタイトルを入力", "Lin_メニュー"};
+    QCOMPARE(w.menuPage()->entryCount(), 0);
+    for (const char* name : row) QVERIFY2(!f.control(name)->isVisible(), name);
+    testing_support::writeBytes(f.photos / "empty" / "a.jpg", "");
+    QVERIFY(f.showFolder(f.photos.str() + "/"));
+    QCOMPARE(w.menuPage()->entryCount(), 1);
+    for (const char* name : row) QVERIFY2(f.control(name)->isVisible(), name);
+}
+
+void MenuPageTest::storedTextsShowAsTheBrowserShowsThem_data() {
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("bold");
+    const char* rows[][4] = {
+        {"Lbl_メニュータイトル", "山 &amp; 海", "山 & 海", ""},
+        {"Lbl_メニュータイトル", "<b>旅</b>", "旅", "bold"},
+        {"Lbl_メニューサブタイトル", "&lt;2026&gt;", "<2026>", ""},
+        {"Lbl_メニュー", "A&amp;B", "A&B", ""},
+        {"Lbl_メニュー", "<b>海</b>", "海", "bold"},
+        {"Lbl_メニュー", "plain", "plain", ""},
+        {"Lbl_拡大画像コメント", "夕日 &amp; 海", "夕日 & 海", ""},
+        {"Lbl_拡大画像コメント", "<b>桜</b>", "桜", "bold"},
+    };
+    for (const auto& r : rows)
+        QTest::addRow("%s %s", r[0], r[1]) << QString::fromUtf8(r[0]) << QString::fromUtf8(r[1])
+                                          << QString::fromUtf8(r[2]) << (r[3][0] != 0);
+}
+
+// The pages write these texts as stored, so the preview draws exactly what
+// a label of the shown text draws (bold where the markup says so).
+void MenuPageTest::storedTextsShowAsTheBrowserShowsThem() {
+    QFETCH(QString, label);
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    QFETCH(bool, bold);
+    WindowFixture f;
+    const mirofoto::PerFolderSettings settings(f.photos.str() + "/");
+    const std::string text = stored.toStdString();
+    const bool comment = label == "Lbl_拡大画像コメント";
+    samples::PhotoSpec spec;
+    spec.width = 200;
+    spec.height = 150;
+    if (comment) spec.commentCp932 = *platform::utf8ToCp932(text);
+    samples::writePhotoJpeg(f.photos.str() + "/a.jpg", spec);
+    if (label == "Lbl_メニュータイトル") QVERIFY(settings.setMenuTitle(text));
+    else if (label == "Lbl_メニューサブタイトル") QVERIFY(settings.setMenuSubtitle(text));
+    else if (!comment) QVERIFY(settings.setMenuEntry(f.photos.str() + "/", text));
+    Frm_Main& w = f.open();
+    if (comment) {  // the enlarged page of the picture
+        w.selectTab(QStringLiteral("Tab_サムネイルページ"));
+        QTRY_VERIFY_WITH_TIMEOUT(w.thumbnailPage()->ready() && w.thumbnailPage()->previewsSettled(), 30000);
+        QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
+        w.selectTab(QStringLiteral("Tab_拡大画像ページ"));
+        QVERIFY(shown.wait(20000));
+    }
+    auto* l = static_cast<QLabel*>(label == "Lbl_メニュー" ? f.element("Lbl_メニュー", 0) : f.control(qPrintable(label)));
+    QVERIFY(l && l->isVisible());
+    QCOMPARE(l->text(), stored);  // kept as stored: an edit starts from it
+    if (!comment) QCOMPARE(l->accessibleName(), shown);
+    QLabel reference;
+    reference.setTextFormat(Qt::PlainText);
+    reference.setText(shown);
+    QFont font = l->font();
+    if (bold) font.setBold(true);
+    reference.setFont(font);
+    reference.setPalette(l->palette());
+    reference.setAlignment(l->alignment());
+    reference.resize(l->size());
+    // The two may sit a pixel apart (a text document lays out its line a
+    // little differently); the ink they draw is the same.
+    const Ink drawn = inkOf(l), expected = inkOf(&reference);
+    QVERIFY2(std::abs(drawn.box.width() - expected.box.width()) <= 1, qPrintable(QString::number(drawn.box.width())));
+    QVERIFY(std::abs(drawn.box.height() - expected.box.height()) <= 1);
+    QVERIFY2(std::abs(drawn.pixels - expected.pixels) <= expected.pixels / 20, qPrintable(QString::number(drawn.pixels)));
 }
 
 QTEST_MAIN(MenuPageTest)

@@ -14,6 +14,7 @@
 #include "platform/codepage.h"
 #include "samples/photo_maker.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QImageReader>
 #include <QLabel>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTreeWidgetItem>
 
 #include <filesystem>
@@ -87,10 +89,13 @@ private slots:
     void turnsAreStoredAndTurnTheCachedFile();
     void aStoredTickZeroShowsTheCellUntickedAndDisabled();
     void picturesSharingAStoredKeyAreMarked();
+    void captionsLookAsTheirTickSays_data();
+    void captionsLookAsTheirTickSays();
     void commentsAreWrittenIntoThePicture_data();
     void commentsAreWrittenIntoThePicture();
     void f5MakesVisibleThumbnailsAnewAScrollDoesNot();
     void cellsOfAFolderShownEarlierLoadTheirCachedFiles();
+    void aThumbnailClickAfterACommentLeavesTheFolderBoxAlone();
     void enlargedLinksAtTheEnds_data();
     void enlargedLinksAtTheEnds();
     void enlargedEmptyDisplayPastTheEnd();
@@ -98,6 +103,10 @@ private slots:
     void clearsFolderChangesAndF5WhilePreviewsArePending();
     void captionsFollowTheirSwitches_data();
     void captionsFollowTheirSwitches();
+    void theShownAlbumIsNamed_data();
+    void theShownAlbumIsNamed();
+    void pagesKeepTheirControlsApartAndInside_data();
+    void pagesKeepTheirControlsApartAndInside();
 };
 
 void PreviewPagesTest::fivePicturesStandInTwoRows() {
@@ -195,7 +204,7 @@ void PreviewPagesTest::picturesSharingAStoredKeyAreMarked() {
     QVERIFY(showThumbnails(f));
     QStringList names, tips;
     for (int i = 0; i < 3; ++i) {
-        names << page(f)->cellFileName(i);
+        names << static_cast<QLabel*>(cellControl(f, "Lbl_ファイル名", i))->text();
         tips << cellControl(f, "Chk_画像選択", i)->toolTip();
     }
     QCOMPARE(names, (QStringList{"<x>.jpg ※", "[x].jpg ※", "own.jpg"}));
@@ -205,6 +214,49 @@ void PreviewPagesTest::picturesSharingAStoredKeyAreMarked() {
     QCOMPARE(cellControl(f, "Lbl_ファイル名", 0)->toolTip(), tips[0]);
     const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR");
     if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/shared-keys.png");
+}
+
+void PreviewPagesTest::captionsLookAsTheirTickSays_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<bool>("ticked");
+    for (const char* name : {"Lbl_ファイル名", "Lbl_撮影日時"}) {
+        QTest::addRow("%s ticked", name) << QString::fromUtf8(name) << true;
+        QTest::addRow("%s unticked", name) << QString::fromUtf8(name) << false;
+    }
+}
+
+// An unticked cell's captions are drawn faded: no pixel comes near the
+// page's text colour, which a ticked cell's text reaches.
+void PreviewPagesTest::captionsLookAsTheirTickSays() {
+    QFETCH(QString, control);
+    QFETCH(bool, ticked);
+    WindowFixture f;
+    for (const char* name : {"a.jpg", "b.jpg"}) {
+        samples::PhotoSpec spec;
+        spec.width = 400;
+        spec.height = 300;
+        spec.shootingDate = "2026:05:03 10:20:30";
+        samples::writePhotoJpeg(f.photos.str() + "/" + name, spec);
+    }
+    const std::string album = f.photos.str() + "/";
+    mirofoto::PerFolderSettings(album).setImageTicked(album, "b.jpg", false);
+    Frm_Main& w = f.open();
+    QVERIFY(showThumbnails(f));
+    auto* label = static_cast<QLabel*>(cellControl(f, qPrintable(control), ticked ? 0 : 1));
+    QVERIFY(!label->text().isEmpty());
+    QCOMPARE(label->isEnabled(), ticked);
+    const QColor text = toQColor(w.settings().pages[mirofoto::ThumbnailPage].textColor);
+    QImage drawn(label->size(), QImage::Format_RGB32);
+    drawn.fill(Qt::white);
+    label->render(&drawn, QPoint(), QRegion(), QWidget::DrawChildren);
+    int nearest = 3 * 255;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x) {
+            const QColor c = drawn.pixelColor(x, y);
+            nearest = std::min(nearest, std::abs(c.red() - text.red()) + std::abs(c.green() - text.green()) +
+                                            std::abs(c.blue() - text.blue()));
+        }
+    QVERIFY2(ticked ? nearest < 120 : nearest > 240, qPrintable(QString::number(nearest)));
 }
 
 void PreviewPagesTest::commentsAreWrittenIntoThePicture_data() {
@@ -249,6 +301,10 @@ void PreviewPagesTest::commentsAreWrittenIntoThePicture() {
     if (stored == "夕焼け" || file == "not a jpeg") QVERIFY(testing_support::readBytes(path) == before);
     QCOMPARE(int(f.ui.messages().size()), messages);
     if (messages) QVERIFY(f.ui.messages()[0].find("コメントを画像ファイルに書き込めませんでした。") == 0);
+    // A comment written says so in the status bar; nothing else does.
+    const bool written = stored != "夕焼け" && file == "photo";
+    QCOMPARE(f.control<QStatusBar>("StatusBar")->currentMessage(),
+             written ? QStringLiteral("コメントを書き込みました: p.jpg") : QString());
 }
 
 void PreviewPagesTest::f5MakesVisibleThumbnailsAnewAScrollDoesNot() {
@@ -301,6 +357,30 @@ void PreviewPagesTest::cellsOfAFolderShownEarlierLoadTheirCachedFiles() {
     QVERIFY(modified(last) == made);  // loaded, not made again
 }
 
+// The comment box loses the focus when its page is hidden; the focus must
+// not land in the image folder box with the path selected, where the next
+// key would replace it.
+void PreviewPagesTest::aThumbnailClickAfterACommentLeavesTheFolderBoxAlone() {
+    WindowFixture f;
+    photo(f.photos / "p.jpg", 400, 300);
+    Frm_Main& w = f.open();
+    QVERIFY(showThumbnails(f));
+    auto* comment = static_cast<QLineEdit*>(cellControl(f, "Txt_コメント", 0));
+    comment->setFocus(Qt::MouseFocusReason);
+    QTRY_VERIFY(comment->hasFocus());
+    typeText(comment, QStringLiteral("海"));
+    QTest::mouseClick(cellControl(f, "Img_サムネイル", 0), Qt::LeftButton);
+    QCOMPARE(w.selectedTabKey(), kEnlarged);
+    QWidget* focused = QApplication::focusWidget();
+    QVERIFY(focused);
+    QVERIFY(focused != w.imageFolderBox());
+    QVERIFY(!w.imageFolderBox()->hasSelectedText());
+    const QString path = w.imageFolderBox()->text();
+    QTest::keyClick(focused, Qt::Key_T);
+    QCOMPARE(w.imageFolderBox()->text(), path);
+    QCOMPARE(f.nodeTexts().size(), 1);
+}
+
 void PreviewPagesTest::enlargedLinksAtTheEnds_data() {
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("index");
@@ -324,10 +404,15 @@ void PreviewPagesTest::enlargedLinksAtTheEnds() {
     if (count > 1) mirofoto::PerFolderSettings(album).setImageTicked(album, "p1.jpg", false);
     Frm_Main& w = f.open();
     QVERIFY(showThumbnails(f));
-    w.setCurrentImage(index > 0 ? index - 1 : index);
+    const int first = index > 0 ? index - 1 : index;
+    w.setCurrentImage(first);
     QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
     w.selectTab(kEnlarged);
+    // Said while the picture is made, and taken back once it is shown.
+    auto* status = f.control<QLabel>("StatusBar_Panel2");
+    QCOMPARE(status->text(), QStringLiteral("p%1.jpg を表示中...").arg(first));
     QVERIFY(shown.wait(20000));
+    QCOMPARE(status->text(), QString());
     if (index > 0) {  // one step with the next link
         QTest::mouseClick(f.control("Lbl_リンク次の画像"), Qt::LeftButton);
         QVERIFY(shown.wait(20000));
@@ -360,9 +445,19 @@ void PreviewPagesTest::enlargedEmptyDisplayPastTheEnd() {
     QCOMPARE(twipsGeometry(picture).width, 480 * 15);
     QCOMPARE(twipsGeometry(picture).height, 360 * 15);
     QCOMPARE(f.control<QLabel>("Lbl_拡大画像ファイル名")->text(), QString());
-    QVERIFY(!f.control("Lbl_リンク前の画像")->isVisible());
     QVERIFY(!f.control("Lbl_リンク次の画像")->isVisible());
     QVERIFY(w.enlargedPage()->settled());
+    // 前の画像 leads back, step by step, to the last picture.
+    QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
+    for (int i = 2; i >= 0; --i) {
+        QVERIFY(f.control("Lbl_リンク前の画像")->isVisible());
+        QTest::mouseClick(f.control("Lbl_リンク前の画像"), Qt::LeftButton);
+        QCOMPARE(w.enlargedPage()->shownIndex(), i);
+    }
+    QVERIFY(shown.wait(20000));
+    QCOMPARE(f.control<QLabel>("Lbl_拡大画像ファイル名")->text(), QStringLiteral("p.jpg"));
+    QVERIFY(!picture->pixmap().isNull());
+    QVERIFY(!f.control("Lbl_リンク前の画像")->isVisible());
 }
 
 void PreviewPagesTest::exifCommandStoresTurnsOnly() {
@@ -491,6 +586,162 @@ void PreviewPagesTest::captionsFollowTheirSwitches() {
     QCOMPARE(twipsGeometry(f.control("Lbl_拡大画像撮影日時")).top, nameTop + 360);
     QCOMPARE(f.control<QLabel>("Lbl_拡大画像コメント")->text(), QStringLiteral("海辺の夕日"));
     if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/enlarged" + suffix + ".png");
+}
+
+void PreviewPagesTest::theShownAlbumIsNamed_data() {
+    QTest::addColumn<QString>("steps");  // tree nodes clicked and pages shown, in order
+    QTest::addColumn<QString>("named");  // the album named beside the tabs and in the status bar
+    QTest::newRow("thumbnails") << "夏 thumbnails" << "夏";
+    QTest::newRow("enlarged") << "夏 thumbnails enlarged" << "夏";
+    QTest::newRow("back on the menu page") << "夏 thumbnails menu" << "";
+    // The thumbnail page keeps its album when a node is chosen meanwhile on
+    // the menu page; the name says which one it is.
+    QTest::newRow("a node chosen on the menu page") << "夏 thumbnails menu 冬 thumbnails" << "夏";
+    QTest::newRow("a node chosen on the thumbnail page") << "夏 thumbnails 冬" << "冬";
+}
+
+void PreviewPagesTest::theShownAlbumIsNamed() {
+    QFETCH(QString, steps);
+    QFETCH(QString, named);
+    WindowFixture f;
+    photo(f.photos / "夏" / "a.jpg", 400, 300);
+    photo(f.photos / "冬" / "b.jpg", 400, 300);
+    Frm_Main& w = f.open();
+    w.resize(800, 600);
+    for (const QString& step : steps.split(' ')) {
+        if (step == "thumbnails") {
+            QVERIFY(showThumbnails(f));
+        } else if (step == "enlarged") {
+            QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
+            w.selectTab(kEnlarged);
+            QVERIFY(shown.wait(20000));
+        } else if (step == "menu") {
+            w.selectTab(QStringLiteral("Tab_メニューページ"));
+        } else {
+            QTreeWidgetItem* node = nullptr;
+            for (QTreeWidgetItem* n : w.tree()->nodes())
+                if (n->text(0) == step) node = n;
+            QVERIFY(node);
+            QTest::mouseClick(w.tree()->viewport(), Qt::LeftButton, {}, w.tree()->visualItemRect(node).center());
+            QVERIFY(settled(f));
+        }
+    }
+    const QString text = named.isEmpty() ? QString() : QStringLiteral("アルバム: ") + named;
+    QCOMPARE(f.control<QLabel>("StatusBar_Panel1")->text(), text);
+    auto* label = f.control<QLabel>("Lbl_表示中のアルバム");
+    QCOMPARE(label->isVisible(), !named.isEmpty());
+    if (!named.isEmpty()) QCOMPARE(label->text(), text);
+}
+
+void PreviewPagesTest::pagesKeepTheirControlsApartAndInside_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QSize>("size");
+    for (const char* kind : {"menu", "thumbnails", "enlarged"})
+        for (const QSize size : {QSize(800, 600), QSize(506, 395)})  // a common window and the smallest
+            QTest::addRow("%s %dx%d", kind, size.width(), size.height()) << QString::fromUtf8(kind) << size;
+}
+
+namespace {
+
+// The part of the page between its visible scroll bars.
+QRect areaBetweenBars(QWidget* page) {
+    QRect area = page->rect();
+    for (QScrollBar* bar : page->findChildren<QScrollBar*>()) {
+        if (!bar->isVisible()) continue;
+        if (bar->orientation() == Qt::Vertical) area.setRight(std::min(area.right(), bar->x() - 1));
+        else area.setBottom(std::min(area.bottom(), bar->y() - 1));
+    }
+    return area;
+}
+
+// Where the control is drawn on the page, after every clip of its parents.
+QRect drawnOn(QWidget* page, QWidget* control) {
+    return control->visibleRegion().boundingRect().translated(control->mapTo(page, QPoint(0, 0)));
+}
+
+}  // namespace
+
+// At any window size nothing is drawn under a scroll bar or outside the
+// page, no label hides under a button or a frame, and a name too long for
+// its label ends in "…".
+void PreviewPagesTest::pagesKeepTheirControlsApartAndInside() {
+    QFETCH(QString, kind);
+    QFETCH(QSize, size);
+    WindowFixture f;
+    const char* names[] = {"IMG_0001.jpg", "駅前の桜並木と春の午後の長い長い散歩道.jpg", "IMG_0003.jpg", "IMG_0004.jpg",
+                           "IMG_0005.jpg", "IMG_0006.jpg", "IMG_0007.jpg", "IMG_0008.jpg"};
+    for (int i = 0; i < 8; ++i) {
+        samples::PhotoSpec spec;
+        spec.width = i == 2 ? 300 : 400;
+        spec.height = i == 2 ? 400 : 300;
+        spec.seed = 31 + static_cast<std::uint32_t>(i);
+        spec.shootingDate = "2026:04:0" + std::to_string(i + 1) + " 09:30:00";
+        spec.commentCp932 = *platform::utf8ToCp932("コメント " + std::to_string(i + 1));
+        samples::writePhotoJpeg(f.photos.str(names[i]), spec);
+    }
+    makeFolder(f.photos, {"二〇二六年春の家族旅行で訪れた京都と奈良の寺社/a.jpg", "夏/b.jpg"});
+    mirofoto::PerFolderSettings(f.photos.str() + "/").setMenuTitle("家族のアルバム 二〇二六年の写真から選んだもの");
+    Frm_Main& w = f.open();
+    w.resize(size);
+    QVERIFY(f.waitShown());
+    QWidget* area = nullptr;
+    if (kind == "menu") {
+        area = f.control("Pic_メニューページ");
+    } else {
+        QVERIFY(showThumbnails(f));
+        area = f.control("Pic_サムネイルページ");
+        if (kind == "enlarged") {
+            w.setCurrentImage(7);  // the long name
+            QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
+            w.selectTab(kEnlarged);
+            QVERIFY(shown.wait(20000));
+            area = f.control("Pic_拡大画像ページ");
+        }
+    }
+    QVERIFY(area->isVisible());
+    if (const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR"); !dir.isEmpty())
+        w.grab().save(QStringLiteral("%1/%2-%3x%4.png").arg(QString::fromUtf8(dir), kind).arg(size.width()).arg(size.height()));
+
+    const QRect inside = areaBetweenBars(area);
+    for (QWidget* c : area->findChildren<QWidget*>()) {
+        if (!c->isVisible() || qobject_cast<QScrollBar*>(c) || qobject_cast<QScrollBar*>(c->parentWidget())) continue;
+        const QRect drawn = drawnOn(area, c);
+        QVERIFY2(drawn.isEmpty() || inside.contains(drawn),
+                 qPrintable(c->objectName() + QStringLiteral(" at %1,%2 %3x%4").arg(drawn.x()).arg(drawn.y())
+                                                   .arg(drawn.width()).arg(drawn.height())));
+    }
+    // Pairs that must never overlap.
+    std::vector<std::pair<QWidget*, QWidget*>> apart;
+    if (kind == "menu") {
+        apart = {{f.control("Lbl_メニュータイトル"), f.control("Cmd_タイトルを入力")},
+                 {f.control("Lbl_メニューサブタイトル"), f.control("Cmd_サブタイトルを入力")}};
+        for (int i = 0; i < w.menuPage()->entryCount(); ++i)
+            apart.emplace_back(f.element("Lbl_メニュー", i), f.element("Cmd_メニューを入力", i));
+    } else if (kind == "thumbnails") {
+        for (int i = 0; i < page(f)->cellCount(); ++i) {
+            apart.emplace_back(cellControl(f, "Lbl_No", i), cellControl(f, "Img_サムネイル", i));
+            apart.emplace_back(cellControl(f, "Lbl_No", i), cellControl(f, "Cmd_LTurn", i));
+        }
+        apart.emplace_back(f.element("Lbl_リンクメニューページ", 0), cellControl(f, "Shp_サムネイル枠", 0));
+    }
+    for (const auto& [a, b] : apart) {
+        QVERIFY(a && b);
+        if (!a->isVisible() || !b->isVisible()) continue;
+        QVERIFY2(!drawnOn(area, a).intersects(drawnOn(area, b)), qPrintable(a->objectName() + " / " + b->objectName()));
+    }
+    // A label shows its whole text, or as much as fits and "…".
+    for (QLabel* label : area->findChildren<QLabel*>()) {
+        if (!label->isVisible() || label->textFormat() == Qt::RichText || label->text().isEmpty()) continue;
+        if (!label->pixmap().isNull()) continue;
+        const int needed = label->fontMetrics().horizontalAdvance(label->text());
+        QVERIFY2(needed <= label->contentsRect().width(), qPrintable(label->objectName() + ": " + label->text()));
+    }
+    if (kind == "thumbnails") {
+        // The long name sorts last.
+        const QString shown = static_cast<QLabel*>(cellControl(f, "Lbl_ファイル名", 7))->text();
+        QVERIFY2(shown.endsWith(QChar(0x2026)) && shown.size() > 1, qPrintable(shown));
+        QCOMPARE(page(f)->cellFileName(7), QString::fromUtf8(names[1]));
+    }
 }
 
 QTEST_MAIN(PreviewPagesTest)

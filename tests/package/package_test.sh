@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The installed program as a user meets it. Builds the Debian package
-# (scripts/package.sh, lintian included), installs it, and as a non-root
+# (scripts/package.sh, lintian included), installs it, validates its menu
+# entry and AppStream metadata and finds its licence, and as a non-root
 # user made for the test:
 #   - makes the album of the sample photos with the installed mirofoto,
 #   - changes a tick through the program's own store and sees it kept in
@@ -45,6 +46,12 @@ dpkg -i "$deb" || DEBIAN_FRONTEND=noninteractive apt-get install -f -y -qq
 dpkg-query -W -f='${Status}\n' mirofoto | grep -q 'install ok installed' || fail "the package is not installed"
 desktop-file-validate /usr/share/applications/mirofoto.desktop || fail "the desktop entry does not validate"
 echo "desktop entry valid"
+metainfo=/usr/share/metainfo/io.github.mirofoto.metainfo.xml
+[ -f "$metainfo" ] || fail "the package installs no AppStream metadata"
+appstreamcli validate --no-net "$metainfo" || fail "the AppStream metadata do not validate"
+grep -q '<launchable type="desktop-id">mirofoto.desktop</launchable>' "$metainfo" ||
+  fail "the AppStream metadata do not name the menu entry"
+grep -q '^License: Expat' /usr/share/doc/mirofoto/copyright || fail "the copyright file names no licence"
 private=$(dirname "$(readlink -f /usr/bin/mirofoto)")
 [ -f "$private/registry.ini" ] || fail "postinst wrote no registry in $private"
 grep -q "$private/libtagora.so" "$private/registry.ini" || fail "libtagora.so is not registered"

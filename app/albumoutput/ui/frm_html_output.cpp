@@ -4,6 +4,7 @@
 #include "app/albumoutput/album_output_form_model.h"
 #include "app/albumoutput/ui/publish_panel.h"
 #include "app/mainwindow/frm_main.h"
+#include "app/mainwindow/qt_ui_services.h"
 #include "app/mainwindow/twips_geometry.h"
 #include "app/settings/settings_files.h"
 #include "app/util/paths.h"
@@ -54,8 +55,14 @@ class Frm_HTMLOutput::Observer final : public AlbumRunObserver {
 public:
     Observer(Frm_HTMLOutput* form, std::shared_ptr<Shared> shared) : m_form(form), m_shared(std::move(shared)) {}
 
-    MsgResult ask(AlbumQuestion, std::string_view text, MsgButtons buttons, MsgIcon icon) override {
-        return onForm<MsgResult>([text = std::string(text), buttons, icon](Frm_HTMLOutput* form) {
+    MsgResult ask(AlbumQuestion question, std::string_view text, MsgButtons buttons, MsgIcon icon) override {
+        return onForm<MsgResult>([question, text = std::string(text), buttons, icon](Frm_HTMLOutput* form) {
+            // The run is done when it asks whether to show the album: the
+            // lists are emptied before the question, not behind it.
+            if (question == AlbumQuestion::ShowAlbum) {
+                form->m_albums->clear();
+                form->m_pictures->clear();
+            }
             return platform::ui().messageBox(form, text, kApplicationTitle, buttons, icon);
         });
     }
@@ -66,7 +73,7 @@ public:
     }
     void showAlbum(std::string_view indexPage) override {
         onForm<bool>([page = std::string(indexPage)](Frm_HTMLOutput* form) {
-            return platform::ui().openDocument(form, page);
+            return mainwindow::openInBrowser(form, page);
         });
     }
 
@@ -193,6 +200,7 @@ Frm_HTMLOutput::Frm_HTMLOutput(mainwindow::Frm_Main& main)
     setTwipsGeometry(m_albumBar, {120, 5100, 6315, 255});
     setTwipsGeometry(m_pictureBar, {120, 5445, 6315, 255});
     for (QProgressBar* bar : {m_albumBar, m_pictureBar}) {
+        bar->setTextVisible(false);  // a bar alone, as the form's design has it
         bar->setRange(0, 1);
         bar->setValue(0);
     }
