@@ -106,6 +106,7 @@ protected:
     void makeAlbum() {
         AlbumRunRequest r = req;
         r.existing = ExistingAlbumPolicy::Update;
+        r.threads = 1;  // the album is only the material here
         Silent silent;
         ASSERT_TRUE(GenerateAlbum(r, silent).finished);
     }
