@@ -503,9 +503,18 @@ void ThumbnailPage::placeCells(int index) {
     const int from = index < 0 ? 0 : index, to = index < 0 ? count : index + 1;
     const int columns = m_window ? m_window->settings().columns : 1;
     const AlbumSettings* s = m_window ? &m_window->settings() : nullptr;
+    const TwipsScale scale = TwipsScale::of(this);
     for (int i = from; i < to; ++i) {
         Cell& c = *m_cells[i];
-        const CellLayout l = cellLayout(i, columns, m_template, m_sizes, v, h);
+        // The thumbnail takes the size of its picture (a panorama is low,
+        // a picture made after the box grew is larger), and the captions
+        // below follow it; the frame keeps the template's size.
+        CellTemplate sized = m_template;
+        if (const QPixmap picture = c.image->pixmap(); c.hasPicture && !picture.isNull()) {
+            sized.thumbWidth = scale.toTwipsX(picture.width());
+            sized.thumbHeight = scale.toTwipsY(picture.height());
+        }
+        const CellLayout l = cellLayout(i, columns, sized, m_sizes, v, h);
         place(c.frame, l.frame);
         place(c.tick, l.tick);
         place(c.number, l.number);

@@ -103,6 +103,8 @@ private slots:
     void clearsFolderChangesAndF5WhilePreviewsArePending();
     void captionsFollowTheirSwitches_data();
     void captionsFollowTheirSwitches();
+    void captionsFollowTheirPicture_data();
+    void captionsFollowTheirPicture();
     void theShownAlbumIsNamed_data();
     void theShownAlbumIsNamed();
     void pagesKeepTheirControlsApartAndInside_data();
@@ -586,6 +588,44 @@ void PreviewPagesTest::captionsFollowTheirSwitches() {
     QCOMPARE(twipsGeometry(f.control("Lbl_拡大画像撮影日時")).top, nameTop + 360);
     QCOMPARE(f.control<QLabel>("Lbl_拡大画像コメント")->text(), QStringLiteral("海辺の夕日"));
     if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/enlarged" + suffix + ".png");
+}
+
+void PreviewPagesTest::captionsFollowTheirPicture_data() {
+    QTest::addColumn<QSize>("photo");
+    QTest::addColumn<QSize>("thumbnail");  // in the 120 × 90 box
+    QTest::addColumn<int>("boxWidth");     // the box the options set afterwards (0: none)
+    QTest::newRow("4:3") << QSize(400, 300) << QSize(120, 90) << 0;
+    QTest::newRow("3:1 panorama") << QSize(600, 200) << QSize(120, 40) << 0;
+    QTest::newRow("upright") << QSize(300, 400) << QSize(68, 90) << 0;
+    QTest::newRow("box grown, made anew") << QSize(400, 300) << QSize(200, 150) << 200;
+}
+
+// The thumbnail control is as large as its picture and the captions stand
+// right below it; the frame keeps the template's size.
+void PreviewPagesTest::captionsFollowTheirPicture() {
+    QFETCH(QSize, photo);
+    QFETCH(QSize, thumbnail);
+    QFETCH(int, boxWidth);
+    WindowFixture f;
+    ::photo(f.photos / "p.jpg", photo.width(), photo.height());
+    Frm_Main& w = f.open();
+    QVERIFY(showThumbnails(f));
+    if (boxWidth) {  // as the options do: a new box, the visible thumbnails made anew, no rescan
+        w.settings().thumbWidth = boxWidth;
+        w.settings().thumbHeight = boxWidth * 3 / 4;
+        page(f)->setRedrawThumbnails(true);
+        page(f)->drawVisible();
+        QVERIFY(settled(f));
+    }
+    const TwipsRect frame = twipsGeometry(cellControl(f, "Shp_サムネイル枠", 0));
+    const TwipsRect image = twipsGeometry(cellControl(f, "Img_サムネイル", 0));
+    QCOMPARE(QSize(image.width / 15, image.height / 15), thumbnail);
+    QCOMPARE(static_cast<QLabel*>(cellControl(f, "Img_サムネイル", 0))->pixmap().size(), thumbnail);
+    QCOMPARE(image.top, frame.top + 200);
+    QCOMPARE(twipsGeometry(cellControl(f, "Lbl_ファイル名", 0)).top, image.top + image.height + 140);
+    QCOMPARE(twipsGeometry(cellControl(f, "Lbl_撮影日時", 0)).top, image.top + image.height + 440);
+    QCOMPARE(twipsGeometry(cellControl(f, "Txt_コメント", 0)).top, image.top + image.height + 700);
+    QCOMPARE(frame.height, (120 * 3 / 4) * 15 + 1500);  // the frame stays as the template made it
 }
 
 void PreviewPagesTest::theShownAlbumIsNamed_data() {
