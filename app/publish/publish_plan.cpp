@@ -1,5 +1,7 @@
 #include "app/publish/publish_plan.h"
 
+#include <set>
+
 namespace mirofoto::publish {
 
 SendGroup sendGroupOf(const std::string& path) {
@@ -8,7 +10,9 @@ SendGroup sendGroupOf(const std::string& path) {
     return path.find('/') == std::string::npos ? SendGroup::MenuPages : SendGroup::AlbumPages;
 }
 
-PublishPlan makePlan(const FileMap& local, const Manifest& manifest, const RemoteListing& remote) {
+PublishPlan makePlan(const FileMap& local, const Manifest& manifest, const RemoteListing& remote,
+                     const std::vector<std::string>& unreadable) {
+    const std::set<std::string> stillOurs(unreadable.begin(), unreadable.end());
     PublishPlan plan;
     plan.firstPublish = !manifest.existed;
     for (const auto& [path, facts] : local) {
@@ -24,7 +28,7 @@ PublishPlan makePlan(const FileMap& local, const Manifest& manifest, const Remot
         plan.sendBytes += facts.size;
     }
     for (const auto& [path, facts] : manifest.files) {
-        if (local.count(path)) continue;
+        if (local.count(path) || stillOurs.count(path)) continue;
         (remote.count(path) ? plan.remove : plan.forget).push_back(path);
     }
     return plan;

@@ -43,7 +43,10 @@ struct PublishPlan {
 /// size on the target differs from the one sent, or when its content now
 /// differs from the content sent. A manifest file the album no longer has
 /// is removed when the target still holds it. Files the manifest does not
-/// name are never removed.
-PublishPlan makePlan(const FileMap& local, const Manifest& manifest, const RemoteListing& remote);
+/// name are never removed. A file of the output folder that could not be
+/// read (unreadable) is still the album's: it is neither removed nor
+/// forgotten.
+PublishPlan makePlan(const FileMap& local, const Manifest& manifest, const RemoteListing& remote,
+                     const std::vector<std::string>& unreadable = {});
 
 }  // namespace mirofoto::publish

@@ -113,7 +113,7 @@ public:
         m_manifest = readManifest(m_manifestFile, m_request.target);
         RemoteListing remote;
         if (!listTarget(remote)) return m_result;
-        m_result.plan = makePlan(local, m_manifest, remote);
+        m_result.plan = makePlan(local, m_manifest, remote, skipped);
         for (const std::string& s : skipped) m_result.failed.push_back(s + ": 読み込めないか、送れない名前です");
         m_observer.planned(m_result.plan);
         if (m_request.dryRun) return finish();
@@ -122,10 +122,25 @@ public:
         for (const std::string& p : plan.forget) m_manifest.files.erase(p);
         m_progress.filesTotal = plan.sendCount() + plan.remove.size();
         m_progress.bytesTotal = plan.sendBytes;
+        // A page may link to any file of an earlier group: once a file of a
+        // group did not go, what comes after it (and the removals, which
+        // may take what a held page still names) waits for the next
+        // publish, which finds it unsent by the manifest.
+        bool goOn = true;
         for (SendGroup group : kSendOrder) {
-            if (!sendGroup(plan.send[static_cast<int>(group)], local)) return m_result;
+            if (!goOn) {
+                m_heldBack = m_heldBack || !plan.send[static_cast<int>(group)].empty();
+                continue;
+            }
+            std::size_t missing = 0;
+            if (!sendGroup(plan.send[static_cast<int>(group)], local, missing)) return m_result;
+            goOn = missing == 0;
         }
-        if (!removeFiles(plan.remove, local)) return m_result;
+        if (goOn) {
+            if (!removeFiles(plan.remove, local)) return m_result;
+        } else {
+            m_heldBack = m_heldBack || !plan.remove.empty();
+        }
         if (!saveManifest()) return m_result;
         return finish();
     }
@@ -146,6 +161,9 @@ private:
         } else {
             m_result.outcome = PublishOutcome::SomeFailed;
             m_result.message = std::to_string(m_result.failed.size()) + " 個のファイルを公開できませんでした。";
+            if (m_heldBack)
+                m_result.message += "送れなかったファイルにリンクしうるページと、公開先からの削除は"
+                                    "次の公開まで控えました。";
         }
         return m_result;
     }
@@ -199,7 +217,7 @@ private:
     // Sends one group: its files leave the manifest first (a send cut off
     // midway leaves no record that could vouch for a half-written file) and
     // come back as rclone confirms each one.
-    bool sendGroup(const std::vector<std::string>& paths, const FileMap& local) {
+    bool sendGroup(const std::vector<std::string>& paths, const FileMap& local, std::size_t& missing) {
         if (paths.empty()) return true;
         if (stopped()) return stopHere();
         for (const std::string& p : paths) m_manifest.files.erase(p);
@@ -243,7 +261,6 @@ private:
         if (out.stopped) return stopHere();
         std::set<std::string> done(log.confirmed.begin(), log.confirmed.end());
         std::map<std::string, std::string> why(log.failed.begin(), log.failed.end());
-        std::size_t missing = 0;
         for (const std::string& p : paths) {
             if (done.count(p)) continue;
             ++missing;
@@ -327,6 +344,7 @@ private:
     std::string m_rclone;
     std::string m_manifestFile;
     Manifest m_manifest;
+    bool m_heldBack = false;  ///< later groups and removals left for the next publish
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "app/albumoutput/album_names.h"
 #include "app/albumoutput/album_run_checks.h"
 #include "app/publish/publish_manifest.h"
+#include "app/publish/publish_plan.h"
 #include "tests/albumrun/album_run_fixture.h"
 #include "tests/publish/ssh_server.h"
 
@@ -67,6 +68,8 @@ std::map<std::string, std::int64_t> changeTimes(const fs::path& root) {
     }
     return times;
 }
+
+int sendGroupOfPath(const std::string& path) { return static_cast<int>(publish::sendGroupOf(path)); }
 
 std::set<std::string> written(const std::map<std::string, std::int64_t>& before,
                               const std::map<std::string, std::int64_t>& after) {
@@ -268,6 +271,39 @@ TEST_F(PublishTest, AWrongKeyOrAnUnknownHostIsRefusedWithItsReason) {
     EXPECT_EQ(unknown.code, 1);
     EXPECT_NE(unknown.err.find("known_hosts にありません"), std::string::npos) << unknown.err;
     EXPECT_FALSE(fs::exists(site));
+}
+
+// A copy that does not go holds back the pages that may link to it and the
+// removals; the next publish sends them.
+TEST_F(PublishTest, APageNeverGoesUpBeforeTheCopiesItLinksTo) {
+    makeAlbum();
+    ASSERT_EQ(publish(site).code, 0);
+    const auto albumBefore = tree(output);
+    photo("旅行/w.jpg", 160, 120);
+    req = request({{root, "r"}, {"旅行", "t"}});
+    makeAlbum();
+    std::string blocked;
+    for (const auto& [p, bytes] : tree(output))
+        if (!albumBefore.count(p) && sendGroupOfPath(p) == 0) blocked = p;
+    ASSERT_FALSE(blocked.empty());
+    // Where the new copy goes, the target has a folder: rclone cannot write
+    // that one file, and does write the others.
+    writeBytes(fs::path(site) / blocked / "in_the_way", "x");
+    const std::string mountainFolder = EncodedName("山");
+
+    const auto before = changeTimes(site);
+    Outcome held = publish(site);
+    EXPECT_EQ(held.code, 3) << held.err;
+    EXPECT_NE(held.err.find("控えました"), std::string::npos) << held.err;
+    const std::set<std::string> sent = written(before, changeTimes(site));
+    EXPECT_FALSE(sent.empty());
+    for (const std::string& p : sent) EXPECT_EQ(sendGroupOfPath(p), 0) << "a page went up: " << p;
+    EXPECT_TRUE(fs::exists(fs::path(site) / mountainFolder));
+
+    fs::remove_all(fs::path(site) / blocked);
+    Outcome after = publish(site);
+    ASSERT_EQ(after.code, 0) << after.err;
+    expectPublished();
 }
 
 TEST_F(PublishTest, ADryRunListsThePlanAndChangesNothing) {

@@ -97,6 +97,17 @@ TEST(PublishPlan, FirstPublishNeverRemovesWhatIsAlreadyThere) {
     EXPECT_TRUE(plan.remove.empty());
 }
 
+TEST(PublishPlan, AFileThatCouldNotBeReadIsNeitherRemovedNorForgotten) {
+    Manifest sent;
+    sent.existed = true;
+    sent.files = files({{"a/x.jpg", {10, 1}}, {"a/y.jpg", {10, 2}}, {"a/gone.jpg", {10, 3}}});
+    const RemoteListing remote{{"a/x.jpg", 10}, {"a/gone.jpg", 10}};
+    const PublishPlan plan = makePlan(FileMap{}, sent, remote, {"a/x.jpg", "a/y.jpg"});
+    EXPECT_EQ(plan.remove, (std::vector<std::string>{"a/gone.jpg"}));
+    EXPECT_TRUE(plan.forget.empty());
+    EXPECT_EQ(plan.sendCount(), 0u);
+}
+
 TEST(PublishManifest, RoundTripsAndADamagedFileReadsAsNone) {
     Manifest m;
     m.target = ":sftp,host=h:/x y";
