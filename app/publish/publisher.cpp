@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <unistd.h>
 
@@ -182,18 +183,27 @@ private:
         return false;
     }
 
-    bool listTarget(RemoteListing& remote) {
-        std::vector<std::string> args{"lsjson", "-R", "--files-only", "--no-mimetype", "--no-modtime",
-                                      m_request.target};
+    // Runs rclone with the flags every run gets (after the positional
+    // arguments, which rclone allows), its log read line by line as it
+    // comes. Nothing, and the result says why, when rclone cannot be run.
+    std::optional<ProcessOutcome> runRclone(std::vector<std::string> args, LogReader& log) {
         const std::vector<std::string> flags = commonFlags();
-        args.insert(args.end() - 1, flags.begin(), flags.end());
-        LogReader log;
-        const ProcessOutcome out = runProgram(m_rclone, args, [&](const std::string& l) { log.line(l); },
-                                              m_request.stopRequested);
+        args.insert(args.end(), flags.begin(), flags.end());
+        ProcessOutcome out =
+            runProgram(m_rclone, args, [&](const std::string& l) { log.line(l); }, m_request.stopRequested);
         if (!out.started) {
             fail(rcloneMissingMessage(), out.why);
-            return false;
+            return std::nullopt;
         }
+        return out;
+    }
+
+    bool listTarget(RemoteListing& remote) {
+        LogReader log;
+        const std::optional<ProcessOutcome> ran =
+            runRclone({"lsjson", "-R", "--files-only", "--no-mimetype", "--no-modtime", m_request.target}, log);
+        if (!ran) return false;
+        const ProcessOutcome& out = *ran;
         if (out.stopped) return stopHere();
         // A target folder that does not exist yet is an empty one: the
         // first copy makes it.
@@ -227,11 +237,6 @@ private:
             fail("送るファイルの一覧を書けません。");
             return false;
         }
-        std::vector<std::string> args{"copy", "--files-from-raw", list.path(), "--no-check-dest"};
-        const std::vector<std::string> flags = commonFlags();
-        args.insert(args.end(), flags.begin(), flags.end());
-        args.push_back(m_output);
-        args.push_back(m_request.target);
         const std::set<std::string> wanted(paths.begin(), paths.end());
         LogReader log;
         const std::uint64_t bytesBefore = m_progress.bytesDone;
@@ -251,13 +256,11 @@ private:
             m_progress.bytesDone = bytesBefore + std::max(log.bytes, confirmedBytes);
             m_observer.progress(m_progress);
         };
-        const ProcessOutcome out = runProgram(m_rclone, args, [&](const std::string& l) { log.line(l); },
-                                              m_request.stopRequested);
+        const std::optional<ProcessOutcome> ran =
+            runRclone({"copy", "--files-from-raw", list.path(), "--no-check-dest", m_output, m_request.target}, log);
+        if (!ran) return false;
+        const ProcessOutcome& out = *ran;
         m_result.transfers += log.transfers;
-        if (!out.started) {
-            fail(rcloneMissingMessage(), out.why);
-            return false;
-        }
         if (out.stopped) return stopHere();
         std::set<std::string> done(log.confirmed.begin(), log.confirmed.end());
         std::map<std::string, std::string> why(log.failed.begin(), log.failed.end());
@@ -288,17 +291,11 @@ private:
             fail("消すファイルの一覧を書けません。");
             return false;
         }
-        std::vector<std::string> args{"delete", "--files-from-raw", list.path()};
-        const std::vector<std::string> flags = commonFlags();
-        args.insert(args.end(), flags.begin(), flags.end());
-        args.push_back(m_request.target);
         LogReader log;
-        const ProcessOutcome out = runProgram(m_rclone, args, [&](const std::string& l) { log.line(l); },
-                                              m_request.stopRequested);
-        if (!out.started) {
-            fail(rcloneMissingMessage(), out.why);
-            return false;
-        }
+        const std::optional<ProcessOutcome> ran =
+            runRclone({"delete", "--files-from-raw", list.path(), m_request.target}, log);
+        if (!ran) return false;
+        const ProcessOutcome& out = *ran;
         const std::set<std::string> done(log.confirmed.begin(), log.confirmed.end());
         for (const std::string& p : paths) {
             if (done.count(p)) {
