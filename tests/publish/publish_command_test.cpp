@@ -229,11 +229,8 @@ TEST_F(PublishTest, KilledMidwayTheNextPublishEndsEqualAndNoRcloneIsLeft) {
     const pid_t pid = start({"--output", output, "--to", target}, "killed");
     ::unsetenv("RCLONE_BWLIMIT");
     ::unsetenv("RCLONE_TRANSFERS");
-    bool begun = false;
-    for (int i = 0; i < 400 && !begun; ++i) {
-        begun = fs::exists(site) && !tree(site).empty();
-        if (!begun) std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
+    const bool begun =
+        testing_support::waitUntil([&] { return fs::exists(site) && !tree(site).empty(); }, std::chrono::seconds(10));
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
     ASSERT_TRUE(begun);
@@ -246,12 +243,7 @@ TEST_F(PublishTest, KilledMidwayTheNextPublishEndsEqualAndNoRcloneIsLeft) {
         }
         return false;
     };
-    bool left = true;
-    for (int i = 0; i < 200 && left; ++i) {
-        left = rcloneLeft();
-        if (left) std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    EXPECT_FALSE(left);
+    EXPECT_TRUE(testing_support::waitUntil([&] { return !rcloneLeft(); }, std::chrono::seconds(5)));
 
     Outcome after = publish(target);
     ASSERT_EQ(after.code, 0) << after.err;

@@ -1,5 +1,7 @@
 #include "tests/publish/ssh_server.h"
 
+#include "tests/support/test_support.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -84,15 +86,15 @@ SshServer::SshServer() {
             ::_exit(127);
         }
         // Bounded wait until it listens, or gives up (the port was taken).
-        for (int i = 0; i < 200; ++i) {
-            if (accepts(m_port)) {
-                m_pid = pid;
-                break;
-            }
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        }
+        bool exited = false;
+        const bool listening = testing_support::waitUntil(
+            [&] {
+                int status = 0;
+                exited = exited || ::waitpid(pid, &status, WNOHANG) == pid;
+                return exited || accepts(m_port);
+            },
+            std::chrono::seconds(5));
+        if (listening && !exited) m_pid = pid;
         if (m_pid < 0) {
             ::kill(-pid, SIGKILL);
             ::waitpid(pid, nullptr, 0);

@@ -1,6 +1,7 @@
 #include "tests/support/test_support.h"
 
 #include <atomic>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -180,6 +181,15 @@ std::vector<std::string> ScriptedUi::messages() const {
     for (const auto& c : calls)
         if (c.kind == "message") out.push_back(c.text);
     return out;
+}
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 }  // namespace testing_support

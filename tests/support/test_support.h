@@ -3,7 +3,9 @@
 
 #include "platform/ui_services.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <deque>
 #include <filesystem>
 #include <optional>
@@ -56,6 +58,11 @@ private:
 
 /// The whole file as bytes; the empty text when it cannot be read.
 std::string readBytes(const std::filesystem::path& file);
+
+/// Checks the condition until it holds or the limit passes (a bounded poll
+/// for what another process does, where no signal tells us); true when it
+/// held.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit);
 /// Writes the bytes as the whole file (creating parent folders).
 void writeBytes(const std::filesystem::path& file, std::string_view bytes);
 /// The path of a file under tests/data.
