@@ -11,7 +11,8 @@
 // user-interface thread, as the one-by-one drawing does.
 #include "app/mainwindow/frm_main.h"
 #include "app/mainwindow/preview_maker.h"
-#include "app/mainwindow/preview_pages.h"
+#include "app/mainwindow/enlarged_page.h"
+#include "app/mainwindow/thumbnail_page.h"
 #include "app/mainwindow/qt_ui_services.h"
 
 #include <QApplication>

@@ -1,5 +1,6 @@
 #include "app/albumoutput/album_folders.h"
 
+#include "app/albumoutput/album_run_checks.h"
 #include "app/albumoutput/page_writers.h"
 #include "app/settings/ini_store.h"
 #include "app/settings/settings_files.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -104,7 +106,7 @@ std::vector<std::string> namesAt(const std::vector<std::string>& names, const st
 
 }  // namespace
 
-ImageFolderAlbums readImageFolderAlbums(std::string_view imageFolderText) {
+ImageFolderAlbums readImageFolderAlbums(std::string_view imageFolderText, std::string_view outputFolder) {
     ImageFolderAlbums result;
     result.imageFolder = imageFolderPath(imageFolderText);
     if (result.imageFolder.empty()) return result;
@@ -115,10 +117,15 @@ ImageFolderAlbums readImageFolderAlbums(std::string_view imageFolderText) {
     result.menuTitle = storedTitle.empty() ? NameAsPageText(GetLastFolderName(result.imageFolder)) : storedTitle;
     result.menuSubtitle = result.settings.menuSubtitle();
 
+    const std::string output = realFolderPath(trimSpaces(outputFolder));
     std::vector<std::string> subfolders;
     forEachEntry(result.imageFolder, [&](const fs::directory_entry& e) {
         std::error_code ec;
-        if (e.is_directory(ec)) subfolders.push_back(e.path().filename().string());
+        if (!e.is_directory(ec)) return;
+        // Holding pictures, it stays an album, and the run refuses to write there.
+        if (!output.empty() && realFolderPath(e.path().string()) == output && listPictureFiles(e.path().string()).empty())
+            return;
+        subfolders.push_back(e.path().filename().string());
     });
     sortNames(subfolders);
 
@@ -150,6 +157,12 @@ ImageFolderAlbums readImageFolderAlbums(std::string_view imageFolderText) {
     for (std::size_t i = 0; i < result.albums.size(); ++i)
         result.albums[i].sharesSettingsWith = namesAt(tickKeys, byTick[i], byEntry[i]);
     return result;
+}
+
+ImageFolderAlbums onlyAlbumsAmong(ImageFolderAlbums albums, const std::vector<std::string>& keys) {
+    const std::set<std::string> shown(keys.begin(), keys.end());
+    std::erase_if(albums.albums, [&](const AlbumFolder& a) { return !shown.count(a.key); });
+    return albums;
 }
 
 std::vector<std::vector<std::string>> picturesSharingSettings(std::string_view albumText, std::string_view folder,

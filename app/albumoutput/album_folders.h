@@ -60,7 +60,13 @@ std::vector<std::vector<std::string>> picturesSharingSettings(std::string_view a
                                                               const std::vector<std::string>& fileNames);
 
 /// Reads the image folder named by an image-folder box text. A folder that
-/// does not exist gives the folder alone, without pictures.
-ImageFolderAlbums readImageFolderAlbums(std::string_view imageFolderText);
+/// does not exist gives the folder alone, without pictures. A subfolder that
+/// is the output folder (outputFolder, by real path: a link to it too) and
+/// holds no pictures is no album: it holds the album being made.
+ImageFolderAlbums readImageFolderAlbums(std::string_view imageFolderText, std::string_view outputFolder = {});
+
+/// The same albums with only the folders among the keys (AlbumFolder::key):
+/// the albums the user saw, whatever came on the disk since.
+ImageFolderAlbums onlyAlbumsAmong(ImageFolderAlbums albums, const std::vector<std::string>& keys);
 
 }  // namespace mirofoto

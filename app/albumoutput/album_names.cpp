@@ -14,8 +14,6 @@
 namespace mirofoto {
 namespace {
 
-constexpr std::string_view kThumbnailSuffix = "_s.jpg";
-constexpr std::string_view kEnlargedSuffix = "_l.jpg";
 constexpr std::string_view kPageExtension = ".htm";
 // The longest stem whose thumbnail, enlarged file and page all fit.
 constexpr std::size_t kMaxStem = kMaxAlbumFileName - kThumbnailSuffix.size();

@@ -22,6 +22,11 @@ std::string EncodedName(std::string_view text);
 /// characters ("photo.jpeg" gives "photo."); the empty text for a shorter name.
 std::string pageStemOf(std::string_view encodedName);
 
+/// What a picture's stem is followed by in its thumbnail's and its enlarged
+/// copy's file names.
+inline constexpr std::string_view kThumbnailSuffix = "_s.jpg";
+inline constexpr std::string_view kEnlargedSuffix = "_l.jpg";
+
 /// The longest file name the album writes (bytes of one path component).
 inline constexpr std::size_t kMaxAlbumFileName = 255;
 

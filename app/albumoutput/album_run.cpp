@@ -7,7 +7,7 @@
 #include "app/albumoutput/page_sequence.h"
 #include "app/albumoutput/picture_pipeline.h"
 #include "app/albumoutput/update_plan.h"
-#include "app/settings/per_folder_settings.h"
+#include "app/settings/folder_settings_store.h"
 #include "app/settings/settings_files.h"
 #include "app/util/exif_info.h"
 #include "app/util/jpeg_info.h"
@@ -50,7 +50,7 @@ public:
         : m_request(request),
           m_settings(request.settings),
           m_observer(observer),
-          m_sources(imageFolderPath(request.imageFolderText), request.albums) {}
+          m_sources(imageFolderPath(request.imageFolderText), request.albums, request.outputFolderText) {}
 
     AlbumRunResult run() {
         if (!prepare()) {
@@ -152,8 +152,8 @@ private:
             m_observer.tell(runText(RunText::MenuPageNotWritten, {r.message()}), MsgIcon::Critical);
             return false;
         }
-        m_perFolder = PerFolderSettings(m_sources.imageFolder());
-        m_pipeline = std::make_unique<PicturePipeline>(m_request.threads);
+        m_perFolder.setImageFolder(m_sources.imageFolder());
+        m_pipeline = std::make_unique<PicturePipeline>(m_request.pool, m_request.threads);
         return true;
     }
 
@@ -344,18 +344,33 @@ private:
     std::vector<std::string> m_directories;
     BackgroundCopies m_copied{};
     std::unique_ptr<MenuSequence> m_menu;
-    PerFolderSettings m_perFolder;
+    FolderSettingsStore m_perFolder;
     std::vector<std::string> m_unreadableNow;
-    // Prepared albums hold the jobs the pool works on: declared before the
-    // pipeline, so that the pool (finishing its queue) goes first.
+    bool m_stopped = false;
+    std::atomic<bool> m_cancel{false};  // read by the pool's jobs: outlives every batch
+    // The pipeline (perhaps with a pool of its own) outlives the prepared
+    // albums, whose batches, going first, keep every job not yet begun from
+    // starting and wait for the ones that have.
+    std::unique_ptr<PicturePipeline> m_pipeline;
     std::vector<std::unique_ptr<PreparedAlbum>> m_prepared;
     std::vector<bool> m_triedAhead;
-    bool m_stopped = false;
-    std::atomic<bool> m_cancel{false};  // read by the pool's jobs: declared before the pipeline
-    std::unique_ptr<PicturePipeline> m_pipeline;
 };
 
 }  // namespace
+
+AlbumRunRequest albumRunRequest(const ImageFolderAlbums& folder, std::string outputFolderText,
+                                ExistingAlbumPolicy existing, const AlbumSettings& settings) {
+    AlbumRunRequest request;
+    request.outputFolderText = std::move(outputFolderText);
+    request.existing = existing;
+    request.imageFolderText = folder.imageFolder;
+    for (const AlbumFolder& a : folder.tickedInRunOrder()) request.albums.push_back({a.treeText, a.linkText});
+    request.menuTitle = folder.menuTitle;
+    request.menuSubtitle = folder.menuSubtitle;
+    request.settings = settings;
+    request.unreadableFolders = folder.unreadableFolders();
+    return request;
+}
 
 AlbumRunResult GenerateAlbum(const AlbumRunRequest& request, AlbumRunObserver& observer) {
     try {

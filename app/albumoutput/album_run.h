@@ -23,6 +23,9 @@
 
 namespace mirofoto {
 
+class ThreadPool;
+struct ImageFolderAlbums;
+
 /// What the run does with an album directory that already exists.
 enum class ExistingAlbumPolicy {
     Ask,           ///< "フォルダ単位で確認メッセージを表示する"
@@ -49,8 +52,13 @@ struct AlbumRunRequest {
     std::string menuTitle;
     std::string menuSubtitle;
     AlbumSettings settings;
-    /// Threads making the resized pictures; 0 means one per processor core.
-    /// Every output file is the same whatever the number.
+    /// The program's thread pool, which makes the resized pictures; it may
+    /// also be running the run itself. Null: the run makes a pool of its own
+    /// with the number of threads below.
+    ThreadPool* pool = nullptr;
+    /// Threads making the resized pictures when the run makes its own pool;
+    /// 0 means one per processor core. Every output file is the same
+    /// whatever the number.
     unsigned threads = 0;
     /// The shooting date reader ("yyyy/mm/dd hh:mm:ss" or empty); called on
     /// the thread that runs the album. Empty means the EXIF reader.
@@ -148,6 +156,13 @@ struct AlbumRunResult {
                refusedBackgrounds.empty();
     }
 };
+
+/// The request for a run of the listed image folder: its ticked albums in
+/// run order with their menu entries, the menu texts and the folders that
+/// could not be read, into the output folder as typed, with the treatment
+/// and settings given. The window and "generate" both start here.
+AlbumRunRequest albumRunRequest(const ImageFolderAlbums& folder, std::string outputFolderText,
+                                ExistingAlbumPolicy existing, const AlbumSettings& settings);
 
 /// Runs the album output. Never throws.
 AlbumRunResult GenerateAlbum(const AlbumRunRequest& request, AlbumRunObserver& observer);

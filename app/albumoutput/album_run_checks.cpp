@@ -1,5 +1,6 @@
 #include "app/albumoutput/album_run_checks.h"
 
+#include "app/albumoutput/album_folders.h"
 #include "app/albumoutput/album_run_messages.h"
 #include "app/util/paths.h"
 #include "platform/atomic_file.h"
@@ -50,8 +51,16 @@ std::string trimSpaces(std::string_view s) {
     return std::string(s.substr(first, s.find_last_not_of(' ') - first + 1));
 }
 
-SourceFolders::SourceFolders(std::string imageFolder, const std::vector<AlbumRunAlbum>& albums)
-    : m_root(std::move(imageFolder)) {
+std::string realFolderPath(std::string_view path) {
+    if (path.empty()) return {};
+    std::string real = platform::resolvedPath(path).string();
+    while (real.size() > 1 && real.back() == '/') real.pop_back();
+    return real;
+}
+
+SourceFolders::SourceFolders(std::string imageFolder, const std::vector<AlbumRunAlbum>& albums,
+                             std::string_view outputFolderText)
+    : m_root(std::move(imageFolder)), m_output(realFolderPath(trimSpaces(outputFolderText))) {
     if (m_root.empty()) return;
     m_folders.push_back(m_root);
     // Every subfolder counts, not only the ticked albums: an unticked one
@@ -63,6 +72,13 @@ SourceFolders::SourceFolders(std::string imageFolder, const std::vector<AlbumRun
         std::error_code kind;
         if (it->is_directory(kind)) m_folders.push_back(m_root + it->path().filename().string());
     }
+    // The output folder (or a link to it) holds the album being written, not
+    // photographs; one that holds pictures stays a source (and the run is
+    // refused), as does one that is an album of the run.
+    if (!m_output.empty())
+        std::erase_if(m_folders, [&](const std::string& f) {
+            return f != m_root && realFolderPath(f) == m_output && listPictureFiles(f).empty();
+        });
     for (const AlbumRunAlbum& a : albums)
         if (a.entry != m_root) m_folders.push_back(m_root + a.entry);  // a subfolder may be a link
     std::sort(m_folders.begin(), m_folders.end());
@@ -81,9 +97,11 @@ SourceFolders::SourceFolders(std::string imageFolder, const std::vector<AlbumRun
 bool SourceFolders::overlap(const std::string& path) const {
     if (m_root.empty() || m_root == "/") return !m_root.empty();
     const fs::path p = platform::resolvedPath(path);
+    // Inside the output folder only what is or holds a source counts.
+    const bool inOutput = !m_output.empty() && within(p, fs::path(m_output));
     for (const std::string& folder : m_folders) {
         const fs::path f = platform::resolvedPath(folder);
-        if (within(p, f) || within(f, p)) return true;
+        if (within(f, p) || (!inOutput && within(p, f))) return true;
     }
     return false;
 }

@@ -22,16 +22,31 @@ namespace mirofoto {
 /// The text without spaces at either end.
 std::string trimSpaces(std::string_view text);
 
+/// The real path of a folder (links resolved as far as they exist, made
+/// absolute), without a final "/"; empty for the empty text.
+std::string realFolderPath(std::string_view path);
+
 /// The places the run reads from and must never write into: the image
 /// folder and every folder it reaches as an album, ticked or not (a
 /// subfolder may be a link to elsewhere, even into the output folder).
+///
+/// The output folder may lie inside the image folder (/photos/web): then
+/// the subfolder that is the output folder, by real path, is no album and
+/// no source (unless it holds pictures), and what lies inside the output
+/// folder is the run's to write.
 class SourceFolders {
 public:
     /// Lists the image folder's subfolders itself; albums adds the run's
-    /// album entries (normally among them already).
-    SourceFolders(std::string imageFolder, const std::vector<AlbumRunAlbum>& albums);
+    /// album entries (normally among them already). A subfolder that is the
+    /// output folder (outputFolderText, trimmed; a link to it included) and
+    /// holds no pictures is left out unless it is one of the albums.
+    SourceFolders(std::string imageFolder, const std::vector<AlbumRunAlbum>& albums,
+                  std::string_view outputFolderText = {});
     /// The path (a folder or a file, followed through links as far as they
-    /// exist) is, holds or lies in one of them.
+    /// exist) is or holds one of them, or lies in one of them outside the
+    /// output folder. For the output folder itself: it is the image folder,
+    /// lies above it, is an album folder, or holds a subfolder of the image
+    /// folder (a link into it) below its top.
     bool overlap(const std::string& path) const;
     /// The path names (without following a link at its end) a file that is
     /// also a file of one of those folders: the same file, by device and
@@ -41,6 +56,7 @@ public:
 
 private:
     std::string m_root;
+    std::string m_output;  // its real path, without a final "/"; empty for none
     std::vector<std::string> m_folders;
     std::set<std::pair<std::uint64_t, std::uint64_t>> m_files;  // device, inode
 };

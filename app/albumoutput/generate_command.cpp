@@ -5,6 +5,7 @@
 #include "app/albumoutput/album_run_messages.h"
 #include "app/pages/preview_rules.h"
 #include "app/util/exif_info.h"
+#include "app/settings/folder_settings_store.h"
 #include "app/settings/settings_files.h"
 #include "app/settings/settings_write_report.h"
 #include "app/util/paths.h"
@@ -257,27 +258,23 @@ int runGenerateCommand(const std::vector<std::string>& args, std::istream& in, s
         err << "mirofoto generate: " << runText(RunText::TermImageFolderMissing, {imageFolder}) << "\n";
         return kGenerateStopped;
     }
-    const ImageFolderAlbums folder = readImageFolderAlbums(imageFolder);
+    // Without a tree, the albums are what the disk holds now; a subfolder
+    // that is the output folder is none.
+    const std::string outputFolder = options.output ? absolutePath(*options.output) : settings.outputFolder;
+    const ImageFolderAlbums folder = readImageFolderAlbums(imageFolder, outputFolder);
     if (options.autoTurn) {
         // The same as the window's "EXIFの向きで回転", for every album of the run.
         std::size_t stored = 0;
+        FolderSettingsStore store(imageFolder);
         for (const AlbumFolder& a : folder.tickedInRunOrder())
-            stored += storeTurnsFromOrientation(folder.settings, a.key, listPictureFiles(a.key), [](const std::string& p) {
+            stored += store.storeTurnsFromOrientation(a.key, listPictureFiles(a.key), [](const std::string& p) {
                           return ReadExifOrientation(p);
                       }).size();
         out << "EXIFの向きで回転: " << stored << " 枚\n";
     }
 
-    AlbumRunRequest request;
-    request.outputFolderText = options.output ? absolutePath(*options.output) : settings.outputFolder;
-    request.existing = options.existing;
-    request.imageFolderText = imageFolder;
-    for (const AlbumFolder& a : folder.tickedInRunOrder()) request.albums.push_back({a.treeText, a.linkText});
-    request.menuTitle = folder.menuTitle;
-    request.menuSubtitle = folder.menuSubtitle;
-    request.settings = settings;
+    AlbumRunRequest request = albumRunRequest(folder, outputFolder, options.existing, settings);
     request.threads = options.threads;
-    request.unreadableFolders = folder.unreadableFolders();
 
     TerminalObserver observer(in, out, err, interactive, options.createOutput);
     const AlbumRunResult result = GenerateAlbum(request, observer);

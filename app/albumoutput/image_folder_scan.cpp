@@ -10,7 +10,7 @@ namespace fs = std::filesystem;
 
 namespace mirofoto {
 
-ImageFolderScan scanImageFolder(std::string_view imageFolderText) {
+ImageFolderScan scanImageFolder(std::string_view imageFolderText, std::string_view outputFolder) {
     ImageFolderScan scan;
     const std::string folder = imageFolderPath(imageFolderText);
     if (!folder.empty()) {
@@ -19,7 +19,7 @@ ImageFolderScan scanImageFolder(std::string_view imageFolderText) {
         // A path typed halfway, or one that names a file, is no folder yet.
         if (ec && ec.value() != ENOENT && ec.value() != ENOTDIR) scan.error = ec.value();
     }
-    scan.albums = readImageFolderAlbums(imageFolderText);
+    scan.albums = readImageFolderAlbums(imageFolderText, outputFolder);
     return scan;
 }
 

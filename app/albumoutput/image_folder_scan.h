@@ -17,8 +17,9 @@ struct ImageFolderScan {
 };
 
 /// The albums of the image folder named by an image-folder box text, with
-/// the error of listing the folder itself. Safe to call on any thread.
-ImageFolderScan scanImageFolder(std::string_view imageFolderText);
+/// the error of listing the folder itself; a subfolder that is the output
+/// folder is none (readImageFolderAlbums). Safe to call on any thread.
+ImageFolderScan scanImageFolder(std::string_view imageFolderText, std::string_view outputFolder = {});
 
 /// The message of a failed listing: the error number, a CR, and the
 /// operating system's text for it about the path ("13\r/a/: Permission

@@ -50,26 +50,51 @@ PictureFailure describePictureFailure(const std::string& source, const ImageFail
     return {source, failureReasonText(r.code, r.corrupt, r.text), std::move(detail)};
 }
 
-PicturePipeline::PicturePipeline(unsigned threads) {
+PictureBatch::~PictureBatch() {
+    for (std::size_t j = 0; j < m_started.size(); ++j)
+        if (!claim(j) && m_started[j].claim->load() == ByWorker) m_started[j].done.wait();
+}
+
+bool PictureBatch::claim(std::size_t j) {
+    int open = Open;
+    return m_started[j].claim->compare_exchange_strong(open, ByRun);
+}
+
+PicturePipeline::PicturePipeline(unsigned threads) : PicturePipeline(nullptr, threads) {}
+
+PicturePipeline::PicturePipeline(ThreadPool* pool, unsigned threads) : m_pool(pool) {
+    if (m_pool) return;
     if (threads == 0) threads = std::thread::hardware_concurrency();
-    if (threads > 1) m_pool = std::make_unique<ThreadPool>(threads);
+    if (threads > 1) m_ownPool = std::make_unique<ThreadPool>(threads);
+    m_pool = m_ownPool.get();
 }
 
 void PicturePipeline::start(PictureBatch& batch) {
     if (!m_pool) return;
-    for (PictureJob& job : batch.m_jobs) batch.m_done.push_back(m_pool->submit([&job] { job.run(); }));
+    for (std::size_t j = batch.m_started.size(); j < batch.m_jobs.size(); ++j) {
+        auto claim = std::make_shared<std::atomic<int>>(PictureBatch::Open);
+        PictureJob* job = &batch.m_jobs[j];
+        // The task may run long after the batch is gone: it touches the job
+        // only when it claims it first, and a batch going away claims all.
+        std::future<void> done = m_pool->submit([claim, job] {
+            int open = PictureBatch::Open;
+            if (claim->compare_exchange_strong(open, PictureBatch::ByWorker)) job->run();
+        });
+        batch.m_started.push_back({std::move(claim), std::move(done)});
+    }
 }
 
 PictureJob& PicturePipeline::finish(PictureBatch& batch, std::size_t j) {
     PictureJob& job = batch.m_jobs[j];
-    if (j < batch.m_done.size()) batch.m_done[j].wait();
-    else job.run();
+    if (j >= batch.m_started.size() || batch.claim(j)) job.run();  // nobody began it: made here
+    else batch.m_started[j].done.wait();                            // a worker has it
     return job;
 }
 
 void PicturePipeline::drain(PictureBatch& batch) {
-    for (std::future<void>& done : batch.m_done)
-        if (done.valid()) done.wait();
+    for (std::size_t j = 0; j < batch.m_started.size(); ++j)
+        if (!batch.claim(j) && batch.m_started[j].claim->load() == PictureBatch::ByWorker)
+            batch.m_started[j].done.wait();
 }
 
 }  // namespace mirofoto

@@ -2,6 +2,11 @@
 // each picture, made on a pool of threads ahead of the pages that show them,
 // with the reason for every picture that could not be made. The files are
 // the same whatever the number of threads.
+//
+// The pool may be the program's own, shared with other work and perhaps
+// running the album run itself: a job is made by whoever comes to it first,
+// a worker or the run taking it back, so the run never waits for a job that
+// sits in the queue behind other work.
 #pragma once
 
 #include "app/albumoutput/album_run.h"
@@ -43,17 +48,33 @@ struct PictureJob {
 PictureFailure describePictureFailure(const std::string& source, const ImageFailure& failure);
 
 /// The jobs of one album, started together and taken back one by one in
-/// their order.
+/// their order. Going away, it waits for the jobs a worker has begun and
+/// keeps the others from ever starting.
 class PictureBatch {
 public:
+    PictureBatch() = default;
+    ~PictureBatch();
+    PictureBatch(const PictureBatch&) = delete;
+    PictureBatch& operator=(const PictureBatch&) = delete;
+
     PictureJob& add(PictureJob job) { return m_jobs.emplace_back(std::move(job)); }
     std::size_t size() const { return m_jobs.size(); }
     PictureJob& operator[](std::size_t j) { return m_jobs[j]; }
 
 private:
     friend class PicturePipeline;
+    /// Who makes a job: nobody yet, a worker of the pool, or the run (or
+    /// nobody ever, once the batch is drained).
+    enum Claim : int { Open, ByWorker, ByRun };
+    struct Started {
+        std::shared_ptr<std::atomic<int>> claim;  // outlives the batch in a queued task
+        std::future<void> done;
+    };
+    /// Claims job j for the calling thread: true when it is to make it.
+    bool claim(std::size_t j);
+
     std::deque<PictureJob> m_jobs;  // stable addresses for the pool
-    std::vector<std::future<void>> m_done;
+    std::vector<Started> m_started;
 };
 
 class PicturePipeline {
@@ -61,6 +82,9 @@ public:
     /// 0 threads means one per processor core; with one the jobs run on the
     /// calling thread when they are taken back.
     explicit PicturePipeline(unsigned threads);
+    /// Works on the given pool (the program's), which must outlive the work
+    /// of every batch started here; null makes one as above.
+    PicturePipeline(ThreadPool* pool, unsigned threads);
 
     /// Queues every job of the batch (nothing happens yet without a pool).
     /// The batch must outlive the pipeline's work on it.
@@ -75,7 +99,8 @@ public:
     bool wantsMore(std::size_t picturesLeft) const { return m_pool && picturesLeft <= m_pool->size(); }
 
 private:
-    std::unique_ptr<ThreadPool> m_pool;
+    std::unique_ptr<ThreadPool> m_ownPool;
+    ThreadPool* m_pool = nullptr;
 };
 
 }  // namespace mirofoto

@@ -1,5 +1,7 @@
 #include "app/albumoutput/tick_command.h"
 
+#include "app/settings/folder_settings_store.h"
+
 #include "app/albumoutput/album_folders.h"
 #include "app/settings/settings_files.h"
 #include "app/settings/settings_write_report.h"
@@ -172,8 +174,9 @@ int runTickCommand(const std::vector<std::string>& args, std::ostream& out, std:
         err << "mirofoto tick: 画像のないアルバムは載せられません: " << album->treeText << "\n";
         return kTickUsage;
     }
-    const bool stored = o.picture ? folder.settings.setImageTicked(album->treeText, *o.picture, *o.tick)
-                                  : folder.settings.setAlbumTicked(album->treeText, *o.tick);
+    FolderSettingsStore store(folder.imageFolder);
+    const bool stored = o.picture ? store.setImageTicked(album->treeText, *o.picture, *o.tick)
+                                  : store.setAlbumTicked(album->treeText, *o.tick);
     if (stored && o.picture) {
         const auto names = listPictureFiles(album->key);
         const auto shared = picturesSharingSettings(album->treeText, album->key, names);
@@ -184,7 +187,7 @@ int runTickCommand(const std::vector<std::string>& args, std::ostream& out, std:
     }
     if (!stored) {
         if (!settingsReport.told())
-            err << "mirofoto: 設定を保存できません: " << folder.settings.file() << "\n";
+            err << "mirofoto: 設定を保存できません: " << store.file() << "\n";
         return kTickNotStored;
     }
     out << (*o.tick ? "on: " : "off: ") << album->treeText << (o.picture ? "/" + *o.picture : "") << "\n";

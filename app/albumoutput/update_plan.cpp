@@ -1,5 +1,6 @@
 #include "app/albumoutput/update_plan.h"
 
+#include "app/albumoutput/album_names.h"
 #include "app/albumoutput/album_run_messages.h"
 #include "app/settings/settings_write_report.h"
 #include "app/util/paths.h"
@@ -16,7 +17,7 @@ namespace fs = std::filesystem;
 namespace mirofoto {
 namespace {
 
-bool isCopyName(std::string_view name) { return name.ends_with("_s.jpg") || name.ends_with("_l.jpg"); }
+bool isCopyName(std::string_view name) { return name.ends_with(kThumbnailSuffix) || name.ends_with(kEnlargedSuffix); }
 
 // Removes a file the program made; a file already gone counts as removed.
 bool removeMadeFile(const std::string& path) {
@@ -69,26 +70,34 @@ AlbumCopies::AlbumCopies(AlbumFolderAction action, std::string albumFolder, std:
     m_wanted.insert("index.htm");
 }
 
+CopyDecision decideCopy(AlbumFolderAction action, const CopyEntry* recorded, const std::optional<CopyStamp>& copy,
+                        std::string_view source, const std::optional<SourceStamp>& stamp, const std::string* recipe) {
+    // Only a regular file is kept: a link in a copy's place would publish
+    // whatever it names.
+    if (action == AlbumFolderAction::KeepCopies) return copy ? CopyDecision::Keep : CopyDecision::Make;
+    if (action != AlbumFolderAction::Update || !recorded || !copy || !stamp || !recipe) return CopyDecision::Make;
+    // The same file the run left: truncated, replaced or rewritten copies
+    // are made anew.
+    if (*copy != recorded->copy) return CopyDecision::Make;
+    if (recorded->source != source || *recipe != recorded->recipe) return CopyDecision::Make;
+    if (*stamp == recorded->stamp) return CopyDecision::Keep;
+    // Touched, copied back, restored: the content decides. A new size is
+    // new content.
+    return stamp->size == recorded->stamp.size ? CopyDecision::KeepIfSame : CopyDecision::Make;
+}
+
 AlbumCopies::Decision AlbumCopies::decide(const std::string& file, const std::string& source,
                                           const std::optional<SourceStamp>& stamp, const std::string& path,
                                           const CopyRecipes* recipes, bool thumbnail) {
     const auto it = m_old.copies.find(file);
-    const std::optional<CopyStamp> copy = copyStamp(path);
-    // Only a regular file is kept: a link in a copy's place would publish
-    // whatever it names.
-    if (m_action == AlbumFolderAction::KeepCopies) return copy ? Decision::Keep : Decision::Make;
-    if (m_action != AlbumFolderAction::Update || it == m_old.copies.end() || !copy || !stamp || !recipes)
-        return Decision::Make;
-    const CopyEntry& e = it->second;
-    // The same file the run left: truncated, replaced or rewritten copies
-    // are made anew.
-    if (*copy != e.copy) return Decision::Make;
-    if (e.source != source || (thumbnail ? recipes->thumbnail : recipes->enlarged) != e.recipe)
-        return Decision::Make;
-    if (*stamp == e.stamp) return Decision::Keep;
-    // Touched, copied back, restored: the content decides. A new size is
-    // new content.
-    return stamp->size == e.stamp.size ? Decision::KeepIfSame : Decision::Make;
+    const CopyEntry* recorded = it == m_old.copies.end() ? nullptr : &it->second;
+    const std::string* recipe = recipes ? (thumbnail ? &recipes->thumbnail : &recipes->enlarged) : nullptr;
+    switch (decideCopy(m_action, recorded, copyStamp(path), source, stamp, recipe)) {
+    case CopyDecision::Keep: return Decision::Keep;
+    case CopyDecision::KeepIfSame: return Decision::KeepIfSame;
+    case CopyDecision::Make: break;
+    }
+    return Decision::Make;
 }
 
 void AlbumCopies::plan(PictureJob& job, const AlbumImage& image) {

@@ -12,7 +12,9 @@
 #include "app/albumoutput/copy_record.h"
 #include "app/albumoutput/picture_pipeline.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mirofoto {
@@ -23,6 +25,21 @@ struct CopyCounts {
     int kept = 0;
     int removed = 0;
 };
+
+/// What the run does with one copy of a picture.
+enum class CopyDecision {
+    Make,        ///< made (anew)
+    Keep,        ///< left untouched: the record vouches for it
+    KeepIfSame,  ///< kept when the source's content hash is still the recorded one, else made
+};
+
+/// The decision for one copy. action is the album folder's; recorded the
+/// record's entry for the copy (null when none); copy the regular file
+/// standing in the copy's place (nothing when none, or a link); source and
+/// stamp the picture's listed name and its stamp now; recipe the recipe the
+/// copy would be made with now (null when unknown).
+CopyDecision decideCopy(AlbumFolderAction action, const CopyEntry* recorded, const std::optional<CopyStamp>& copy,
+                        std::string_view source, const std::optional<SourceStamp>& stamp, const std::string* recipe);
 
 /// The record work of one album folder across its run.
 class AlbumCopies {

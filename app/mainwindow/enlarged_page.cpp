@@ -2,9 +2,11 @@
 // enlarged size, made anew on a worker at every display, with the links of
 // a generated picture page.
 #include "app/mainwindow/frm_main.h"
+#include "app/mainwindow/tab_keys.h"
 #include "app/mainwindow/menu_page.h"
 #include "app/mainwindow/preview_maker.h"
-#include "app/mainwindow/preview_pages.h"
+#include "app/mainwindow/enlarged_page.h"
+#include "app/mainwindow/thumbnail_page.h"
 #include "app/mainwindow/twips_geometry.h"
 
 #include <QLabel>
@@ -105,7 +107,7 @@ void EnlargedPage::display(int i) {
     } else {
         const ImageEntry& e = m_thumbnails->entries()[i];
         PreviewRequest r =
-            PreviewRequest::of(PreviewRequest::Enlarged, e, s, m_window->perFolderSettings().turn(e.path()));
+            PreviewRequest::of(PreviewRequest::Enlarged, e, s, m_window->store().turn(e.path()));
         r.epoch = m_ticket;
         r.ticket = m_ticket;
         r.cell = i;
@@ -210,15 +212,15 @@ void EnlargedPage::layoutPage(const PageStyle& style) {
 void EnlargedPage::onLink(int which) {
     if (!m_window) return;
     switch (which) {
-    case 0: m_window->selectTab(QStringLiteral("Tab_メニューページ")); break;
+    case 0: m_window->selectTab(kTabMenu); break;
     case 1:
         m_window->setCurrentImage(m_window->currentImage() - 1);
-        m_window->selectTab(QStringLiteral("Tab_拡大画像ページ"));
+        m_window->selectTab(kTabEnlarged);
         break;
-    case 2: m_window->selectTab(QStringLiteral("Tab_サムネイルページ")); break;
+    case 2: m_window->selectTab(kTabThumbnails); break;
     case 3:
         m_window->setCurrentImage(m_window->currentImage() + 1);
-        m_window->selectTab(QStringLiteral("Tab_拡大画像ページ"));
+        m_window->selectTab(kTabEnlarged);
         break;
     }
 }

@@ -1,9 +1,11 @@
 #include "app/mainwindow/frm_main.h"
+#include "app/mainwindow/tab_keys.h"
 
 #include "app/mainwindow/folder_tree.h"
 #include "app/mainwindow/frame_layout.h"
 #include "app/mainwindow/menu_page.h"
-#include "app/mainwindow/preview_pages.h"
+#include "app/mainwindow/enlarged_page.h"
+#include "app/mainwindow/thumbnail_page.h"
 #include "app/mainwindow/qt_text.h"
 #include "app/mainwindow/qt_ui_services.h"
 #include "app/mainwindow/twips_geometry.h"
@@ -11,6 +13,7 @@
 #include "app/settings/settings_files.h"
 #include "app/util/paths.h"
 #include "app/util/thread_pool.h"
+#include "platform/format.h"
 #include "platform/com/dispatch_call.h"
 
 #include <QApplication>
@@ -32,14 +35,12 @@
 #include <QTabBar>
 #include <QToolBar>
 
+#include <algorithm>
 #include <filesystem>
+#include <thread>
 
 namespace mirofoto::mainwindow {
 namespace {
-
-const QString kTabMenu = QStringLiteral("Tab_メニューページ");
-const QString kTabThumbnails = QStringLiteral("Tab_サムネイルページ");
-const QString kTabEnlarged = QStringLiteral("Tab_拡大画像ページ");
 
 constexpr int kKeyF5 = 116;
 constexpr int kGripWidth = 100;
@@ -52,6 +53,11 @@ QString fromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), static
 void showMessage(QWidget* owner, const std::string& text, platform::MsgIcon icon) {
     platform::ui().messageBox(owner, text, kApplicationTitle, platform::MsgButtons::Ok, icon);
 }
+
+// One worker per core, and never fewer than two: the album run from the form
+// holds a worker for its whole length (waiting on its pictures and on the
+// user's answers), and the previews and scans must still move meanwhile.
+unsigned poolThreads() { return std::max(2u, std::thread::hardware_concurrency()); }
 
 }  // namespace
 
@@ -112,13 +118,13 @@ void SplitterGrip::paintEvent(QPaintEvent*) {
 // ---- construction ----
 
 Frm_Main::Frm_Main(QWidget* parent)
-    : QMainWindow(parent), m_design(std::make_unique<Design>()), m_pool(std::make_unique<ThreadPool>(1)) {
+    : QMainWindow(parent), m_design(std::make_unique<Design>()), m_pool(std::make_unique<ThreadPool>(poolThreads())) {
     setObjectName(QStringLiteral("Frm_Main"));
     std::error_code ec;
     m_currentDirectory = std::filesystem::current_path(ec).string();
     buildControls();
     buildMenus();
-    m_thumbnailPage->attach(this, &m_storeMutex);
+    m_thumbnailPage->attach(this, &m_store, *m_pool);
     m_enlargedPage->attach(this, m_thumbnailPage);
     const TwipsScale s = TwipsScale::of(this);
     setMinimumSize(s.toPixelsX(kMinimumWindowWidth), s.toPixelsY(kMinimumWindowHeight));
@@ -126,9 +132,17 @@ Frm_Main::Frm_Main(QWidget* parent)
 }
 
 Frm_Main::~Frm_Main() {
-    // Pending scans end before the window they report to goes.
+    // Pending scans end before the window they report to goes; the pool
+    // finishes whatever else was queued on it.
     ++m_generation;
+    endScans();
     m_pool.reset();
+}
+
+void Frm_Main::endScans() {
+    m_scansOpen = false;
+    for (std::future<void>& scan : m_scans) scan.wait();
+    m_scans.clear();
 }
 
 void Frm_Main::buildControls() {
@@ -246,7 +260,7 @@ void Frm_Main::buildControls() {
     connect(m_tree, &FolderTree::treeDoubleClicked, this, &Frm_Main::onTreeDoubleClicked);
     connect(m_menuPage, &MenuPage::albumLinkActivated, this, &Frm_Main::onAlbumLink);
     connect(m_menuPage, &MenuPage::stored, this, [this] { ++m_revision; });
-    m_menuPage->setStoreLock(&m_storeMutex);
+    m_menuPage->setStore(&m_store);
 
     auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
     f5->setContext(Qt::WindowShortcut);
@@ -315,6 +329,7 @@ void Frm_Main::buildMenus() {
 
     QMenu* operation = menu("Menu_操作", "操作(&R)");
     item(operation, "Menu_アルバム作成", "アルバム作成", &Frm_Main::albumOutputCommand);
+    item(operation, "Menu_EXIFの向きで回転", "EXIFの向きで回転", &Frm_Main::exifTurnCommand);
     QMenu* tools = menu("Menu_ツール", "ツール(&T)");
     item(tools, "Menu_オプション", "オプション(&O)", &Frm_Main::optionsCommand);
     QMenu* help = menu("Menu_ヘルプ", "ヘルプ(&H)");
@@ -394,7 +409,7 @@ void Frm_Main::unload() {
     m_settings.imageFolder = m_folderBox->text().toStdString();
     基本設定保存(baseSettingsFile(), m_settings, m_placement);
     ++m_generation;
-    m_pool.reset();
+    endScans();
     // Closed on a folder typed but never committed: it is the user's
     // choice now, and the next start shows it.
     commitImageFolder();
@@ -648,6 +663,17 @@ void Frm_Main::exitCommand() { close(); }
 
 void Frm_Main::setStatusText(const QString& text) { m_panel2->setText(text); }
 
+void Frm_Main::showProgress(int done, int count) {
+    m_progress->setMaximum(count);
+    m_progress->setValue(done);
+    m_progress->show();
+    m_progress->raise();
+}
+
+void Frm_Main::hideProgress() { m_progress->hide(); }
+
+void Frm_Main::exifTurnCommand() { m_thumbnailPage->turnByExifCommand(); }
+
 void Frm_Main::confirm(const QString& text) { m_statusBar->showMessage(text, 6000); }
 
 void Frm_Main::albumOutputCommand() {
@@ -663,7 +689,7 @@ void Frm_Main::setRunInProgress(bool running, std::function<void()> closeRequest
     for (QAction* a : m_toolbar->actions())
         for (const QString& key : locked)
             if (a->property("key").toString() == key) a->setEnabled(!running);
-    for (const char* name : {"Menu_設定を開く", "Menu_アルバム作成", "Menu_オプション"})
+    for (const char* name : {"Menu_設定を開く", "Menu_アルバム作成", "Menu_オプション", "Menu_EXIFの向きで回転"})
         if (QAction* a = findChild<QAction*>(QString::fromUtf8(name))) a->setEnabled(!running);
     emit runInProgressChanged(running);
 }
@@ -685,12 +711,10 @@ void Frm_Main::versionCommand() {
     const HRESULT hr = platform::com::callMethod(
         m_kelpo.get(), "VerShow",
         {platform::com::Variant(kApplicationTitle), platform::com::Variant(std::string_view(version))});
-    if (FAILED(hr)) {
-        char code[16];
-        std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
-        showMessage(this, std::string("バージョン情報を表示できませんでした（") + code + "）。",
+    if (FAILED(hr))
+        showMessage(this,
+                    "バージョン情報を表示できませんでした（" + platform::hexCode(static_cast<std::uint32_t>(hr)) + "）。",
                     platform::MsgIcon::Exclamation);
-    }
 }
 
 }  // namespace mirofoto::mainwindow

@@ -8,17 +8,19 @@
 #include "app/albumoutput/image_folder_scan.h"
 #include "app/mainwindow/hosted_controls.h"
 #include "app/settings/album_settings.h"
-#include "app/settings/per_folder_settings.h"
+#include "app/settings/folder_settings_store.h"
 #include "app/util/temp_folder_lock.h"
 
 #include <QMainWindow>
 
 #include <atomic>
 #include <functional>
+#include <future>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 class QAction;
 class QFrame;
@@ -107,6 +109,7 @@ public:
     void optionsCommand();
     void onlineHelpCommand();
     void versionCommand();
+    void exifTurnCommand();
     void setOptionsCommand(FormCommand command) { m_optionsForm = std::move(command); }
     void setAlbumOutputCommand(FormCommand command) { m_albumOutputForm = std::move(command); }
 
@@ -116,8 +119,8 @@ public:
     /// The image folder: the box's trimmed text ending in "/" (empty for an
     /// empty box).
     const std::string& imageFolder() const { return m_imageFolder; }
-    /// The per-folder settings of the folder the tree shows.
-    const PerFolderSettings& perFolderSettings() const { return m_perFolder; }
+    /// The per-folder settings of the folder the tree shows, behind their lock.
+    FolderSettingsStore& store() { return m_store; }
     int currentImage() const { return m_currentImage; }
     void setCurrentImage(int index) { m_currentImage = static_cast<std::int16_t>(index); }
     bool splitterMoving() const { return m_splitterMoving; }
@@ -136,8 +139,14 @@ public:
     /// A short note in the status bar that a command did its work (a few
     /// seconds, over the panels).
     void confirm(const QString& text);
+    /// The progress bar over the status bar: shown with a step, hidden.
+    void showProgress(int done, int count);
+    void hideProgress();
     /// Whether a scan of the image folder is under way.
     bool scanPending() const { return m_scanPending; }
+    /// The program's one thread pool: the folder scans, the previews and
+    /// the album run all work on it.
+    ThreadPool& pool() { return *m_pool; }
 
     /// While an album run is under way the window can be looked at but not
     /// change what the run reads: the image folder, the ticks, the turns and
@@ -186,6 +195,8 @@ private:
     /// now are its albums' default link texts stored, never for each
     /// partial path typed on the way.
     void commitImageFolder();
+    /// No scan is sent from now on, and every one sent has ended.
+    void endScans();
     struct ScanResult;
     void onScanFinished(quint64 generation, quint64 revision, bool reportFailure, bool committed,
                         const ScanResult& result);
@@ -222,8 +233,10 @@ private:
     std::string m_currentDirectory;  ///< where the file dialogs open
     std::string m_imageFolder;
     std::string m_committedFolder;  ///< the image folder last committed
-    PerFolderSettings m_perFolder;
+    FolderSettingsStore m_store;
     bool m_treeListed = false;  ///< the album nodes of the shown folder are in the tree
+    /// The keys of the albums the last scan found pictures in.
+    std::unordered_set<std::string> m_albumsWithPictures;
 
     // 変数初期化 resets these (CurrentImage excepted).
     double m_thumbScrollV = 0;
@@ -248,9 +261,10 @@ private:
     // latest, or that read settings a later store changed, is dropped.
     std::atomic<quint64> m_generation{0};
     quint64 m_revision = 0;
-    // Held by every store into the per-folder settings, the worker's too.
-    std::mutex m_storeMutex;
     bool m_scanPending = false;
+    /// Scans are sent to the pool until the window unloads.
+    bool m_scansOpen = true;
+    std::vector<std::future<void>> m_scans;
     std::unique_ptr<ThreadPool> m_pool;
 };
 

@@ -1,9 +1,11 @@
 // Frm_Main: the image folder box, its browse button, the folder tree and the
 // menu page's link to the thumbnail page.
 #include "app/mainwindow/folder_tree.h"
+#include "app/mainwindow/tab_keys.h"
 #include "app/mainwindow/frm_main.h"
 #include "app/mainwindow/menu_page.h"
-#include "app/mainwindow/preview_pages.h"
+#include "app/mainwindow/enlarged_page.h"
+#include "app/mainwindow/thumbnail_page.h"
 #include "app/mainwindow/qt_text.h"
 #include "app/mainwindow/twips_geometry.h"
 #include "app/settings/settings_files.h"
@@ -14,7 +16,9 @@
 #include <QScrollBar>
 
 #include <cerrno>
+#include <chrono>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace mirofoto::mainwindow {
 
@@ -27,22 +31,12 @@ struct Frm_Main::ScanResult {
 
 namespace {
 
-// Stores the default link text of each ticked album that has none stored
-// yet, in one rewrite of the file, and returns what the file holds for
-// every ticked album. Under the store lock: a text the user stored
-// meanwhile is never replaced.
-std::unordered_map<std::string, std::string> storeMissingLinks(const ImageFolderAlbums& albums, bool store) {
-    std::unordered_map<std::string, std::string> stored;
-    std::vector<std::pair<std::string, std::string>> missing;
-    for (const AlbumFolder& a : albums.albums) {
-        if (!a.ticked) continue;
-        std::string text = albums.settings.storedMenuEntry(a.key);
-        if (text.empty()) missing.emplace_back(a.key, a.linkText);
-        stored.emplace(a.key, std::move(text));
-    }
-    if (store && !missing.empty() && albums.settings.setMenuEntries(missing))
-        for (auto& [key, text] : missing) stored[key] = std::move(text);
-    return stored;
+// The ticked albums and the link texts they show when none is stored.
+std::vector<FolderSettingsStore::DefaultLink> tickedDefaults(const ImageFolderAlbums& albums) {
+    std::vector<FolderSettingsStore::DefaultLink> links;
+    for (const AlbumFolder& a : albums.albums)
+        if (a.ticked) links.push_back({a.key, a.linkText});
+    return links;
 }
 
 }  // namespace
@@ -61,22 +55,21 @@ void Frm_Main::commitImageFolder() {
     m_committedFolder = m_imageFolder;
     // Read again, this time storing what the page shows; at the close, with
     // no worker left, here.
-    if (m_pool) {
+    if (m_scansOpen) {
         requestScan(false);
         return;
     }
-    const ImageFolderScan scan = scanImageFolder(m_imageFolder);
+    const ImageFolderScan scan = scanImageFolder(m_imageFolder, m_settings.outputFolder);
     if (scan.error != 0) return;
-    std::lock_guard lock(m_storeMutex);
-    storeMissingLinks(scan.albums, true);
+    m_store.defaultLinkTexts(scan.albums.settings.imageFolder(), tickedDefaults(scan.albums), true);
 }
 
 void Frm_Main::Txt_画像フォルダ_Change() {
     m_imageFolder = imageFolderPath(m_folderBox->text().toStdString());
     // An emptied box leaves the tree and the pages as they are.
     if (m_imageFolder.empty()) return;
-    m_perFolder = PerFolderSettings(m_imageFolder);
-    m_menuPage->setSettings(m_perFolder);
+    m_menuPage->finishEdit();
+    m_store.setImageFolder(m_imageFolder);
 
     m_tree->clearNodes();
     m_tree->addRoot(pathText(m_imageFolder), pathText(m_imageFolder));
@@ -90,27 +83,37 @@ void Frm_Main::Txt_画像フォルダ_Change() {
 }
 
 void Frm_Main::requestScan(bool folderChange) {
-    if (!m_pool || m_perFolder.imageFolder().empty()) return;
+    const std::string folder = m_store.imageFolder();
+    if (!m_scansOpen || folder.empty()) return;
     const quint64 generation = ++m_generation;
     const quint64 revision = m_revision;
     // A refresh before the listing arrived still reports its failure.
     const bool reportFailure = folderChange || !m_treeListed;
-    const std::string folder = m_perFolder.imageFolder();
     const bool committed = folder == m_committedFolder;
+    // The output folder may lie in the image folder: it is no album.
+    const std::string output = m_settings.outputFolder;
     m_scanPending = true;
     setCursor(Qt::BusyCursor);
-    m_pool->submit([this, generation, revision, reportFailure, committed, folder] {
+    // Finished scans are forgotten; the ones still going are waited for
+    // when the window unloads.
+    std::erase_if(m_scans, [](const std::future<void>& f) {
+        return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    });
+    m_scans.push_back(m_pool->submit([this, generation, revision, reportFailure, committed, folder, output] {
         if (generation != m_generation.load()) return;  // typed on: nobody waits for this one
         auto result = std::make_shared<ScanResult>();
         try {
-            result->scan = scanImageFolder(folder);
+            result->scan = scanImageFolder(folder, output);
             // The page stores each listed album's link text when it shows it.
             // The first time a folder is shown that is a write per album;
             // made here with one rewrite of the file, they keep the window
             // from waiting on the disk.
-            std::lock_guard lock(m_storeMutex);
             if (generation != m_generation.load()) return;
-            result->storedLinks = storeMissingLinks(result->scan.albums, committed);
+            // Nothing is read when the box names another folder by now; the
+            // generation drops this result then.
+            if (auto links = m_store.defaultLinkTexts(result->scan.albums.settings.imageFolder(),
+                                                      tickedDefaults(result->scan.albums), committed))
+                result->storedLinks = std::move(*links);
         } catch (...) {
             result->scan = ImageFolderScan();
             result->scan.error = EIO;
@@ -120,7 +123,7 @@ void Frm_Main::requestScan(bool folderChange) {
                 onScanFinished(generation, revision, reportFailure, committed, *result);
             },
             Qt::QueuedConnection);
-    });
+    }));
 }
 
 void Frm_Main::onScanFinished(quint64 generation, quint64 revision, bool reportFailure, bool committed,
@@ -142,7 +145,7 @@ void Frm_Main::onScanFinished(quint64 generation, quint64 revision, bool reportF
         m_treeListed = true;
     }
     if (reportFailure && scan.error != 0) {
-        platform::ui().messageBox(this, folderFailureMessage(scan.error, m_perFolder.imageFolder()),
+        platform::ui().messageBox(this, folderFailureMessage(scan.error, m_store.imageFolder()),
                                   kApplicationTitle, platform::MsgButtons::Ok, platform::MsgIcon::Critical);
         emit imageFolderShown();
         return;
@@ -153,6 +156,9 @@ void Frm_Main::onScanFinished(quint64 generation, quint64 revision, bool reportF
     std::unordered_map<std::string, const AlbumFolder*> byKey;
     for (const AlbumFolder& a : scan.albums.albums) byKey.emplace(a.key, &a);
     ImageFolderAlbums shown;
+    m_albumsWithPictures.clear();
+    for (const AlbumFolder& a : scan.albums.albums)
+        if (a.hasPictures) m_albumsWithPictures.insert(a.key);
     for (QTreeWidgetItem* node : m_tree->nodes()) {
         const auto it = byKey.find(pathBytes(FolderTree::keyOf(node)));
         const AlbumFolder* album = it == byKey.end() ? nullptr : it->second;
@@ -183,7 +189,7 @@ void Frm_Main::onScanFinished(quint64 generation, quint64 revision, bool reportF
 
 void Frm_Main::onNodeClicked(QTreeWidgetItem* node) {
     node->setExpanded(true);
-    if (selectedTabKey() == QStringLiteral("Tab_サムネイルページ")) {
+    if (selectedTabKey() == kTabThumbnails) {
         m_thumbnailPage->clear();
         QTreeWidgetItem* selected = m_tree->currentItem();
         m_thumbnailPage->display(selected ? FolderTree::keyOf(selected) : QString());
@@ -193,12 +199,12 @@ void Frm_Main::onNodeClicked(QTreeWidgetItem* node) {
 
 void Frm_Main::onNodeChecked(QTreeWidgetItem* node) {
     if (m_runInProgress) {  // the run reads the ticks as it goes
-        m_tree->setNodeState(node, node->foreground(0).color() == QColor(0, 0, 0), !FolderTree::isTicked(node));
+        m_tree->setNodeState(node, m_albumsWithPictures.count(pathBytes(FolderTree::keyOf(node))) > 0,
+                             !FolderTree::isTicked(node));
         return;
     }
     if (!m_imageFolder.empty()) {
-        std::lock_guard lock(m_storeMutex);
-        m_perFolder.setAlbumTicked(pathBytes(FolderTree::textOf(node)), FolderTree::isTicked(node));
+        m_store.setAlbumTicked(pathBytes(FolderTree::textOf(node)), FolderTree::isTicked(node));
         ++m_revision;
     }
     // The page is rebuilt when the worker has re-read every node, which also
@@ -207,13 +213,13 @@ void Frm_Main::onNodeChecked(QTreeWidgetItem* node) {
 }
 
 void Frm_Main::onTreeDoubleClicked() {
-    if (selectedTabKey() != QStringLiteral("Tab_サムネイルページ")) selectTab(QStringLiteral("Tab_サムネイルページ"));
+    if (selectedTabKey() != kTabThumbnails) selectTab(kTabThumbnails);
 }
 
 void Frm_Main::onAlbumLink(const QString& key) {
     if (QTreeWidgetItem* node = m_tree->nodeByKey(key)) m_tree->setCurrentItem(node);
     m_thumbnailPage->clear();
-    selectTab(QStringLiteral("Tab_サムネイルページ"));
+    selectTab(kTabThumbnails);
 }
 
 }  // namespace mirofoto::mainwindow

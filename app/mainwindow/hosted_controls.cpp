@@ -1,8 +1,7 @@
 #include "app/mainwindow/hosted_controls.h"
 
 #include "platform/com/creation.h"
-
-#include <cstdio>
+#include "platform/format.h"
 
 namespace mirofoto::mainwindow {
 
@@ -20,9 +19,8 @@ void HostedControl::release() {
 }
 
 std::string HostedControl::missingMessage(const std::string& whatFails) const {
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(m_result));
-    return whatFails + "\r「" + m_progId + "」コントロールが登録されていないか、読み込めません（" + code + "）。";
+    return whatFails + "\r「" + m_progId + "」コントロールが登録されていないか、読み込めません（" +
+           platform::hexCode(static_cast<std::uint32_t>(m_result)) + "）。";
 }
 
 }  // namespace mirofoto::mainwindow

@@ -39,58 +39,6 @@ QString trimSpaces(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-// ---- LinkLabel, InputBox ----
-
-LinkLabel::LinkLabel(QWidget* parent) : QLabel(parent) {
-    setFocusPolicy(Qt::StrongFocus);
-    setCursor(Qt::PointingHandCursor);
-}
-
-void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
-    QLabel::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton) emit activated();
-}
-
-void LinkLabel::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space) {
-        emit activated();
-        return;
-    }
-    QLabel::keyPressEvent(event);
-}
-
-void LinkLabel::paintEvent(QPaintEvent* event) {
-    QLabel::paintEvent(event);
-    if (!hasFocus()) return;
-    QPainter painter(this);
-    QStyleOptionFocusRect option;
-    option.initFrom(this);
-    option.rect = contentsRect();
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
-}
-
-InputBox::InputBox(QWidget* parent) : QLineEdit(parent) {}
-
-void InputBox::focusOutEvent(QFocusEvent* event) {
-    QLineEdit::focusOutEvent(event);
-    // Switching to another application or opening a menu does not end the
-    // edit; moving to another control of the window does.
-    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
-        emit lostFocus();
-}
-
-void InputBox::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        emit commitRequested();
-        return;
-    }
-    if (event->key() == Qt::Key_Escape) {
-        emit cancelRequested();
-        return;
-    }
-    QLineEdit::keyPressEvent(event);
-}
-
 // ---- MenuPage ----
 
 MenuPage::MenuPage(QWidget* parent)
@@ -175,11 +123,6 @@ MenuPage::Entry MenuPage::makeEntry(int index) {
     return e;
 }
 
-void MenuPage::setSettings(const PerFolderSettings& settings) {
-    finishEdit();
-    m_settings = settings;
-}
-
 void MenuPage::noteStored(bool ok) {
     ++m_stores;
     if (ok) emit stored();
@@ -193,9 +136,7 @@ void MenuPage::setTitleCaption(QLabel* label, const QString& caption, bool subti
     if (caption == tagOf(label)) return;
     setTag(label, caption);
     const std::string text = caption.toStdString();
-    std::unique_lock<std::mutex> lock;
-    if (m_storeLock) lock = std::unique_lock(*m_storeLock);
-    noteStored(subtitle ? m_settings.setMenuSubtitle(text) : m_settings.setMenuTitle(text));
+    noteStored(m_store && (subtitle ? m_store->setMenuSubtitle(text) : m_store->setMenuTitle(text)));
 }
 
 void MenuPage::setEntryCaption(int index, const QString& caption, const std::string* stored) {
@@ -208,9 +149,7 @@ void MenuPage::setEntryCaption(int index, const QString& caption, const std::str
     if (key.isEmpty()) return;
     const std::string text = caption.toStdString();
     if (stored && *stored == text) return;  // the file holds it already
-    std::unique_lock<std::mutex> lock;
-    if (m_storeLock) lock = std::unique_lock(*m_storeLock);
-    noteStored(m_settings.setMenuEntry(pathBytes(key), text));
+    noteStored(m_store && m_store->setMenuEntry(pathBytes(key), text));
 }
 
 void MenuPage::clear() {
@@ -235,10 +174,10 @@ void MenuPage::clear() {
 }
 
 void MenuPage::display(const std::vector<MenuEntry>& entries, bool storeDefaults) {
-    const QString title = fromUtf8(m_settings.menuTitle());
+    const QString title = fromUtf8(m_store ? m_store->menuTitle() : std::string());
     setTag(m_title, title);
     setTitleCaption(m_title, title, false);
-    const QString subtitle = fromUtf8(m_settings.menuSubtitle());
+    const QString subtitle = fromUtf8(m_store ? m_store->menuSubtitle() : std::string());
     setTag(m_subtitle, subtitle);
     setTitleCaption(m_subtitle, subtitle, true);
 

@@ -3,13 +3,13 @@
 // in place and stored at once in the image folder's per-folder settings.
 #pragma once
 
+#include "app/mainwindow/page_widgets.h"
 #include "app/mainwindow/styled_page.h"
-#include "app/settings/per_folder_settings.h"
+#include "app/settings/folder_settings_store.h"
 
 #include <QLabel>
 #include <QLineEdit>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -18,37 +18,6 @@ class QPushButton;
 class QScrollBar;
 
 namespace mirofoto::mainwindow {
-
-/// A label that works as a link: a left-button release, or Enter or Space
-/// while it has the focus, activates it.
-class LinkLabel : public QLabel {
-    Q_OBJECT
-public:
-    explicit LinkLabel(QWidget* parent);
-signals:
-    void activated();
-
-protected:
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-};
-
-/// The in-place editor: it reports losing the focus to another control of
-/// the window (not to another application or a menu).
-class InputBox : public QLineEdit {
-    Q_OBJECT
-public:
-    explicit InputBox(QWidget* parent);
-signals:
-    void lostFocus();
-    void commitRequested();  ///< Enter
-    void cancelRequested();  ///< Escape
-
-protected:
-    void focusOutEvent(QFocusEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-};
 
 /// One album entry of the page: its key (the album folder's path ending in
 /// "/"), the text its link shows, and the text the settings hold for it now
@@ -64,12 +33,10 @@ class MenuPage : public StyledPage {
 public:
     explicit MenuPage(QWidget* parent);
 
-    /// The per-folder settings the page's texts are stored in. An open edit
-    /// is finished first, into the settings it was begun for.
-    void setSettings(const PerFolderSettings& settings);
-    /// Held around each store, so that a store made elsewhere (a worker
-    /// storing link texts) never crosses one of the page's.
-    void setStoreLock(std::mutex* lock) { m_storeLock = lock; }
+    /// The store the page's texts are read from and stored in (the window's).
+    /// Before the store switches folders, the window finishes an open edit,
+    /// so that it lands in the folder it was begun for.
+    void setStore(FolderSettingsStore* store) { m_store = store; }
 
     /// メニューページクリア: the extra entries removed, title, subtitle and
     /// entry 0 emptied (tags first, so nothing is stored) and entry 0 hidden.
@@ -123,8 +90,7 @@ private:
     void startEdit(QLabel* label, int target);
     void noteStored(bool ok);
 
-    PerFolderSettings m_settings;
-    std::mutex* m_storeLock = nullptr;
+    FolderSettingsStore* m_store = nullptr;
     QLabel* m_title;
     QPushButton* m_titleButton;
     QLabel* m_subtitle;

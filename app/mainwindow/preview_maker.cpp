@@ -6,7 +6,10 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 namespace mirofoto::mainwindow {
@@ -33,9 +36,20 @@ QByteArray readFileBytes(const std::string& path) {
     return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-PreviewMaker::PreviewMaker(unsigned threads, QObject* parent, bool onUiThread)
+// The maker's jobs on the shared pool: how many are queued or running, and
+// whether the maker still takes their results.
+struct PreviewMaker::Jobs {
+    std::mutex mutex;
+    std::condition_variable idle;
+    int active = 0;
+    bool alive = true;
+};
+
+PreviewMaker::PreviewMaker(ThreadPool& pool, unsigned threads, QObject* parent, bool onUiThread)
     : QObject(parent),
-      m_pool(std::make_unique<ThreadPool>(onUiThread ? 1 : threads)),
+      m_pool(pool),
+      m_threads(onUiThread ? 1 : threads == 0 ? std::max(1u, pool.size()) : threads),
+      m_jobs(std::make_shared<Jobs>()),
       m_epochs(new std::atomic<quint64>[2]),
       m_onUiThread(onUiThread) {
     m_epochs[0] = 0;
@@ -48,13 +62,30 @@ PreviewMaker::~PreviewMaker() {
     // their queued results die with this object.
     m_epochs[0] = ~quint64(0);
     m_epochs[1] = ~quint64(0);
-    m_pool.reset();
+    std::unique_lock lock(m_jobs->mutex);
+    m_jobs->alive = false;
+    m_jobs->idle.wait(lock, [&] { return m_jobs->active == 0; });
 }
 
-unsigned PreviewMaker::threads() const { return m_pool->size(); }
+unsigned PreviewMaker::threads() const { return m_threads; }
 
 int PreviewMaker::freeSlots() const {
-    return static_cast<int>(m_pool->size()) - m_running - static_cast<int>(m_waiting.size());
+    return static_cast<int>(m_threads) - m_running - static_cast<int>(m_waiting.size());
+}
+
+void PreviewMaker::submit(std::function<void()> job) {
+    {
+        std::lock_guard lock(m_jobs->mutex);
+        ++m_jobs->active;
+    }
+    m_pool.submit([jobs = m_jobs, job = std::move(job)] {
+        try {
+            job();
+        } catch (...) {
+        }
+        std::lock_guard lock(jobs->mutex);
+        if (--jobs->active == 0) jobs->idle.notify_all();
+    });
 }
 
 void PreviewMaker::setCurrentEpoch(PreviewRequest::Kind kind, quint64 epoch) { m_epochs[kind] = epoch; }
@@ -64,10 +95,10 @@ void PreviewMaker::request(PreviewRequest r) {
     serveWaiting();
 }
 
-void PreviewMaker::run(std::function<void()> job) { m_pool->submit(std::move(job)); }
+void PreviewMaker::run(std::function<void()> job) { submit(std::move(job)); }
 
 void PreviewMaker::serveWaiting() {
-    for (auto it = m_waiting.begin(); it != m_waiting.end() && m_running < static_cast<int>(m_pool->size());) {
+    for (auto it = m_waiting.begin(); it != m_waiting.end() && m_running < static_cast<int>(m_threads);) {
         if (busyWith(it->destination)) {
             ++it;
             continue;
@@ -82,7 +113,7 @@ void PreviewMaker::start(PreviewRequest r) {
     ++m_running;
     m_inFlight.insert(r.destination);
     auto epochs = m_epochs;
-    auto job = [this, epochs, r = std::move(r)] {
+    auto job = [this, epochs, jobs = m_jobs, r = std::move(r)] {
         PreviewResult result;
         result.request = r;
         if (epochs[r.kind].load() <= r.epoch) {
@@ -95,10 +126,13 @@ void PreviewMaker::start(PreviewRequest r) {
             if (ok) result.image = QImage::fromData(readFileBytes(r.destination));
             result.ok = ok && !result.image.isNull();
         }
-        QMetaObject::invokeMethod(this, [this, result] { done(result); }, Qt::QueuedConnection);
+        // Once the maker is going, its results go nowhere (it waits for
+        // this job, so `this` stands while the lock is held).
+        std::lock_guard lock(jobs->mutex);
+        if (jobs->alive) QMetaObject::invokeMethod(this, [this, result] { done(result); }, Qt::QueuedConnection);
     };
     if (m_onUiThread) job();
-    else m_pool->submit(std::move(job));
+    else submit(std::move(job));
 }
 
 void PreviewMaker::done(const PreviewResult& result) {

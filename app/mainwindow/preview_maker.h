@@ -1,5 +1,6 @@
 // Makes the cached preview files of the thumbnail and enlarged-image pages
-// on the core's thread pool. A page asks for one file at a time per free
+// on the program's thread pool (the window's, shared with its scans and the
+// album run). A page asks for one file at a time per free
 // worker, so it can always ask for the cell that matters most now; a result
 // comes back on the user-interface thread through a queued call, carrying
 // the epoch and ticket it was asked with, and the page drops it when either
@@ -54,10 +55,11 @@ struct PreviewResult {
 class PreviewMaker : public QObject {
     Q_OBJECT
 public:
-    /// threads: workers of the pool (0: one per core). onUiThread: every
-    /// preview is made on the calling thread, one at a time, as the one-by-one
-    /// drawing does (benchmarks compare it).
-    explicit PreviewMaker(unsigned threads, QObject* parent = nullptr, bool onUiThread = false);
+    /// pool: where the previews are made. threads: how many at once at most
+    /// (0: as many as the pool has workers). onUiThread: every preview is
+    /// made on the calling thread, one at a time, as the one-by-one drawing
+    /// does (benchmarks compare it).
+    PreviewMaker(ThreadPool& pool, unsigned threads, QObject* parent = nullptr, bool onUiThread = false);
     ~PreviewMaker() override;
 
     /// Workers not busy and not promised to a waiting request.
@@ -69,7 +71,8 @@ public:
     /// Starts the request now, or as soon as a worker (and its file) is
     /// free, before any later request.
     void request(PreviewRequest request);
-    /// Runs other work (a folder scan) on the pool.
+    /// Runs other work (warming up the image library) on the pool; it counts
+    /// as a job of the maker, which waits for it when it goes.
     void run(std::function<void()> job);
 
     /// The epoch below which a job that has not started yet is skipped (its
@@ -86,7 +89,12 @@ private:
     void done(const PreviewResult& result);
     void serveWaiting();
 
-    std::unique_ptr<ThreadPool> m_pool;
+    struct Jobs;
+    void submit(std::function<void()> job);
+
+    ThreadPool& m_pool;
+    unsigned m_threads = 1;
+    std::shared_ptr<Jobs> m_jobs;
     std::shared_ptr<std::atomic<quint64>[]> m_epochs;
     std::deque<PreviewRequest> m_waiting;
     std::multiset<std::string> m_inFlight;

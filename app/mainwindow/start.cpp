@@ -2,7 +2,8 @@
 
 #include "app/albumoutput/ui/frm_html_output.h"
 #include "app/mainwindow/frm_main.h"
-#include "app/mainwindow/preview_pages.h"
+#include "app/mainwindow/enlarged_page.h"
+#include "app/mainwindow/thumbnail_page.h"
 #include "app/mainwindow/qt_translations.h"
 #include "app/mainwindow/qt_ui_services.h"
 #include "app/settings/settings_files.h"

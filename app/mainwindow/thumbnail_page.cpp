@@ -2,10 +2,11 @@
 // the tree, placed in twips, its thumbnail made on a worker when it comes
 // into view.
 #include "app/mainwindow/folder_tree.h"
+#include "app/mainwindow/tab_keys.h"
 #include "app/mainwindow/frm_main.h"
 #include "app/mainwindow/menu_page.h"
 #include "app/mainwindow/preview_maker.h"
-#include "app/mainwindow/preview_pages.h"
+#include "app/mainwindow/thumbnail_page.h"
 #include "app/mainwindow/qt_text.h"
 #include "app/mainwindow/twips_geometry.h"
 #include "app/albumoutput/album_folders.h"
@@ -37,10 +38,6 @@
 
 namespace mirofoto::mainwindow {
 namespace {
-
-const QString kTabMenu = QStringLiteral("Tab_メニューページ");
-const QString kTabThumbnails = QStringLiteral("Tab_サムネイルページ");
-const QString kTabEnlarged = QStringLiteral("Tab_拡大画像ページ");
 
 
 void place(QWidget* w, const Rect& r) { setTwipsGeometry(w, {r.left, r.top, r.width, r.height}); }
@@ -77,6 +74,8 @@ struct ThumbnailPage::Cell {
     QPushButton* right = nullptr;
 
     bool hasPicture = false;
+    int pictureWidth = 0;  ///< the shown picture's size in twips (0: none)
+    int pictureHeight = 0;
     bool pending = false;
     bool force = false;
     bool attempted = false;
@@ -142,26 +141,20 @@ ThumbnailPage::~ThumbnailPage() {
     m_maker = nullptr;
 }
 
-void ThumbnailPage::attach(Frm_Main* window, std::mutex* storeLock, unsigned threads) {
+void ThumbnailPage::attach(Frm_Main* window, FolderSettingsStore* store, ThreadPool& pool, unsigned threads) {
     m_window = window;
-    m_storeLock = storeLock;
+    m_store = store;
     // MIROFOTO_PREVIEW_THREADS: a number of workers, or "ui" for the
     // one-by-one making on this thread (benchmarks compare the two).
     const QByteArray chosen = qgetenv("MIROFOTO_PREVIEW_THREADS");
     const bool onUiThread = chosen == "ui";
     if (!onUiThread && !chosen.isEmpty()) threads = chosen.toUInt();
-    m_maker = new PreviewMaker(threads, this, onUiThread);
+    m_maker = new PreviewMaker(pool, threads, this, onUiThread);
     connect(m_maker, &PreviewMaker::finished, this, &ThumbnailPage::onPreviewFinished);
     connect(m_maker, &PreviewMaker::slotFreed, this, &ThumbnailPage::pump);
-    if (QMenu* operation = window->findChild<QMenu*>(QStringLiteral("Menu_操作"))) {
-        QAction* a = operation->addAction(QStringLiteral("EXIFの向きで回転"));
-        a->setObjectName(QStringLiteral("Menu_EXIFの向きで回転"));
-        connect(a, &QAction::triggered, this, &ThumbnailPage::turnByExifCommand);
-    }
     // What the album run reads stays as it is while a run makes the album.
     connect(window, &Frm_Main::runInProgressChanged, this, [this](bool running) {
         for (int i = 0; i < m_built; ++i) lockForRun(*m_cells[i], running);
-        if (auto* a = m_window->findChild<QAction*>(QStringLiteral("Menu_EXIFの向きで回転"))) a->setEnabled(!running);
     });
 }
 
@@ -265,6 +258,7 @@ void ThumbnailPage::resetCell0() {
     c.tick->setChecked(true);
     c.number->setText(QStringLiteral("0000"));
     c.hasPicture = c.pending = c.force = c.attempted = false;
+    c.pictureWidth = c.pictureHeight = 0;
     c.failedComment.clear();
     ++c.ticket;
     for (QWidget* w : {static_cast<QWidget*>(c.image), static_cast<QWidget*>(c.fileName),
@@ -305,8 +299,7 @@ void ThumbnailPage::clear() {
     m_built = 0;
     resetCell0();
     m_entries.clear();
-    if (m_window)
-        if (auto* progress = m_window->findChild<QProgressBar*>(QStringLiteral("ProgressBar"))) progress->hide();
+    if (m_window) m_window->hideProgress();
     m_vScroll->setValue(0);
     m_hScroll->setValue(0);
     m_vScroll->setMaximum(0);
@@ -357,12 +350,7 @@ void ThumbnailPage::display(const QString& folderKey) {
                     self, [self, state, done, count] {
                         if (state->cancelled || !self->m_window) return;
                         self->status(QStringLiteral("画像ファイル検索中..."));
-                        if (auto* p = self->m_window->findChild<QProgressBar*>(QStringLiteral("ProgressBar"))) {
-                            p->setMaximum(count);
-                            p->setValue(done);
-                            p->show();
-                            p->raise();
-                        }
+                        self->m_window->showProgress(done, count);
                     },
                     Qt::QueuedConnection);
             }
@@ -384,8 +372,7 @@ void ThumbnailPage::onScanDone(quint64 epoch, std::vector<ImageEntry> entries) {
     m_scan.reset();
     unsetCursor();
     status(QString());
-    if (m_window)
-        if (auto* progress = m_window->findChild<QProgressBar*>(QStringLiteral("ProgressBar"))) progress->hide();
+    if (m_window) m_window->hideProgress();
     m_entries = std::move(entries);
     {
         std::vector<std::string> names;
@@ -483,7 +470,7 @@ void ThumbnailPage::fillCell(int i) {
     c.comment->setProperty("tag", comment);
     c.comment->setCursorPosition(0);
     bool ticked = true;
-    if (m_window) ticked = m_window->perFolderSettings().imageTickedOnPage(pathBytes(m_albumText), e.fileName);
+    if (m_store) ticked = m_store->imageTickedOnPage(pathBytes(m_albumText), e.fileName);
     c.tick->setChecked(ticked);
     lockForRun(c, runInProgress());
     for (QWidget* w : {static_cast<QWidget*>(c.image), static_cast<QWidget*>(c.fileName),
@@ -503,18 +490,9 @@ void ThumbnailPage::placeCells(int index) {
     const int from = index < 0 ? 0 : index, to = index < 0 ? count : index + 1;
     const int columns = m_window ? m_window->settings().columns : 1;
     const AlbumSettings* s = m_window ? &m_window->settings() : nullptr;
-    const TwipsScale scale = TwipsScale::of(this);
     for (int i = from; i < to; ++i) {
         Cell& c = *m_cells[i];
-        // The thumbnail takes the size of its picture (a panorama is low,
-        // a picture made after the box grew is larger), and the captions
-        // below follow it; the frame keeps the template's size.
-        CellTemplate sized = m_template;
-        if (const QPixmap picture = c.image->pixmap(); c.hasPicture && !picture.isNull()) {
-            sized.thumbWidth = scale.toTwipsX(picture.width());
-            sized.thumbHeight = scale.toTwipsY(picture.height());
-        }
-        const CellLayout l = cellLayout(i, columns, sized, m_sizes, v, h);
+        const CellLayout l = cellLayout(i, columns, m_template, m_sizes, v, h, c.pictureWidth, c.pictureHeight);
         place(c.frame, l.frame);
         place(c.tick, l.tick);
         place(c.number, l.number);
@@ -575,12 +553,8 @@ void ThumbnailPage::pump() {
         if (next < 0 && onPage) {
             // The first cell in view (top to bottom) that still needs its picture.
             const int columns = std::max<int>(1, m_window->settings().columns);
-            const int pageHeight = twipsGeometry(this).height;
-            const int v = m_vScroll->value() * 100;
-            const int H = std::max(1, m_template.frameHeight);
-            const int firstRow = std::max(0, (v - 530 - m_template.thumbHeight) / H);
-            const int lastRow = (v + pageHeight) / H + 1;
-            for (int i = firstRow * columns; i < count && i < (lastRow + 1) * columns; ++i)
+            const CellRows rows = cellRowsInView(m_template, m_vScroll->value(), twipsGeometry(this).height);
+            for (int i = rows.first * columns; i < count && i < (rows.last + 1) * columns; ++i)
                 if (inView(i) && wanted(i)) {
                     next = i;
                     break;
@@ -596,7 +570,7 @@ void ThumbnailPage::requestCell(int i, bool force) {
     Cell& c = *m_cells[i];
     const ImageEntry& e = m_entries[i];
     const AlbumSettings& s = m_window->settings();
-    PreviewRequest r = PreviewRequest::of(PreviewRequest::Thumbnail, e, s, m_window->perFolderSettings().turn(e.path()));
+    PreviewRequest r = PreviewRequest::of(PreviewRequest::Thumbnail, e, s, m_store ? m_store->turn(e.path()) : 0);
     r.epoch = m_epoch;
     r.ticket = ++c.ticket;
     r.cell = i;
@@ -618,10 +592,14 @@ void ThumbnailPage::onPreviewFinished(const PreviewResult& result) {
     if (result.ok) {
         c.image->setPixmap(QPixmap::fromImage(result.image));
         c.hasPicture = true;
+        const TwipsScale s = TwipsScale::of(this);
+        c.pictureWidth = s.toTwipsX(result.image.width());
+        c.pictureHeight = s.toTwipsY(result.image.height());
     } else if (r.force) {
         // A failed making leaves the cell empty.
         c.image->clear();
         c.hasPicture = false;
+        c.pictureWidth = c.pictureHeight = 0;
     }
     placeCells(r.cell);
     emit cellDrawn(r.cell);
@@ -704,26 +682,15 @@ void ThumbnailPage::Chk_画像選択_Click(int i) {
         c.tick->setChecked(!ticked);
         return;
     }
-    {
-        std::unique_lock<std::mutex> lock;
-        if (m_storeLock) lock = std::unique_lock(*m_storeLock);
-        m_window->perFolderSettings().setImageTicked(pathBytes(m_albumText), m_entries[i].fileName, ticked);
-    }
+    if (m_store) m_store->setImageTicked(pathBytes(m_albumText), m_entries[i].fileName, ticked);
     for (QWidget* w : {static_cast<QWidget*>(c.image), static_cast<QWidget*>(c.fileName),
                        static_cast<QWidget*>(c.date), static_cast<QWidget*>(c.comment)})
         w->setEnabled(ticked);
 }
 
 void ThumbnailPage::turn(int i, bool left) {
-    if (i < 0 || i >= m_built || !m_window || runInProgress()) return;
-    const std::string path = m_entries[i].path();
-    const PerFolderSettings& settings = m_window->perFolderSettings();
-    const int now = settings.turn(path);
-    {
-        std::unique_lock<std::mutex> lock;
-        if (m_storeLock) lock = std::unique_lock(*m_storeLock);
-        settings.setTurn(path, left ? turnedLeft(now) : turnedRight(now));
-    }
+    if (i < 0 || i >= m_built || !m_store || runInProgress()) return;
+    m_store->turnQuarter(m_entries[i].path(), left);
     // サムネイル画像表示sub(i, true): made anew, whether in view or not; an
     // earlier request of the cell is dropped when it comes back.
     Cell& c = *m_cells[i];
@@ -771,7 +738,7 @@ void ThumbnailPage::Txt_コメント_LostFocus(int i) {
 
 void ThumbnailPage::turnByExifCommand() {
     if (runInProgress()) return;
-    if (!m_window || m_exifRun) return;
+    if (!m_window || !m_store || m_exifRun) return;
     QTreeWidgetItem* node = m_window->tree()->currentItem();
     if (!node && m_window->tree()->topLevelItemCount() > 0) node = m_window->tree()->topLevelItem(0);
     if (!node) return;
@@ -795,10 +762,8 @@ void ThumbnailPage::continueExifTurns() {
     std::vector<std::string> slice;
     while (run.next < run.names.size() && t.elapsed() < 30) {
         slice.assign(1, run.names[run.next++]);
-        std::unique_lock<std::mutex> lock;
-        if (m_storeLock) lock = std::unique_lock(*m_storeLock);
-        const auto stored = storeTurnsFromOrientation(
-            m_window->perFolderSettings(), run.folder, slice,
+        const auto stored = m_store->storeTurnsFromOrientation(
+            run.folder, slice,
             [this](const std::string& path) { return ReadExifOrientation(path, m_window->exifCtl().get()); });
         run.turned.insert(run.turned.end(), stored.begin(), stored.end());
     }

@@ -93,20 +93,31 @@ CellTemplate cellTemplate(int thumbWidthPixels, int thumbHeightPixels, double tw
     return t;
 }
 
+CellRows cellRowsInView(const CellTemplate& cell, int vScroll, int pageHeight) {
+    const int v = vScroll * 100;
+    const int H = std::max(1, cell.frameHeight);
+    CellRows rows;
+    rows.first = std::max(0, (v - kFirstCellTop - kThumbnailInset - cell.thumbHeight) / H);
+    rows.last = (v + pageHeight) / H + 1;
+    return rows;
+}
+
 CellLayout cellLayout(int index, int columns, const CellTemplate& cell, const CellControlSizes& s, int vScroll,
-                      int hScroll) {
+                      int hScroll, int pictureWidth, int pictureHeight) {
     const int cols = std::max(1, columns);
     const int v = vScroll * 100, h = hScroll * 100;
     const int row = index / cols;
     const int column = index - row * cols;
     const int W = cell.frameWidth, H = cell.frameHeight;
     CellLayout l;
-    l.frame = {column * W - h, row * H - v + 330, W, H};
+    l.frame = {column * W - h, row * H - v + kFirstCellTop, W, H};
     l.tick = {l.frame.left, l.frame.top, s.tickWidth, s.tickHeight};
     l.number = {l.tick.left + l.tick.width, l.tick.top, s.numberWidth, s.numberHeight};
     l.leftTurn = {l.frame.left + W - (s.turnWidth + s.turnWidth), l.frame.top, s.turnWidth, s.turnHeight};
     l.rightTurn = {l.frame.left + W - s.turnWidth, l.frame.top, s.turnWidth, s.turnHeight};
-    l.thumbnail = {l.frame.left + 200, l.frame.top + 200, cell.thumbWidth, cell.thumbHeight};
+    const bool picture = pictureWidth > 0 && pictureHeight > 0;
+    l.thumbnail = {l.frame.left + kThumbnailInset, l.frame.top + kThumbnailInset,
+                   picture ? pictureWidth : cell.thumbWidth, picture ? pictureHeight : cell.thumbHeight};
     const int below = l.thumbnail.top + l.thumbnail.height;
     l.fileName = {l.thumbnail.left, below + 140, cell.labelWidth, s.labelHeight};
     l.date = {l.thumbnail.left, below + 440, cell.labelWidth, s.labelHeight};
@@ -153,31 +164,6 @@ EnlargedScroll enlargedScroll(int pictureWidth, int pictureHeight, int pageWidth
         s.horizontalMaximum = (pictureWidth + 800 - pageWidth) / 100;
     }
     return s;
-}
-
-int turnForOrientation(int orientation) {
-    switch (orientation) {
-    case 3: return 180;
-    case 6: return 90;
-    case 8: return 270;
-    default: return 0;
-    }
-}
-
-std::vector<std::string> storeTurnsFromOrientation(const PerFolderSettings& settings, std::string_view folderText,
-                                                   const std::vector<std::string>& fileNames,
-                                                   const std::function<int(const std::string& path)>& orientation) {
-    std::vector<std::string> stored;
-    if (!settings.valid()) return stored;
-    const std::string folder = withTrailingSlash(folderText);
-    for (const std::string& name : fileNames) {
-        const std::string path = folder + name;
-        // A turn the user chose, 0 included, stays.
-        if (!ReadIniValue("回転", path, 512, settings.file()).empty()) continue;
-        const int turn = turnForOrientation(orientation(path));
-        if (turn != 0 && settings.setTurn(path, turn)) stored.push_back(path);
-    }
-    return stored;
 }
 
 void warmUpImageLibrary() {

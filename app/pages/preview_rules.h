@@ -4,7 +4,7 @@
 // orientation asks for. The windows place their controls where these say.
 #pragma once
 
-#include "app/settings/per_folder_settings.h"
+#include "app/settings/folder_settings_store.h"
 
 #include <cstdint>
 #include <functional>
@@ -55,6 +55,11 @@ int roundToInt(double value);
 
 // ---- the thumbnail page, in twips ----
 
+/// The first row of cells starts this far below the page's top (below the
+/// menu link); a cell's thumbnail this far inside its frame.
+inline constexpr int kFirstCellTop = 330;
+inline constexpr int kThumbnailInset = 200;
+
 /// The fixed sizes of a cell's small controls.
 struct CellControlSizes {
     // The tick and the number end where the thumbnail begins (200 below the
@@ -82,12 +87,24 @@ struct Rect {
     bool operator==(const Rect&) const = default;
 };
 
-/// Every control of cell i for the scroll values (steps of 100 twips).
+/// Every control of cell i for the scroll values (steps of 100 twips). The
+/// thumbnail control takes the size of the picture it shows (twips; 0 × 0
+/// while it shows none, when it keeps the template's box), and the captions
+/// follow its bottom: a wide picture leaves no gap above its name, and one
+/// made larger than the template (the options changed) is not cut off.
 struct CellLayout {
     Rect frame, tick, number, leftTurn, rightTurn, thumbnail, fileName, date, comment;
 };
 CellLayout cellLayout(int index, int columns, const CellTemplate& cell, const CellControlSizes& sizes,
-                      int vScroll, int hScroll);
+                      int vScroll, int hScroll, int pictureWidth = 0, int pictureHeight = 0);
+/// The rows of cells that may be in view for the vertical scroll value (steps
+/// of 100 twips) and the page's height: from the first row whose thumbnail
+/// can still reach into the page to one row past the page's bottom.
+struct CellRows {
+    int first = 0;
+    int last = 0;
+};
+CellRows cellRowsInView(const CellTemplate& cell, int vScroll, int pageHeight);
 /// The page's menu link: left 180 − h, top 120 − v.
 Rect thumbnailMenuLink(int width, int height, int vScroll, int hScroll);
 
@@ -120,20 +137,6 @@ struct EnlargedScroll {
     int horizontalMaximum = 0;
 };
 EnlargedScroll enlargedScroll(int pictureWidth, int pictureHeight, int pageWidth, int pageHeight);
-
-// ---- turns ----
-
-/// The turn (degrees to the right) that an EXIF Orientation value asks for:
-/// 3 → 180, 6 → 90, 8 → 270; 0 for every other value (mirrored ones too).
-int turnForOrientation(int orientation);
-
-/// For every picture of the album folder (the list given) that has no stored
-/// turn, stores the turn its orientation asks for, when that is not 0.
-/// orientation returns the EXIF value of a path (0 when none). The pictures
-/// are never changed. Returns the paths whose turn was stored.
-std::vector<std::string> storeTurnsFromOrientation(const PerFolderSettings& settings, std::string_view folder,
-                                                   const std::vector<std::string>& fileNames,
-                                                   const std::function<int(const std::string& path)>& orientation);
 
 /// Loads and starts the image library, so that the first preview does not
 /// wait for it. Safe on any thread; does nothing the second time.

@@ -7,31 +7,19 @@
 namespace mirofoto {
 
 const std::array<OptionsNumberBox, kOptionsNumberCount> kOptionsNumberBoxes{{
-    {OptionsNumber::Columns, "Txt_列数", "列数", 3, album_limits::columns, &AlbumSettings::columns},
-    {OptionsNumber::ThumbWidth, "Txt_サムネイル横", "サムネイルのサイズ（横）", 4, album_limits::thumbWidth,
-     &AlbumSettings::thumbWidth},
-    {OptionsNumber::ThumbHeight, "Txt_サムネイル縦", "サムネイルのサイズ（縦）", 4, album_limits::thumbHeight,
-     &AlbumSettings::thumbHeight},
-    {OptionsNumber::ThumbQuality, "Txt_サムネイル画質", "サムネイルの画質", 3, album_limits::thumbQuality,
-     &AlbumSettings::thumbQuality},
-    {OptionsNumber::LargeWidth, "Txt_拡大画像横", "拡大画像のサイズ（横）", 4, album_limits::largeWidth,
-     &AlbumSettings::largeWidth},
-    {OptionsNumber::LargeHeight, "Txt_拡大画像縦", "拡大画像のサイズ（縦）", 4, album_limits::largeHeight,
-     &AlbumSettings::largeHeight},
-    {OptionsNumber::LargeQuality, "Txt_拡大画像画質", "拡大画像の画質", 3, album_limits::largeQuality,
-     &AlbumSettings::largeQuality},
+    {OptionsNumber::Columns, "Txt_列数", "列数", 3},
+    {OptionsNumber::ThumbWidth, "Txt_サムネイル横", "サムネイルのサイズ（横）", 4},
+    {OptionsNumber::ThumbHeight, "Txt_サムネイル縦", "サムネイルのサイズ（縦）", 4},
+    {OptionsNumber::ThumbQuality, "Txt_サムネイル画質", "サムネイルの画質", 3},
+    {OptionsNumber::LargeWidth, "Txt_拡大画像横", "拡大画像のサイズ（横）", 4},
+    {OptionsNumber::LargeHeight, "Txt_拡大画像縦", "拡大画像のサイズ（縦）", 4},
+    {OptionsNumber::LargeQuality, "Txt_拡大画像画質", "拡大画像の画質", 3},
 }};
+static_assert(kAlbumNumberFields.size() == kOptionsNumberCount);
 
 const OptionsNumberBox& optionsNumberBox(OptionsNumber number) { return kOptionsNumberBoxes[int(number)]; }
 
 namespace {
-
-std::int16_t AlbumSettings::*const kCaptionFields[6] = {
-    &AlbumSettings::thumbShowFileName, &AlbumSettings::thumbShowDate,    &AlbumSettings::thumbShowComment,
-    &AlbumSettings::largeShowFileName, &AlbumSettings::largeShowDate,    &AlbumSettings::largeShowComment};
-
-std::string PageStyle::*const kHtmlFields[3] = {&PageStyle::htmlAfterBodyStart, &PageStyle::htmlMiddle,
-                                                &PageStyle::htmlBeforeBodyEnd};
 
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
     std::string out;
@@ -50,7 +38,7 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
 
 OptionsFields fieldsFromSettings(const AlbumSettings& s) {
     OptionsFields f;
-    for (const OptionsNumberBox& box : kOptionsNumberBoxes) f.numbers[int(box.number)] = std::to_string(s.*box.field);
+    for (const OptionsNumberBox& box : kOptionsNumberBoxes) f.numbers[int(box.number)] = std::to_string(s.*box.setting().field);
     for (int p = 0; p < 3; ++p) {
         const PageStyle& style = s.pages[p];
         OptionsFields::Page& page = f.pages[p];
@@ -60,9 +48,9 @@ OptionsFields fieldsFromSettings(const AlbumSettings& s) {
         page.useBackgroundColor = style.useBackgroundColor;
         page.background = style.backgroundColor;
         page.backgroundImage = style.backgroundImage;
-        for (int h = 0; h < 3; ++h) page.html[h] = style.*kHtmlFields[h];
+        for (int h = 0; h < 3; ++h) page.html[h] = style.*kPageHtmlFields[h].field;
     }
-    for (int c = 0; c < 6; ++c) f.captions[c] = s.*kCaptionFields[c] != 0;
+    for (int c = 0; c < 6; ++c) f.captions[c] = s.*kAlbumCaptionFields[c].field != 0;
     return f;
 }
 
@@ -74,7 +62,7 @@ std::string trimBlanks(std::string_view text) {
 }
 
 QualityBox qualityBoxRule(std::string_view text, OptionsNumber box) {
-    const NumberLimits limits = optionsNumberBox(box).limits;
+    const NumberLimits limits = optionsNumberBox(box).setting().limits;
     QualityBox q{trimBlanks(text), 0};
     const std::optional<double> n = parseSettingsNumber(q.text);
     if (!n) {
@@ -102,7 +90,7 @@ ApplyOutcome applyFields(const OptionsFields& fields, AlbumSettings& settings) {
         if (!n) continue;  // not a number: the field stays as it was
         // Whole numbers, rounded as the 16-bit conversion rounds (half to even).
         const double r = std::nearbyint(*n);
-        if (r < box.limits.low || r > box.limits.high) {
+        if (r < box.setting().limits.low || r > box.setting().limits.high) {
             if (!outcome.outOfRange) outcome.outOfRange = box.number;
             continue;
         }
@@ -111,7 +99,7 @@ ApplyOutcome applyFields(const OptionsFields& fields, AlbumSettings& settings) {
     if (outcome.outOfRange) return outcome;
 
     for (const OptionsNumberBox& box : kOptionsNumberBoxes)
-        if (values[int(box.number)]) settings.*box.field = *values[int(box.number)];
+        if (values[int(box.number)]) settings.*box.setting().field = *values[int(box.number)];
     for (int p = 0; p < 3; ++p) {
         const OptionsFields::Page& page = fields.pages[p];
         PageStyle& style = settings.pages[p];
@@ -122,9 +110,9 @@ ApplyOutcome applyFields(const OptionsFields& fields, AlbumSettings& settings) {
         style.useBackgroundColor = page.useBackgroundColor;
         style.backgroundColor = page.background;
         style.backgroundImage = page.backgroundImage;
-        for (int h = 0; h < 3; ++h) style.*kHtmlFields[h] = page.html[h];
+        for (int h = 0; h < 3; ++h) style.*kPageHtmlFields[h].field = page.html[h];
     }
-    for (int c = 0; c < 6; ++c) settings.*kCaptionFields[c] = fields.captions[c] ? 1 : 0;
+    for (int c = 0; c < 6; ++c) settings.*kAlbumCaptionFields[c].field = fields.captions[c] ? 1 : 0;
     return outcome;
 }
 
@@ -142,8 +130,8 @@ std::string htmlBlockFromBox(std::string_view text) {
 
 std::string outOfRangeMessage(OptionsNumber number) {
     const OptionsNumberBox& box = optionsNumberBox(number);
-    return "「" + std::string(box.label) + "」には " + std::to_string(box.limits.low) + " から " +
-           std::to_string(box.limits.high) + " までの数を入力してください。";
+    return "「" + std::string(box.label) + "」には " + std::to_string(box.setting().limits.low) + " から " +
+           std::to_string(box.setting().limits.high) + " までの数を入力してください。";
 }
 
 }  // namespace mirofoto

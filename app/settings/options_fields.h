@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/settings/album_settings.h"
+#include "app/settings/settings_fields.h"
 
 #include <array>
 #include <optional>
@@ -22,8 +23,8 @@ struct OptionsNumberBox {
     const char* objectName;  ///< the box's control name
     const char* label;       ///< how the user knows it, for a message
     int maxLength;           ///< characters the box takes
-    NumberLimits limits;
-    std::int16_t AlbumSettings::*field;
+    /// The record's field behind the box, with its limits.
+    const AlbumNumberField& setting() const { return kAlbumNumberFields[int(number)]; }
 };
 
 /// One row per number box, in 設定反映 order.

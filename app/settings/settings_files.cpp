@@ -1,6 +1,7 @@
 #include "app/settings/settings_files.h"
 
 #include "app/settings/ini_store.h"
+#include "app/settings/settings_fields.h"
 #include "app/util/paths.h"
 #include "app/util/storage_location.h"
 
@@ -16,37 +17,6 @@ constexpr std::string_view kSectionSettings = "設定";
 constexpr std::string_view kSectionOptions = "オプション";
 constexpr std::string_view kSectionWindow = "ウインドウ状態";
 constexpr std::size_t kMaxNameBytes = 255;
-
-// The seven sizes and qualities: key, field, default and range.
-struct NumberField {
-    std::string_view key;
-    std::int16_t AlbumSettings::*field;
-    NumberLimits limits;
-};
-
-constexpr NumberField kNumberFields[] = {
-    {"列数", &AlbumSettings::columns, album_limits::columns},
-    {"サムネイル横", &AlbumSettings::thumbWidth, album_limits::thumbWidth},
-    {"サムネイル縦", &AlbumSettings::thumbHeight, album_limits::thumbHeight},
-    {"サムネイル画質", &AlbumSettings::thumbQuality, album_limits::thumbQuality},
-    {"拡大画像横", &AlbumSettings::largeWidth, album_limits::largeWidth},
-    {"拡大画像縦", &AlbumSettings::largeHeight, album_limits::largeHeight},
-    {"拡大画像画質", &AlbumSettings::largeQuality, album_limits::largeQuality},
-};
-
-struct FlagField {
-    std::string_view key;
-    std::int16_t AlbumSettings::*field;
-};
-
-constexpr FlagField kFlagFields[] = {
-    {"サムネイルファイル名", &AlbumSettings::thumbShowFileName},
-    {"サムネイル撮影日時", &AlbumSettings::thumbShowDate},
-    {"サムネイルコメント", &AlbumSettings::thumbShowComment},
-    {"拡大画像ファイル名", &AlbumSettings::largeShowFileName},
-    {"拡大画像撮影日時", &AlbumSettings::largeShowDate},
-    {"拡大画像コメント", &AlbumSettings::largeShowComment},
-};
 
 struct PlacementField {
     std::string_view key;
@@ -209,7 +179,7 @@ void 基本設定読込(std::string_view file, AlbumSettings& s, WindowPlacement
         if (std::isfinite(value)) placement.*f.field = value;
     }
 
-    for (const NumberField& f : kNumberFields) {
+    for (const AlbumNumberField& f : kAlbumNumberFields) {
         if (const auto n = parseSettingsNumber(readWholeIniValue(kSectionOptions, f.key, file))) {
             const double r = std::nearbyint(*n);  // rounds halves to even, as the 16-bit conversion does
             // A number beyond 16 bits is outside every range: it gets the default.
@@ -233,16 +203,15 @@ void 基本設定読込(std::string_view file, AlbumSettings& s, WindowPlacement
         page.backgroundImage = readWholeIniValue(kSectionOptions, pageKey("背景画像", p), file);
     }
 
-    for (const FlagField& f : kFlagFields) {
+    for (const AlbumFlagField& f : kAlbumCaptionFields) {
         const std::string v = readWholeIniValue(kSectionOptions, f.key, file);
         s.*f.field = v == "0" ? 0 : 1;
     }
 
     for (int p = 0; p < 3; ++p) {
         PageStyle& page = s.pages[p];
-        page.htmlAfterBodyStart = decodeHtmlBlock(readWholeIniValue(kSectionOptions, pageKey("HTML1", p), file));
-        page.htmlMiddle = decodeHtmlBlock(readWholeIniValue(kSectionOptions, pageKey("HTML2", p), file));
-        page.htmlBeforeBodyEnd = decodeHtmlBlock(readWholeIniValue(kSectionOptions, pageKey("HTML3", p), file));
+        for (const PageHtmlField& h : kPageHtmlFields)
+            page.*h.field = decodeHtmlBlock(readWholeIniValue(kSectionOptions, pageKey(h.keyBase, p), file));
     }
 
     const std::string imageFolder = readWholeIniValue(kSectionSettings, "画像フォルダ", file);
@@ -262,7 +231,7 @@ bool 基本設定保存(std::string_view file, const AlbumSettings& s, const Win
     put(kSectionSettings, "画像フォルダ", s.imageFolder, file);
     put(kSectionSettings, "HTML出力先", s.outputFolder, file);
 
-    for (const NumberField& f : kNumberFields) put(kSectionOptions, f.key, std::to_string(s.*f.field), file);
+    for (const AlbumNumberField& f : kAlbumNumberFields) put(kSectionOptions, f.key, std::to_string(s.*f.field), file);
 
     for (int p = 0; p < 3; ++p) {
         const PageStyle& page = s.pages[p];
@@ -274,13 +243,12 @@ bool 基本設定保存(std::string_view file, const AlbumSettings& s, const Win
         put(kSectionOptions, pageKey("背景画像", p), page.backgroundImage, file);
     }
 
-    for (const FlagField& f : kFlagFields) put(kSectionOptions, f.key, s.*f.field != 0 ? "1" : "0", file);
+    for (const AlbumFlagField& f : kAlbumCaptionFields) put(kSectionOptions, f.key, s.*f.field != 0 ? "1" : "0", file);
 
     for (int p = 0; p < 3; ++p) {
         const PageStyle& page = s.pages[p];
-        put(kSectionOptions, pageKey("HTML1", p), encodeHtmlBlock(page.htmlAfterBodyStart), file);
-        put(kSectionOptions, pageKey("HTML2", p), encodeHtmlBlock(page.htmlMiddle), file);
-        put(kSectionOptions, pageKey("HTML3", p), encodeHtmlBlock(page.htmlBeforeBodyEnd), file);
+        for (const PageHtmlField& h : kPageHtmlFields)
+            put(kSectionOptions, pageKey(h.keyBase, p), encodeHtmlBlock(page.*h.field), file);
     }
     return ok;
 }

@@ -349,11 +349,13 @@ TEST_F(AlbumRunTest, AnAlbumFolderThatCannotBeMadeIsNotOnTheMenu) {
 }
 
 // Album directories bear the album folders' names, so an output folder that
-// overlaps the image folder would delete or overwrite the photographs.
+// is the image folder, an album folder or above them would delete or
+// overwrite the photographs. (One further inside the image folder is
+// allowed: output_inside_image_folder_test.cpp.)
 TEST_F(AlbumRunTest, AnOutputFolderOverlappingThePhotosIsRefused) {
     photo("Photos/x.jpg", 64, 48);
     const std::string original = readBytes(tmp / "photos/Photos/x.jpg");
-    for (const std::string& out : {root, root + "Photos", root + "sub/out", tmp.str(), tmp.str("photos/../photos")}) {
+    for (const std::string& out : {root, root + "Photos", tmp.str(), tmp.str("photos/../photos")}) {
         ui.calls.clear();
         AlbumRunRequest r = request({{"Photos", "Photos"}});
         r.outputFolderText = out;

@@ -4,7 +4,7 @@
 // ("EXIFの向きで回転", --auto-turn); the shooting date by the date reader.
 #include "app/pages/preview_rules.h"
 #include "app/settings/ini_store.h"
-#include "app/settings/per_folder_settings.h"
+#include "app/settings/folder_settings_store.h"
 #include "app/util/exif_info.h"
 #include "platform/com/creation.h"
 #include "tagora/exif/exif.h"
@@ -65,8 +65,8 @@ TEST_F(ExifBehindSegments, EveryOrientationIsFoundWithOrWithoutAnIccProfileFirst
         EXPECT_EQ(parsed.markerCount(), icc ? 1u : 2u) << name;
         EXPECT_EQ(ReadExifOrientation(path), o) << name;
     }
-    const PerFolderSettings settings(m_photos.str());
-    const auto stored = storeTurnsFromOrientation(settings, folder(), names,
+    FolderSettingsStore settings(m_photos.str());
+    const auto stored = settings.storeTurnsFromOrientation(folder(), names,
                                                   [](const std::string& path) { return ReadExifOrientation(path); });
     EXPECT_EQ(stored, (std::vector<std::string>{folder() + "o3.jpg", folder() + "o6.jpg", folder() + "o8.jpg"}));
     for (const auto& [name, turn] : std::vector<std::pair<std::string, std::string>>{

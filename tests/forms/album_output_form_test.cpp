@@ -113,6 +113,8 @@ private slots:
     void theClosingQuestion();
     void stopInTheMiddleLeavesAConsistentAlbum();
     void closingDuringARunAsksToStop();
+    void theRunTakesTheTreesAlbums_data();
+    void theRunTakesTheTreesAlbums();
 };
 
 void AlbumOutputFormTest::controlsAtOpening() {
@@ -246,6 +248,49 @@ void AlbumOutputFormTest::existingAlbumFolder() {
     QCOMPARE(readBytes(t.out / "a/1_s.jpg") == "old thumbnail", oldThumbnailKept);
     QCOMPARE(fs::exists(t.out / "a/index.htm"), pageWritten);
     QVERIFY(readBytes(t.out / "index.htm").find("HREF='./a/index.htm'") != std::string::npos);
+}
+
+void AlbumOutputFormTest::theRunTakesTheTreesAlbums_data() {
+    QTest::addColumn<QString>("stored");  // the output folder the tree was built with
+    QTest::addColumn<QString>("typed");   // the output folder of the run
+    QTest::addColumn<bool>("late");       // a folder with a picture made after the tree was built
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QStringList>("made");
+    QTest::newRow("a folder made since is not published") << "" << "out" << true << QStringList{"a"} << QStringList{"a"};
+    QTest::newRow("output inside the image folder") << "web" << "web" << false << QStringList{"a"} << QStringList{"a"};
+    QTest::newRow("output inside, typed into the form only")
+        << "" << "web" << false << QStringList{"a", "web"} << QStringList{"a"};
+}
+
+void AlbumOutputFormTest::theRunTakesTheTreesAlbums() {
+    QFETCH(QString, stored);
+    QFETCH(QString, typed);
+    QFETCH(bool, late);
+    QFETCH(QStringList, tree);
+    QFETCH(QStringList, made);
+    FormFixture t;
+    photo(t.f.photos / "a/1.jpg");
+    fs::create_directories(t.f.photos / "web");
+    const auto place = [&](const QString& which) {
+        return which == "web" ? t.f.photos.str("web") + "/" : which == "out" ? t.out.str() + "/" : std::string();
+    };
+    Frm_Main& w = t.open();
+    // The tree is built anew with the stored output folder.
+    w.settings().outputFolder = place(stored);
+    QVERIFY(t.f.showFolder(t.f.photos.str() + "/"));
+    QStringList shown;
+    for (QTreeWidgetItem* node : w.tree()->nodes().mid(1)) shown << FolderTree::textOf(node);
+    QCOMPARE(shown, tree);
+    if (late) photo(t.f.photos / "late/1.jpg");
+    t.setOutput(place(typed));
+    t.f.ui.messageAnswers = {MsgResult::No};  // do not show the album
+    QVERIFY(t.run());
+    QStringList albums;
+    for (const auto& e : fs::directory_iterator(place(typed)))
+        if (e.is_directory()) albums << QString::fromStdString(e.path().filename().string());
+    albums.sort();
+    QCOMPARE(albums, made);
+    QVERIFY(fs::exists(t.f.photos / "a/1.jpg"));
 }
 
 void AlbumOutputFormTest::finishedRunAsksAndOpensTheAlbum() {

@@ -115,6 +115,54 @@ TEST(ThumbnailLayout, ScrollMaximaNeverDivideByZeroNorGoNegative) {
     }
 }
 
+// The thumbnail control takes the size of its picture and the captions
+// follow its bottom; without a picture the template's box stands.
+TEST(ThumbnailLayout, CaptionsFollowThePictureShown) {
+    const CellTemplate cell = cellTemplate(120, 120, 15, 15);  // a box of 1800 × 1800 twips
+    struct Case {
+        const char* what;
+        int pictureWidth, pictureHeight;  // twips; 0 × 0: none shown yet
+        int shownWidth, shownHeight;
+    };
+    for (const Case c : std::vector<Case>{{"none yet", 0, 0, 1800, 1800},
+                                          {"a 3:1 panorama", 1800, 600, 1800, 600},
+                                          {"upright", 1350, 1800, 1350, 1800},
+                                          {"made larger by the options", 3000, 2250, 3000, 2250}}) {
+        const CellLayout l = cellLayout(5, 4, cell, CellControlSizes(), 0, 0, c.pictureWidth, c.pictureHeight);
+        EXPECT_EQ(l.thumbnail.width, c.shownWidth) << c.what;
+        EXPECT_EQ(l.thumbnail.height, c.shownHeight) << c.what;
+        EXPECT_EQ(l.fileName.top, l.thumbnail.top + c.shownHeight + 140) << c.what;
+        EXPECT_EQ(l.date.top, l.fileName.top + 300) << c.what;
+        EXPECT_EQ(l.frame.height, cell.frameHeight) << c.what;  // the rows stay where they are
+    }
+}
+
+// The rows the page asks pictures for must cover every cell whose thumbnail
+// reaches into the page, or a visible cell would stay empty.
+TEST(ThumbnailLayout, RowsInViewCoverEveryVisibleThumbnail) {
+    const CellControlSizes sizes;
+    struct Case {
+        int thumbHeight, vScroll, pageHeight;
+    };
+    for (const Case c : std::vector<Case>{{1800, 0, 6000},
+                                          {1800, 17, 6000},
+                                          {1800, 33, 2000},   // the first row's thumbnail just above the top
+                                          {600, 250, 400},    // a page lower than a cell
+                                          {6000, 80, 9000},   // thumbnails taller than the page
+                                          {1800, 1000, 3000}}) {
+        const CellTemplate cell = cellTemplate(120, c.thumbHeight / 15, 15, 15);
+        const CellRows rows = cellRowsInView(cell, c.vScroll, c.pageHeight);
+        for (int i = 0; i < 400; ++i) {
+            const Rect t = cellLayout(i, 1, cell, sizes, c.vScroll, 0).thumbnail;
+            const bool visible = t.top < c.pageHeight && t.top + t.height > 0;
+            if (visible) {
+                EXPECT_GE(i, rows.first) << c.thumbHeight << " " << c.vScroll;
+                EXPECT_LE(i, rows.last) << c.thumbHeight << " " << c.vScroll;
+            }
+        }
+    }
+}
+
 TEST(EnlargedLayout, ScrollMaximaAtTheTenTwipsEdges) {
     struct Row {
         int width, height;
@@ -153,14 +201,14 @@ TEST(Turns, OrientationAsksForATurnOnlyWhereNoneIsStored) {
 
     ProgramHome home;
     TempDir photos;
-    const PerFolderSettings settings(photos.str());
+    FolderSettingsStore settings(photos.str());
     const std::string folder = photos.str() + "/";
     settings.setTurn(folder + "kept.jpg", 0);  // the user's own choice
     const std::map<std::string, int> orientation = {
         {"three.jpg", 3}, {"six.jpg", 6}, {"eight.jpg", 8}, {"one.jpg", 1}, {"kept.jpg", 6}, {"none.jpg", 0}};
     std::vector<std::string> names;
     for (const auto& [name, o] : orientation) names.push_back(name);
-    const auto stored = storeTurnsFromOrientation(settings, folder, names, [&](const std::string& path) {
+    const auto stored = settings.storeTurnsFromOrientation(folder, names, [&](const std::string& path) {
         return orientation.at(path.substr(folder.size()));
     });
     EXPECT_EQ(stored.size(), 3u);

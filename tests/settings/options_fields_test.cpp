@@ -45,7 +45,7 @@ TEST(OptionsFields, ApplyStoresNumbersInRangeAndRefusesTheRest) {
         EXPECT_EQ(out.trimmed[int(c.box)], trimBlanks(c.typed));
         if (c.stored) {
             EXPECT_FALSE(out.outOfRange);
-            EXPECT_EQ(s.*optionsNumberBox(c.box).field, *c.stored);
+            EXPECT_EQ(s.*optionsNumberBox(c.box).setting().field, *c.stored);
             EXPECT_EQ(s.pages[1].textColor, 0x123456u);
         } else {
             EXPECT_EQ(out.outOfRange, c.box);

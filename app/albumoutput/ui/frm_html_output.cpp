@@ -3,7 +3,9 @@
 #include "app/albumoutput/album_folders.h"
 #include "app/albumoutput/album_output_form_model.h"
 #include "app/albumoutput/ui/publish_panel.h"
+#include "app/mainwindow/folder_tree.h"
 #include "app/mainwindow/frm_main.h"
+#include "app/mainwindow/qt_text.h"
 #include "app/mainwindow/qt_ui_services.h"
 #include "app/mainwindow/twips_geometry.h"
 #include "app/settings/settings_files.h"
@@ -38,6 +40,14 @@ namespace {
 QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 constexpr int kOptionRow = 360;
+
+// The folders the main window's tree lists (paths ending in "/"): the run
+// makes albums of these only, as the user saw them.
+std::vector<std::string> listedAlbumFolders(mainwindow::Frm_Main& main) {
+    std::vector<std::string> keys;
+    for (QTreeWidgetItem* node : main.tree()->nodes()) keys.push_back(mainwindow::pathBytes(mainwindow::FolderTree::keyOf(node)));
+    return keys;
+}
 
 }  // namespace
 
@@ -139,7 +149,7 @@ private:
 };
 
 Frm_HTMLOutput::Frm_HTMLOutput(mainwindow::Frm_Main& main)
-    : QDialog(&main), m_main(main), m_pool(std::make_unique<ThreadPool>(1)) {
+    : QDialog(&main), m_main(main), m_pool(main.pool()) {
     setObjectName(QStringLiteral("Frm_HTML出力"));
     setWindowTitle(QStringLiteral("ミロフォト - HTML出力"));
 
@@ -216,12 +226,12 @@ Frm_HTMLOutput::Frm_HTMLOutput(mainwindow::Frm_Main& main)
 
 Frm_HTMLOutput::~Frm_HTMLOutput() {
     // A run still going (the program ends) is cancelled at its next
-    // question and stopped at its next picture; the pool waits for it.
+    // question and stopped at its next picture; the form waits for it.
     if (m_shared) {
         m_shared->formGone = true;
         m_shared->stop = true;
     }
-    m_pool.reset();
+    if (m_run.valid()) m_run.wait();
 }
 
 int Frm_HTMLOutput::heightTwips() const {
@@ -280,22 +290,19 @@ void Frm_HTMLOutput::Cmd_HTML出力_Click() {
     });
     setRunControlsEnabled(false);
 
-    AlbumRunRequest request;
-    request.outputFolderText = m_output->text().toStdString();
+    std::string output = m_output->text().toStdString();
+    ExistingAlbumPolicy existing = ExistingAlbumPolicy::Ask;
     for (const auto& [button, policy] : m_options)
-        if (button->isChecked()) request.existing = policy;
-    request.imageFolderText = m_main.imageFolder();
-    request.settings = m_main.settings();
-    request.stopRequested = [shared = m_shared] { return shared->stop.load(); };
-
-    m_pool->submit([form = this, shared = m_shared, request = std::move(request)]() mutable {
-        // The albums as the tree and the menu page show them: the ticks
-        // and texts are stored the moment they change.
-        const ImageFolderAlbums folder = readImageFolderAlbums(request.imageFolderText);
-        for (const AlbumFolder& a : folder.tickedInRunOrder()) request.albums.push_back({a.treeText, a.linkText});
-        request.menuTitle = folder.menuTitle;
-        request.menuSubtitle = folder.menuSubtitle;
-        request.unreadableFolders = folder.unreadableFolders();
+        if (button->isChecked()) existing = policy;
+    m_run = m_pool.submit([form = this, shared = m_shared, imageFolder = m_main.imageFolder(),
+                           shown = listedAlbumFolders(m_main), output = std::move(output), existing,
+                           settings = m_main.settings(), pool = &m_pool] {
+        // The albums the tree shows, never a folder made since; their ticks
+        // and texts as stored the moment they changed.
+        const ImageFolderAlbums folder = onlyAlbumsAmong(readImageFolderAlbums(imageFolder, output), shown);
+        AlbumRunRequest request = albumRunRequest(folder, output, existing, settings);
+        request.stopRequested = [shared] { return shared->stop.load(); };
+        request.pool = pool;
         Observer observer(form, shared);
         AlbumRunResult result = GenerateAlbum(request, observer);
         if (shared->formGone) return;

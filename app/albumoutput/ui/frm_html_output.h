@@ -9,6 +9,7 @@
 
 #include <QDialog>
 
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -101,7 +102,8 @@ private:
     bool m_closeAfter = false;
     bool m_closeMainAfter = false;
     std::shared_ptr<Shared> m_shared;
-    std::unique_ptr<ThreadPool> m_pool;
+    ThreadPool& m_pool;  ///< the main window's
+    std::future<void> m_run;
 };
 
 /// The album output command: the form, modal while no run is under way;

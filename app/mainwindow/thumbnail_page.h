@@ -1,7 +1,6 @@
-// The thumbnail page and the enlarged-image page of the main window. The
-// frame shows, hides, lays out and styles them and calls the operations
-// below. The pictures' list and every rule that needs no window are in
-// app/pages/preview_rules.h; the cached previews are made on worker threads
+// The thumbnail page of the main window. The frame shows, hides, lays it
+// out and styles it and calls the operations below. The pictures' list and
+// every rule that needs no window are in app/pages/preview_rules.h; the cached previews are made on worker threads
 // by the PreviewMaker, and a page takes a result only while the cell (and
 // the folder) it was asked for still stands.
 #pragma once
@@ -11,7 +10,6 @@
 
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 class QCheckBox;
@@ -20,6 +18,10 @@ class QLabel;
 class QPushButton;
 class QScrollBar;
 class QTimer;
+
+namespace mirofoto {
+class ThreadPool;
+}
 
 namespace mirofoto::mainwindow {
 
@@ -36,9 +38,9 @@ public:
     ~ThumbnailPage() override;
 
     /// Connects the page to its window (settings, tree, status bar, tabs)
-    /// and adds its command to the window's 操作 menu. threads: preview
-    /// workers (0: one per core).
-    void attach(Frm_Main* window, std::mutex* storeLock, unsigned threads = 0);
+    /// and adds its command to the window's 操作 menu. The previews are made
+    /// on the pool, threads at a time (0: as many as it has workers).
+    void attach(Frm_Main* window, FolderSettingsStore* store, ThreadPool& pool, unsigned threads = 0);
 
     /// サムネイルクリア: removes the cells and asks the next drawing pass to
     /// make every thumbnail anew. Pending previews and scans become harmless.
@@ -130,7 +132,7 @@ private:
     void continueExifTurns();
 
     Frm_Main* m_window = nullptr;
-    std::mutex* m_storeLock = nullptr;
+    FolderSettingsStore* m_store = nullptr;
     PreviewMaker* m_maker = nullptr;
     LinkLabel* m_menuLink;
     QScrollBar* m_vScroll;
@@ -159,53 +161,6 @@ private:
     // the EXIF command, a few pictures per event-loop turn
     struct ExifRun;
     std::unique_ptr<ExifRun> m_exifRun;
-};
-
-class EnlargedPage : public StyledPage {
-    Q_OBJECT
-public:
-    explicit EnlargedPage(QWidget* parent);
-    void attach(Frm_Main* window, ThumbnailPage* thumbnails);
-
-    /// The enlarged-image display of picture i of the thumbnail page.
-    void display(int index);
-    /// Both scroll bars back to 0 (a resize does this).
-    void resetScroll();
-    /// The page frame, with the enlarged-image pages' style.
-    void layoutPage(const PageStyle& style);
-    int shownIndex() const { return m_index; }
-    /// No enlarged picture is being made.
-    bool settled() const { return !m_pending; }
-    /// 拡大画像スクロールバー調整.
-    void adjustScrollBars();
-    void placeControls();
-
-signals:
-    /// The display finished: the picture is shown (or stays empty).
-    void pictureShown(int index);
-
-private:
-    void onPreviewFinished(const PreviewResult& result);
-    void onLink(int which);
-
-    Frm_Main* m_window = nullptr;
-    ThumbnailPage* m_thumbnails = nullptr;
-    LinkLabel* m_menuLink;
-    LinkLabel* m_previous;
-    LinkLabel* m_thumbnailLink;
-    LinkLabel* m_next;
-    QLabel* m_picture;
-    QLabel* m_fileName;
-    QLabel* m_date;
-    QLabel* m_comment;
-    QScrollBar* m_hScroll;
-    QScrollBar* m_vScroll;
-    int m_index = -1;
-    int m_pictureWidth = 0;   ///< twips
-    int m_pictureHeight = 0;
-    quint64 m_ticket = 0;
-    bool m_pending = false;
-    bool m_adjusting = false;
 };
 
 }  // namespace mirofoto::mainwindow

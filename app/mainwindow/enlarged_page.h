@@ -1,0 +1,65 @@
+// The enlarged-image page of the main window: one picture of the thumbnail
+// page's folder at its enlarged size, made on a worker by the PreviewMaker,
+// with the links of a generated picture page.
+#pragma once
+
+#include "app/mainwindow/styled_page.h"
+
+class QLabel;
+class QScrollBar;
+
+namespace mirofoto::mainwindow {
+
+class Frm_Main;
+class LinkLabel;
+class ThumbnailPage;
+struct PreviewResult;
+
+class EnlargedPage : public StyledPage {
+    Q_OBJECT
+public:
+    explicit EnlargedPage(QWidget* parent);
+    void attach(Frm_Main* window, ThumbnailPage* thumbnails);
+
+    /// The enlarged-image display of picture i of the thumbnail page.
+    void display(int index);
+    /// Both scroll bars back to 0 (a resize does this).
+    void resetScroll();
+    /// The page frame, with the enlarged-image pages' style.
+    void layoutPage(const PageStyle& style);
+    int shownIndex() const { return m_index; }
+    /// No enlarged picture is being made.
+    bool settled() const { return !m_pending; }
+    /// 拡大画像スクロールバー調整.
+    void adjustScrollBars();
+    void placeControls();
+
+signals:
+    /// The display finished: the picture is shown (or stays empty).
+    void pictureShown(int index);
+
+private:
+    void onPreviewFinished(const PreviewResult& result);
+    void onLink(int which);
+
+    Frm_Main* m_window = nullptr;
+    ThumbnailPage* m_thumbnails = nullptr;
+    LinkLabel* m_menuLink;
+    LinkLabel* m_previous;
+    LinkLabel* m_thumbnailLink;
+    LinkLabel* m_next;
+    QLabel* m_picture;
+    QLabel* m_fileName;
+    QLabel* m_date;
+    QLabel* m_comment;
+    QScrollBar* m_hScroll;
+    QScrollBar* m_vScroll;
+    int m_index = -1;
+    int m_pictureWidth = 0;   ///< twips
+    int m_pictureHeight = 0;
+    quint64 m_ticket = 0;
+    bool m_pending = false;
+    bool m_adjusting = false;
+};
+
+}  // namespace mirofoto::mainwindow
