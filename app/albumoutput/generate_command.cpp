@@ -3,7 +3,7 @@
 #include "app/albumoutput/album_folders.h"
 #include "app/albumoutput/album_run.h"
 #include "app/albumoutput/album_run_messages.h"
-#include "app/pages/preview_rules.h"
+#include "app/previews/preview_rules.h"
 #include "app/util/exif_info.h"
 #include "app/settings/folder_settings_store.h"
 #include "app/settings/settings_files.h"

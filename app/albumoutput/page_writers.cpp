@@ -57,10 +57,10 @@ std::string urlPathSegment(std::string_view name) {
     return out;
 }
 
-std::string bodyLine(const PageStyle& style, AlbumPage kind, bool backgroundCopied) {
+std::string bodyLine(const PageStyle& style, PageKind kind, bool backgroundCopied) {
     if (style.useBackgroundColor) return "<BODY BGCOLOR='#" + HtmlColour(style.backgroundColor) + "'>";
     if (backgroundCopied) {
-        const std::string folder = kind == MenuPage ? "./images/" : "../images/";
+        const std::string folder = kind == PageKind::Menu ? "./images/" : "../images/";
         return "<BODY BACKGROUND='" + folder + urlPathSegment(GetFileName(style.backgroundImage)) + "'>";
     }
     return "<BODY>";
@@ -117,9 +117,9 @@ std::string HtmlColour(Colour colour) {
 
 int cellWidthPercent(int columns) { return 100 / (columns < 1 ? 1 : columns); }
 
-void WritePageHead(std::string& page, const AlbumSettings& settings, AlbumPage kind, std::string_view title,
+void WritePageHead(std::string& page, const AlbumSettings& settings, PageKind kind, std::string_view title,
                    bool backgroundCopied) {
-    const PageStyle& style = settings.pages[kind];
+    const PageStyle& style = settings.page(kind);
     line(page, "<HTML>");
     line(page, "<HEAD>");
     line(page, "<META http-equiv='content-type' content='text/html; charset=Shift_JIS'>");
@@ -149,14 +149,14 @@ PageWriteResult MenuPageWriter::BeginMenuPage(std::string_view outputFolder, std
     const std::string path = inFolder(outputFolder, kIndexPage);
     if (const std::error_code ec = m_file.open(path)) return {path, ec};
     std::string page;
-    WritePageHead(page, m_settings, MenuPage, menuTitle, copied[MenuPage]);
+    WritePageHead(page, m_settings, PageKind::Menu, menuTitle, copied[pageIndex(PageKind::Menu)]);
     line(page, "<H1>");
     line(page, menuTitle);
     line(page, "</H1>");
     line(page, "<H2>");
     line(page, subtitle);
     line(page, "</H2>");
-    line(page, m_settings.pages[MenuPage].htmlMiddle);
+    line(page, m_settings.page(PageKind::Menu).htmlMiddle);
     line(page, "<TABLE>");
     return append(page);
 }
@@ -179,7 +179,7 @@ PageWriteResult MenuPageWriter::AddMenuEntry(std::string_view albumDirectory, st
 PageWriteResult MenuPageWriter::EndMenuPage() {
     std::string end;
     line(end, "</TABLE>");
-    line(end, m_settings.pages[MenuPage].htmlBeforeBodyEnd);
+    line(end, m_settings.page(PageKind::Menu).htmlBeforeBodyEnd);
     return closePage(m_file, std::move(end));
 }
 
@@ -197,12 +197,12 @@ PageWriteResult ThumbnailPageWriter::BeginThumbnailPage(std::string_view albumDi
     const std::string path = inFolder(albumDirectoryPath, kIndexPage);
     if (const std::error_code ec = m_file.open(path)) return {path, ec};
     std::string page;
-    WritePageHead(page, m_settings, ThumbnailPage, albumTitle, m_copied[ThumbnailPage]);
+    WritePageHead(page, m_settings, PageKind::Thumbnail, albumTitle, m_copied[pageIndex(PageKind::Thumbnail)]);
     line(page, kMenuLink);
     line(page, "<H1>");
     line(page, albumTitle);
     line(page, "</H1>");
-    line(page, m_settings.pages[ThumbnailPage].htmlMiddle);
+    line(page, m_settings.page(PageKind::Thumbnail).htmlMiddle);
     line(page, "<TABLE BORDER='1' CLASS='MIROFOTO'>");
     return append(page);
 }
@@ -230,7 +230,7 @@ PageWriteResult ThumbnailPageWriter::EndThumbnailPage() {
     std::string end;
     line(end, "</TABLE>");
     line(end, kMenuLink);
-    line(end, m_settings.pages[ThumbnailPage].htmlBeforeBodyEnd);
+    line(end, m_settings.page(PageKind::Thumbnail).htmlBeforeBodyEnd);
     return closePage(m_file, std::move(end));
 }
 
@@ -243,11 +243,11 @@ PageWriteResult WriteEnlargedPage(const AlbumSettings& settings, const Backgroun
         return failure(std::string(albumDirectoryPath), std::errc::invalid_argument);
     const AlbumImage& image = images[static_cast<std::size_t>(index)];
     const std::string path = inFolder(albumDirectoryPath, image.pageFileName());
-    const PageStyle& style = settings.pages[EnlargedPage];
+    const PageStyle& style = settings.page(PageKind::Enlarged);
 
     std::string page;
     const std::string shownName = NameAsPageText(image.listedName);
-    WritePageHead(page, settings, EnlargedPage, std::string(albumTitle) + " " + shownName, copied[EnlargedPage]);
+    WritePageHead(page, settings, PageKind::Enlarged, std::string(albumTitle) + " " + shownName, copied[pageIndex(PageKind::Enlarged)]);
     line(page, std::string(kMenuLink) + "<BR>");
     if (index > 0)
         line(page, pageLink(images[static_cast<std::size_t>(index) - 1].pageStem, "前の画像") + "　　　");

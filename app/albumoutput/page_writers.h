@@ -18,7 +18,7 @@
 
 namespace mirofoto {
 
-/// Per page kind (indexed by AlbumPage): whether the run copied the kind's
+/// Per page kind (indexed by PageKind): whether the run copied the kind's
 /// background image into the output folder's "images" folder.
 using BackgroundCopies = std::array<bool, 3>;
 
@@ -52,7 +52,7 @@ int cellWidthPercent(int columns);
 /// line ends): the document start, title, style block, body line, the
 /// opening content division and free block 1 of the kind. backgroundCopied
 /// says whether the kind's background image was copied for the run.
-void WritePageHead(std::string& page, const AlbumSettings& settings, AlbumPage kind, std::string_view title,
+void WritePageHead(std::string& page, const AlbumSettings& settings, PageKind kind, std::string_view title,
                    bool backgroundCopied);
 
 /// The menu page of a run ("index.htm" in the output folder). It is written

@@ -553,11 +553,11 @@ void Frm_Main::SizeControls(int x) {
 void Frm_Main::styleVisiblePage() {
     if (!m_menuPage->isHidden()) {
         const int scrollBar = TwipsScale::of(this).toTwipsX(style()->pixelMetric(QStyle::PM_ScrollBarExtent));
-        m_menuPage->layoutPage(m_settings.pages[mirofoto::MenuPage], scrollBar);
+        m_menuPage->layoutPage(m_settings.page(PageKind::Menu), scrollBar);
     } else if (!m_thumbnailPage->isHidden()) {
-        m_thumbnailPage->layoutPage(m_settings.pages[mirofoto::ThumbnailPage]);
+        m_thumbnailPage->layoutPage(m_settings.page(PageKind::Thumbnail));
     } else {
-        m_enlargedPage->layoutPage(m_settings.pages[mirofoto::EnlargedPage]);
+        m_enlargedPage->layoutPage(m_settings.page(PageKind::Enlarged));
     }
 }
 

@@ -1,6 +1,6 @@
 #include "app/mainwindow/preview_maker.h"
 
-#include "app/pages/preview_rules.h"
+#include "app/previews/preview_rules.h"
 #include "app/util/paths.h"
 #include "app/util/thread_pool.h"
 

@@ -7,7 +7,7 @@
 // is no longer current. No two jobs ever work on the same file at once.
 #pragma once
 
-#include "app/pages/preview_rules.h"
+#include "app/previews/preview_rules.h"
 #include "app/settings/album_settings.h"
 
 #include <QImage>

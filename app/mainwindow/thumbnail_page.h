@@ -1,12 +1,12 @@
 // The thumbnail page of the main window. The frame shows, hides, lays it
 // out and styles it and calls the operations below. The pictures' list and
-// every rule that needs no window are in app/pages/preview_rules.h; the cached previews are made on worker threads
+// every rule that needs no window are in app/previews/preview_rules.h; the cached previews are made on worker threads
 // by the PreviewMaker, and a page takes a result only while the cell (and
 // the folder) it was asked for still stands.
 #pragma once
 
 #include "app/mainwindow/styled_page.h"
-#include "app/pages/preview_rules.h"
+#include "app/previews/preview_rules.h"
 
 #include <deque>
 #include <memory>

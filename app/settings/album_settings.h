@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -10,13 +11,15 @@ namespace mirofoto {
 /// A colour with red in the low byte, then green, then blue; top byte zero.
 using Colour = std::uint32_t;
 
-/// The three page kinds of an album; indexes of AlbumSettings::pages and the
-/// digit appended to the page keys of the settings files.
-enum AlbumPage : int {
-    MenuPage = 0,       ///< the album's index page
-    ThumbnailPage = 1,  ///< one per album folder
-    EnlargedPage = 2,   ///< one per picture
+/// The three page kinds of an album; their index (pageIndex) is the index of
+/// AlbumSettings::pages and the digit appended to the page keys of the
+/// settings files. The window's page widgets have names of their own.
+enum class PageKind : int {
+    Menu = 0,       ///< the album's index page
+    Thumbnail = 1,  ///< one per album folder
+    Enlarged = 2,   ///< one per picture
 };
+constexpr std::size_t pageIndex(PageKind kind) { return static_cast<std::size_t>(kind); }
 
 /// The value a number field of the record takes when nothing usable is
 /// stored, and the range a loaded value is held to (outside it, the
@@ -78,7 +81,9 @@ struct AlbumSettings {
     std::int16_t largeShowFileName = 0;
     std::int16_t largeShowDate = 0;
     std::int16_t largeShowComment = 0;
-    std::array<PageStyle, 3> pages;  ///< indexed by AlbumPage
+    std::array<PageStyle, 3> pages;  ///< indexed by pageIndex(PageKind)
+    PageStyle& page(PageKind kind) { return pages[pageIndex(kind)]; }
+    const PageStyle& page(PageKind kind) const { return pages[pageIndex(kind)]; }
 
     bool operator==(const AlbumSettings&) const = default;
 

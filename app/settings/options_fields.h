@@ -44,7 +44,7 @@ struct OptionsFields {
         std::array<std::string, 3> html;  ///< after <BODY>, middle, before </BODY>
         bool operator==(const Page&) const = default;
     };
-    std::array<Page, 3> pages;  ///< indexed by AlbumPage
+    std::array<Page, 3> pages;  ///< indexed by PageKind
     /// Thumbnail file name, date, comment; enlarged file name, date, comment.
     std::array<bool, 6> captions{};
 

@@ -45,7 +45,7 @@ AlbumSettings onePictureSettings() {
     s.thumbShowFileName = 0;
     s.largeShowDate = 0;
     s.largeShowComment = 0;
-    PageStyle& thumbs = s.pages[ThumbnailPage];
+    PageStyle& thumbs = s.page(PageKind::Thumbnail);
     thumbs.textColor = 0x123456;
     thumbs.linkColor = thumbs.activeLinkColor = 0x00FF00;
     thumbs.visitedLinkColor = 0x80000005;  // a value with its top byte set
@@ -54,7 +54,7 @@ AlbumSettings onePictureSettings() {
     thumbs.htmlAfterBodyStart = "<P>\r\nこんにちは\r\n</P>";
     thumbs.htmlMiddle = "<HR>";
     thumbs.htmlBeforeBodyEnd = "<ADDRESS>\r\n©2024\r\n</ADDRESS>";
-    PageStyle& large = s.pages[EnlargedPage];
+    PageStyle& large = s.page(PageKind::Enlarged);
     large.useBackgroundColor = false;
     large.backgroundImage = "/home/u/missing.png";
     large.htmlMiddle = "<DIV>\r\n<P>中央</P>\r\n</DIV>";
@@ -87,7 +87,7 @@ int count(const std::string& text, std::string_view what) {
 
 TEST(HtmlColour, WritesRedGreenBlue) {
     const AlbumSettings defaults = AlbumSettings::defaults();
-    const PageStyle& d = defaults.pages[MenuPage];
+    const PageStyle& d = defaults.page(PageKind::Menu);
     EXPECT_EQ(HtmlColour(d.textColor), "000080");
     EXPECT_EQ(HtmlColour(d.linkColor), "0000FF");
     EXPECT_EQ(HtmlColour(d.visitedLinkColor), "FF0000");
@@ -125,7 +125,7 @@ TEST(MenuPage, TwoAlbumsWithDefaultSettings) {
 TEST(MenuPage, BackgroundImageFreeBlocksAndUnrepresentableCharacters) {
     TempDir out;
     AlbumSettings s = AlbumSettings::defaults();
-    PageStyle& menu = s.pages[MenuPage];
+    PageStyle& menu = s.page(PageKind::Menu);
     menu.textColor = 0;
     menu.linkColor = menu.activeLinkColor = 0xFFFFFF;
     menu.visitedLinkColor = 0x0080FF;
@@ -135,7 +135,7 @@ TEST(MenuPage, BackgroundImageFreeBlocksAndUnrepresentableCharacters) {
     menu.htmlMiddle = "<P>\r\n説明\r\n</P>";
     menu.htmlBeforeBodyEnd = "<SMALL>更新 😀</SMALL>";
     // The other kinds' settings must not leak into the menu page.
-    s.pages[ThumbnailPage].htmlMiddle = "wrong block";
+    s.page(PageKind::Thumbnail).htmlMiddle = "wrong block";
     MenuPageWriter writer(s);
     ASSERT_TRUE(writer.BeginMenuPage(out.str() + "/", "旅の記録 €", "", {true, false, false}));
     ASSERT_TRUE(writer.AddMenuEntry("trip", "旅 <I>1</I>"));
@@ -228,26 +228,26 @@ TEST(EnlargedPage, NeighbourLinksFollowRenamedPictures) {
 
 TEST(PageHead, BodyLineVariants) {
     AlbumSettings s = AlbumSettings::defaults();
-    const auto bodyOf = [&](AlbumPage kind, bool copied) {
+    const auto bodyOf = [&](PageKind kind, bool copied) {
         std::string page;
         WritePageHead(page, s, kind, "t", copied);
         const auto start = page.find("<BODY");
         return page.substr(start, page.find("\r\n", start) - start);
     };
-    EXPECT_EQ(bodyOf(MenuPage, true), "<BODY BGCOLOR='#C0FFC0'>");  // colour chosen: no image even if copied
-    s.pages[MenuPage].useBackgroundColor = false;
-    s.pages[MenuPage].backgroundImage = "/p/bg.gif";
-    s.pages[EnlargedPage] = s.pages[MenuPage];
-    EXPECT_EQ(bodyOf(MenuPage, true), "<BODY BACKGROUND='./images/bg.gif'>");
-    EXPECT_EQ(bodyOf(EnlargedPage, true), "<BODY BACKGROUND='../images/bg.gif'>");
-    EXPECT_EQ(bodyOf(MenuPage, false), "<BODY>");
+    EXPECT_EQ(bodyOf(PageKind::Menu, true), "<BODY BGCOLOR='#C0FFC0'>");  // colour chosen: no image even if copied
+    s.page(PageKind::Menu).useBackgroundColor = false;
+    s.page(PageKind::Menu).backgroundImage = "/p/bg.gif";
+    s.page(PageKind::Enlarged) = s.page(PageKind::Menu);
+    EXPECT_EQ(bodyOf(PageKind::Menu, true), "<BODY BACKGROUND='./images/bg.gif'>");
+    EXPECT_EQ(bodyOf(PageKind::Enlarged, true), "<BODY BACKGROUND='../images/bg.gif'>");
+    EXPECT_EQ(bodyOf(PageKind::Menu, false), "<BODY>");
     // Characters that would cut the link short are escaped; others stay.
-    s.pages[MenuPage].backgroundImage = "/p/100% 'a'&b?c#d 背景.png";
-    EXPECT_EQ(bodyOf(MenuPage, true), "<BODY BACKGROUND='./images/100%25 %27a%27%26b%3Fc%23d 背景.png'>");
+    s.page(PageKind::Menu).backgroundImage = "/p/100% 'a'&b?c#d 背景.png";
+    EXPECT_EQ(bodyOf(PageKind::Menu, true), "<BODY BACKGROUND='./images/100%25 %27a%27%26b%3Fc%23d 背景.png'>");
     // The bytes of a name that is not UTF-8 are percent-encoded as they
     // are, so the link still reaches the copy of that name.
-    s.pages[MenuPage].backgroundImage = "/p/\x8E\xCA\x90\x5E \"q\".png";
-    EXPECT_EQ(bodyOf(MenuPage, true), "<BODY BACKGROUND='./images/%8E\xCA\x90^ %22q%22.png'>");
+    s.page(PageKind::Menu).backgroundImage = "/p/\x8E\xCA\x90\x5E \"q\".png";
+    EXPECT_EQ(bodyOf(PageKind::Menu, true), "<BODY BACKGROUND='./images/%8E\xCA\x90^ %22q%22.png'>");
 }
 
 TEST(PageText, FileAndFolderNamesAreTextNeverMarkup) {

@@ -194,8 +194,8 @@ TEST_F(AlbumRunTest, AnImagesFolderLinkedIntoThePhotographsIsNotWrittenInto) {
     const std::string photoBytes = readBytes(tmp / "photos/a.jpg");
     fs::create_directory_symlink(tmp / "photos", tmp / "out/images");
     AlbumRunRequest r = request({{root, "r"}});
-    r.settings.pages[MenuPage].useBackgroundColor = false;
-    r.settings.pages[MenuPage].backgroundImage = tmp.str("a.jpg");
+    r.settings.page(PageKind::Menu).useBackgroundColor = false;
+    r.settings.page(PageKind::Menu).backgroundImage = tmp.str("a.jpg");
     Listener listener;
     const AlbumRunResult result = GenerateAlbum(r, listener);
     ASSERT_TRUE(result.complete());
@@ -263,8 +263,8 @@ TEST_F(AlbumRunTest, TheRunClearsTemporariesOfRunsThatAreGone) {
     }
     AlbumRunRequest r = request({{root, "r"}});
     r.existing = ExistingAlbumPolicy::HtmlOnly;
-    r.settings.pages[ThumbnailPage].useBackgroundColor = false;
-    r.settings.pages[ThumbnailPage].backgroundImage = tmp.str("bg.gif");
+    r.settings.page(PageKind::Thumbnail).useBackgroundColor = false;
+    r.settings.page(PageKind::Thumbnail).backgroundImage = tmp.str("bg.gif");
     Listener listener;
     ASSERT_TRUE(GenerateAlbum(r, listener).complete());
     for (const fs::path& folder : {tmp / "out", album, tmp / "out/images"}) {

@@ -87,8 +87,8 @@ TEST_F(AlbumRunTest, TheWholeAlbumMatchesItsPagesAndPictureSizes) {
     r.menuTitle = folder.menuTitle;
     r.menuSubtitle = folder.menuSubtitle;
     r.settings.columns = 2;
-    r.settings.pages[ThumbnailPage].useBackgroundColor = false;
-    r.settings.pages[ThumbnailPage].backgroundImage = tmp.str("bg.gif");
+    r.settings.page(PageKind::Thumbnail).useBackgroundColor = false;
+    r.settings.page(PageKind::Thumbnail).backgroundImage = tmp.str("bg.gif");
     ui.messageAnswers = {MsgResult::No};  // do not show the album
 
     const AlbumRunResult result = GenerateAlbum(r, *std::make_unique<AlbumRunObserver>());
@@ -321,7 +321,7 @@ TEST_F(AlbumRunTest, StopsBeforeTheAlbumsWithTheirMessages) {
         Recorder rec;
         writeBytes(tmp / "out/images", "a file in the way");
         AlbumRunRequest r = request({{root, "r"}});
-        r.settings.pages[MenuPage].useBackgroundColor = false;
+        r.settings.page(PageKind::Menu).useBackgroundColor = false;
         EXPECT_FALSE(runWith(r, rec).finished);
         EXPECT_EQ(ui.messages(), std::vector<std::string>{"フォルダの作成に失敗しました。\r（" + output + "images）"});
         EXPECT_EQ(ui.calls[0].icon, MsgIcon::Exclamation);

@@ -2,7 +2,7 @@
 // editors and phones write them: the orientation is read by the parser,
 // through the Tagora control, and by the command that stores turns from it
 // ("EXIFの向きで回転", --auto-turn); the shooting date by the date reader.
-#include "app/pages/preview_rules.h"
+#include "app/previews/preview_rules.h"
 #include "app/settings/ini_store.h"
 #include "app/settings/folder_settings_store.h"
 #include "app/util/exif_info.h"

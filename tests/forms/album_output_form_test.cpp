@@ -270,7 +270,7 @@ void AlbumOutputFormTest::theRunTakesTheTreesAlbums() {
     QFETCH(QStringList, made);
     FormFixture t;
     photo(t.f.photos / "a/1.jpg");
-    fs::create_directories(t.f.photos / "web");
+    if (stored == "web" || typed == "web") fs::create_directories(t.f.photos / "web");
     const auto place = [&](const QString& which) {
         return which == "web" ? t.f.photos.str("web") + "/" : which == "out" ? t.out.str() + "/" : std::string();
     };

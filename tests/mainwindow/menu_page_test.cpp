@@ -100,7 +100,7 @@ void MenuPageTest::aDisplayStoresTheLinkTextsOnly() {
     QVERIFY(!isStored(f, "サブタイトル"));
 
     // Bullets take the text colour, links the link colour of the menu page.
-    const mirofoto::PageStyle& style = w.settings().pages[mirofoto::MenuPage];
+    const mirofoto::PageStyle& style = w.settings().page(mirofoto::PageKind::Menu);
     QCOMPARE(f.element("Lbl_メニュー", 1)->palette().color(QPalette::WindowText), toQColor(style.linkColor));
     QCOMPARE(f.element("Lbl_メニューDot", 1)->palette().color(QPalette::WindowText), toQColor(style.textColor));
     QCOMPARE(f.control("Lbl_メニュータイトル")->palette().color(QPalette::WindowText), toQColor(style.textColor));

@@ -7,7 +7,7 @@
 
 #include "app/albumoutput/image_derivation.h"
 #include "app/mainwindow/preview_maker.h"
-#include "app/pages/preview_rules.h"
+#include "app/previews/preview_rules.h"
 #include "app/settings/ini_store.h"
 #include "app/util/jpeg_info.h"
 #include "app/util/storage_location.h"
@@ -247,7 +247,7 @@ void PreviewPagesTest::captionsLookAsTheirTickSays() {
     auto* label = static_cast<QLabel*>(cellControl(f, qPrintable(control), ticked ? 0 : 1));
     QVERIFY(!label->text().isEmpty());
     QCOMPARE(label->isEnabled(), ticked);
-    const QColor text = toQColor(w.settings().pages[mirofoto::ThumbnailPage].textColor);
+    const QColor text = toQColor(w.settings().page(mirofoto::PageKind::Thumbnail).textColor);
     QImage drawn(label->size(), QImage::Format_RGB32);
     drawn.fill(Qt::white);
     label->render(&drawn, QPoint(), QRegion(), QWidget::DrawChildren);

@@ -121,8 +121,8 @@ Frm_Options::Frm_Options(AlbumSettings& settings, std::function<void(bool)> setR
     setTwipsGeometry(frame, {120, tabsBottom - 15, kDialogWidth - 240, kPageTop + kPageHeight + 90 - tabsBottom});
     frame->lower();
 
-    m_pages = {buildImagePage(), buildColourPage(), buildCaptionPage(), buildHtmlPage(MenuPage),
-               buildHtmlPage(ThumbnailPage), buildHtmlPage(EnlargedPage)};
+    m_pages = {buildImagePage(), buildColourPage(), buildCaptionPage(), buildHtmlPage(int(PageKind::Menu)),
+               buildHtmlPage(int(PageKind::Thumbnail)), buildHtmlPage(int(PageKind::Enlarged))};
     for (std::size_t i = 0; i < m_pages.size(); ++i) {
         setIndex(m_pages[i], "picOptions", int(i));
         setTwipsGeometry(m_pages[i], {kOutOfSight, kPageTop, kPageWidth, kPageHeight});

@@ -1,4 +1,4 @@
-#include "app/pages/preview_rules.h"
+#include "app/previews/preview_rules.h"
 
 #include "app/albumoutput/album_folders.h"
 #include "app/albumoutput/image_derivation.h"

@@ -1,5 +1,5 @@
 // The rules of the preview pages that need no window.
-#include "app/pages/preview_rules.h"
+#include "app/previews/preview_rules.h"
 #include "app/settings/ini_store.h"
 #include "app/util/exif_info.h"
 #include "samples/photo_maker.h"
