@@ -680,6 +680,12 @@ void Frm_Main::albumOutputCommand() {
     if (m_albumOutputForm && !m_runInProgress) m_albumOutputForm(*this);
 }
 
+std::vector<std::string> Frm_Main::listedAlbumFolders() const {
+    std::vector<std::string> keys;
+    for (QTreeWidgetItem* node : m_tree->nodes()) keys.push_back(pathBytes(FolderTree::keyOf(node)));
+    return keys;
+}
+
 void Frm_Main::setRunInProgress(bool running, std::function<void()> closeRequested) {
     m_runInProgress = running;
     m_closeDuringRun = running ? std::move(closeRequested) : std::function<void()>();

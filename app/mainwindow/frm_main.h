@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/albumoutput/image_folder_scan.h"
+#include "app/albumoutput/ui/album_run_host.h"
 #include "app/mainwindow/hosted_controls.h"
 #include "app/settings/album_settings.h"
 #include "app/settings/folder_settings_store.h"
@@ -71,7 +72,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-class Frm_Main : public QMainWindow {
+class Frm_Main : public QMainWindow, public AlbumRunHost {
     Q_OBJECT
 public:
     /// A command whose window another form provides (the options dialog, the
@@ -114,11 +115,11 @@ public:
     void setAlbumOutputCommand(FormCommand command) { m_albumOutputForm = std::move(command); }
 
     // ---- state the pages and forms share ----
-    AlbumSettings& settings() { return m_settings; }
+    AlbumSettings& settings() override { return m_settings; }
     const WindowPlacement& placement() const { return m_placement; }
     /// The image folder: the box's trimmed text ending in "/" (empty for an
     /// empty box).
-    const std::string& imageFolder() const { return m_imageFolder; }
+    const std::string& imageFolder() const override { return m_imageFolder; }
     /// The per-folder settings of the folder the tree shows, behind their lock.
     FolderSettingsStore& store() { return m_store; }
     int currentImage() const { return m_currentImage; }
@@ -146,13 +147,15 @@ public:
     bool scanPending() const { return m_scanPending; }
     /// The program's one thread pool: the folder scans, the previews and
     /// the album run all work on it.
-    ThreadPool& pool() { return *m_pool; }
+    ThreadPool& pool() override { return *m_pool; }
+    QWidget* hostWidget() override { return this; }
+    std::vector<std::string> listedAlbumFolders() const override;
 
     /// While an album run is under way the window can be looked at but not
     /// change what the run reads: the image folder, the ticks, the turns and
     /// the settings. Closing the window then calls closeRequested instead
     /// (the run's form asks whether to stop).
-    void setRunInProgress(bool running, std::function<void()> closeRequested = {});
+    void setRunInProgress(bool running, std::function<void()> closeRequested = {}) override;
     bool runInProgress() const { return m_runInProgress; }
 
 signals:

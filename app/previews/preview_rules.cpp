@@ -1,8 +1,8 @@
 #include "app/previews/preview_rules.h"
 
 #include "app/albumoutput/album_folders.h"
+#include "app/albumoutput/album_names.h"
 #include "app/albumoutput/image_derivation.h"
-#include "app/settings/ini_store.h"
 #include "app/util/date_time.h"
 #include "app/util/exif_info.h"
 #include "app/util/jpeg_info.h"
@@ -65,8 +65,8 @@ std::vector<ImageEntry> scanImageEntries(std::string_view folderText, std::strin
         e.fileName = names[i];
         e.cacheFolder = cacheFolder;
         const std::string stem = RemoveExtension(e.fileName);
-        e.thumbnailFileName = stem + "_s.jpg";
-        e.enlargedFileName = stem + "_l.jpg";
+        e.thumbnailFileName = stem + std::string(kThumbnailSuffix);
+        e.enlargedFileName = stem + std::string(kEnlargedSuffix);
         const std::string path = e.path();
         e.shootingDate = hooks.readDate ? hooks.readDate(path) : ReadShootingDate(path);
         e.comment = ReadJpegComment(path);

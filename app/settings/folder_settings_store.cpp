@@ -1,6 +1,5 @@
 #include "app/settings/folder_settings_store.h"
 
-#include "app/settings/ini_store.h"
 #include "app/util/paths.h"
 
 namespace mirofoto {
@@ -92,12 +91,12 @@ std::vector<std::string> FolderSettingsStore::storeTurnsFromOrientation(
         std::unique_lock lock(m_mutex);
         if (!m_settings.valid()) break;
         // A turn the user chose, 0 included, stays.
-        if (!ReadIniValue("回転", path, 512, m_settings.file()).empty()) continue;
+        if (m_settings.hasTurn(path)) continue;
         lock.unlock();
         const int turn = turnForOrientation(orientation(path));
         if (turn == 0) continue;
         lock.lock();
-        if (!ReadIniValue("回転", path, 512, m_settings.file()).empty()) continue;
+        if (m_settings.hasTurn(path)) continue;
         if (m_settings.setTurn(path, turn)) stored.push_back(path);
     }
     return stored;

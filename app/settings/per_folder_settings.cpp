@@ -108,6 +108,10 @@ int PerFolderSettings::turn(std::string_view imagePath) const {
     return turnFromStored(ReadIniValue(kTurns, imagePath, kTurnBuffer, m_file));
 }
 
+bool PerFolderSettings::hasTurn(std::string_view imagePath) const {
+    return valid() && !ReadIniValue(kTurns, imagePath, kTurnBuffer, m_file).empty();
+}
+
 bool PerFolderSettings::setTurn(std::string_view imagePath, int degrees) const {
     return write(kTurns, imagePath, std::to_string(quarterTurn(degrees)));
 }

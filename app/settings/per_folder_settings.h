@@ -47,6 +47,8 @@ public:
 
     /// The stored turn of an image (key = its full path): 0, 90, 180 or 270.
     int turn(std::string_view imagePath) const;
+    /// Whether a turn is stored for the picture, 0 included.
+    bool hasTurn(std::string_view imagePath) const;
     bool setTurn(std::string_view imagePath, int degrees) const;
 
     /// Menu page texts ("メニューページ"). The title defaults to the image

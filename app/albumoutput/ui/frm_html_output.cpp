@@ -3,8 +3,6 @@
 #include "app/albumoutput/album_folders.h"
 #include "app/albumoutput/album_output_form_model.h"
 #include "app/albumoutput/ui/publish_panel.h"
-#include "app/mainwindow/folder_tree.h"
-#include "app/mainwindow/frm_main.h"
 #include "app/mainwindow/qt_text.h"
 #include "app/mainwindow/qt_ui_services.h"
 #include "app/mainwindow/twips_geometry.h"
@@ -40,14 +38,6 @@ namespace {
 QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 constexpr int kOptionRow = 360;
-
-// The folders the main window's tree lists (paths ending in "/"): the run
-// makes albums of these only, as the user saw them.
-std::vector<std::string> listedAlbumFolders(mainwindow::Frm_Main& main) {
-    std::vector<std::string> keys;
-    for (QTreeWidgetItem* node : main.tree()->nodes()) keys.push_back(mainwindow::pathBytes(mainwindow::FolderTree::keyOf(node)));
-    return keys;
-}
 
 }  // namespace
 
@@ -148,8 +138,8 @@ private:
     std::shared_ptr<Shared> m_shared;
 };
 
-Frm_HTMLOutput::Frm_HTMLOutput(mainwindow::Frm_Main& main)
-    : QDialog(&main), m_main(main), m_pool(main.pool()) {
+Frm_HTMLOutput::Frm_HTMLOutput(AlbumRunHost& main)
+    : QDialog(main.hostWidget()), m_main(main), m_pool(main.pool()) {
     setObjectName(QStringLiteral("Frm_HTML出力"));
     setWindowTitle(QStringLiteral("ミロフォト - HTML出力"));
 
@@ -286,7 +276,7 @@ void Frm_HTMLOutput::Cmd_HTML出力_Click() {
     m_main.setRunInProgress(true, [this] {
         if (!askStop(true)) return;
         if (m_running) m_closeMainAfter = true;
-        else QTimer::singleShot(0, &m_main, [main = &m_main] { main->close(); });  // it ended meanwhile
+        else QTimer::singleShot(0, m_main.hostWidget(), [main = m_main.hostWidget()] { main->close(); });  // it ended meanwhile
     });
     setRunControlsEnabled(false);
 
@@ -295,7 +285,7 @@ void Frm_HTMLOutput::Cmd_HTML出力_Click() {
     for (const auto& [button, policy] : m_options)
         if (button->isChecked()) existing = policy;
     m_run = m_pool.submit([form = this, shared = m_shared, imageFolder = m_main.imageFolder(),
-                           shown = listedAlbumFolders(m_main), output = std::move(output), existing,
+                           shown = m_main.listedAlbumFolders(), output = std::move(output), existing,
                            settings = m_main.settings(), pool = &m_pool] {
         // The albums the tree shows, never a folder made since; their ticks
         // and texts as stored the moment they changed.
@@ -369,7 +359,7 @@ void Frm_HTMLOutput::onRunEnded(const AlbumRunResult& result) {
         emit runEnded(false);
         if (m_closeAfter || m_closeMainAfter) done(QDialog::Rejected);
     }
-    if (m_closeMainAfter) QTimer::singleShot(0, &m_main, [main = &m_main] { main->close(); });
+    if (m_closeMainAfter) QTimer::singleShot(0, m_main.hostWidget(), [main = m_main.hostWidget()] { main->close(); });
 }
 
 void Frm_HTMLOutput::onAlbumsListed(const std::vector<std::string>& entries) {
@@ -400,7 +390,7 @@ void Frm_HTMLOutput::onPictureDone(int index) { m_pictureBar->setValue(index + 1
 void Frm_HTMLOutput::onAlbumDone(int index) { m_albumBar->setValue(index + 1); }
 
 void Frm_HTMLOutput::addPublishPanel() {
-    m_publish = new PublishPanel(this, [this] { return m_output->text().toStdString(); });
+    m_publish = new PublishPanel(this, m_pool, [this] { return m_output->text().toStdString(); });
     connect(m_output, &QLineEdit::editingFinished, m_publish, &PublishPanel::loadStoredTarget);
     // The run keeps away from a folder that is being published, and the
     // publish keeps the folder it started with.
@@ -432,7 +422,7 @@ bool Frm_HTMLOutput::publishAfterRun() {
     return true;
 }
 
-void showAlbumOutputForm(mainwindow::Frm_Main& main) {
+void showAlbumOutputForm(AlbumRunHost& main) {
     auto* form = new Frm_HTMLOutput(main);
     form->setAttribute(Qt::WA_DeleteOnClose, false);
     form->setWindowModality(Qt::ApplicationModal);

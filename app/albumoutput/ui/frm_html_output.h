@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/albumoutput/album_run.h"
+#include "app/albumoutput/ui/album_run_host.h"
 
 #include <QDialog>
 
@@ -23,9 +24,6 @@ class QRadioButton;
 namespace mirofoto {
 class ThreadPool;
 }
-namespace mirofoto::mainwindow {
-class Frm_Main;
-}
 
 namespace mirofoto::albumoutput_ui {
 
@@ -38,7 +36,7 @@ public:
     static constexpr int kIdleHeight = 3435;   ///< twips
     static constexpr int kRunningHeight = 5820;
 
-    explicit Frm_HTMLOutput(mainwindow::Frm_Main& main);
+    explicit Frm_HTMLOutput(AlbumRunHost& main);
     ~Frm_HTMLOutput() override;
 
     /// Cmd_HTML出力: starts the run (never a second one).
@@ -85,7 +83,7 @@ private:
     void onPictureDone(int index);
     void onAlbumDone(int index);
 
-    mainwindow::Frm_Main& m_main;
+    AlbumRunHost& m_main;
     QLineEdit* m_output = nullptr;
     QPushButton* m_browse = nullptr;
     std::vector<std::pair<QRadioButton*, ExistingAlbumPolicy>> m_options;
@@ -108,6 +106,6 @@ private:
 
 /// The album output command: the form, modal while no run is under way;
 /// returns when it closes.
-void showAlbumOutputForm(mainwindow::Frm_Main& main);
+void showAlbumOutputForm(AlbumRunHost& main);
 
 }  // namespace mirofoto::albumoutput_ui

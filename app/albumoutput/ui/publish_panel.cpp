@@ -78,8 +78,8 @@ private:
     bool m_dryRun;
 };
 
-PublishPanel::PublishPanel(QWidget* parent, std::function<std::string()> outputFolder)
-    : QWidget(parent), m_outputFolder(std::move(outputFolder)), m_pool(std::make_unique<ThreadPool>(1)) {
+PublishPanel::PublishPanel(QWidget* parent, ThreadPool& pool, std::function<std::string()> outputFolder)
+    : QWidget(parent), m_outputFolder(std::move(outputFolder)), m_pool(pool) {
     setObjectName(QStringLiteral("Frame_公開"));
     auto* label = new QLabel(QStringLiteral("公開先"), this);
     m_target = new QLineEdit(this);
@@ -131,12 +131,13 @@ PublishPanel::PublishPanel(QWidget* parent, std::function<std::string()> outputF
 
 PublishPanel::~PublishPanel() {
     // A publish still going is stopped: rclone is told to end and the
-    // manifest keeps what was confirmed. The pool waits for it.
+    // manifest keeps what was confirmed. It is waited for here, since it
+    // reports to this panel.
     if (m_shared) {
         m_shared->gone = true;
         m_shared->stop = true;
     }
-    m_pool.reset();
+    if (m_task.valid()) m_task.wait();
 }
 
 bool PublishPanel::publishAfterRun() const { return m_after->isChecked(); }
@@ -161,7 +162,7 @@ void PublishPanel::Cmd_公開試行_Click() {
 
 void PublishPanel::Cmd_公開先設定_Click() {
     if (m_busy) return;
-    auto* dialog = new PublishTargetDialog(this);
+    auto* dialog = new PublishTargetDialog(this, m_pool);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         m_target->setText(q(dialog->target()));
@@ -224,7 +225,7 @@ void PublishPanel::start(bool dryRun) {
     request.outputFolder = folder;
     request.target = target;
     request.stopRequested = [shared = m_shared] { return shared->stop.load(); };
-    m_pool->submit([panel = this, shared = m_shared, request = std::move(request), dryRun]() mutable {
+    m_task = m_pool.submit([panel = this, shared = m_shared, request = std::move(request), dryRun]() mutable {
         const auto run = [&](bool dry) {
             request.dryRun = dry;
             Observer observer(panel, shared, dry);

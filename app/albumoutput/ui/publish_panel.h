@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <future>
 #include <memory>
 
 class QCheckBox;
@@ -30,7 +31,7 @@ public:
     static constexpr int kHeight = 1350;  ///< twips
 
     /// outputFolder gives the output folder box's text when asked.
-    PublishPanel(QWidget* parent, std::function<std::string()> outputFolder);
+    PublishPanel(QWidget* parent, ThreadPool& pool, std::function<std::string()> outputFolder);
     ~PublishPanel() override;
 
     /// Cmd_公開: publishes (or, during a publish, asks whether to stop it).
@@ -77,7 +78,8 @@ private:
     bool m_busy = false;
     bool m_typed = false;
     std::shared_ptr<Shared> m_shared;
-    std::unique_ptr<ThreadPool> m_pool;
+    ThreadPool& m_pool;  ///< the program's
+    std::future<void> m_task;
 };
 
 }  // namespace mirofoto::albumoutput_ui

@@ -31,8 +31,8 @@ QLineEdit* box(QWidget* parent, const char* name) {
 
 }  // namespace
 
-PublishTargetDialog::PublishTargetDialog(QWidget* parent)
-    : QDialog(parent), m_alive(std::make_shared<bool>(true)), m_pool(std::make_unique<ThreadPool>(1)) {
+PublishTargetDialog::PublishTargetDialog(QWidget* parent, ThreadPool& pool)
+    : QDialog(parent), m_alive(std::make_shared<bool>(true)), m_pool(pool) {
     setObjectName(QStringLiteral("Frm_公開先設定"));
     setWindowTitle(QStringLiteral("ミロフォト - 公開先の設定"));
     m_name = box(this, "Txt_リモート名");
@@ -91,7 +91,7 @@ PublishTargetDialog::PublishTargetDialog(QWidget* parent)
 
 PublishTargetDialog::~PublishTargetDialog() {
     *m_alive = false;
-    m_pool.reset();
+    if (m_task.valid()) m_task.wait();
 }
 
 void PublishTargetDialog::onTypeChanged() {
@@ -126,7 +126,7 @@ void PublishTargetDialog::Cmd_作成_Click() {
         return;
     }
     m_create->setEnabled(false);
-    m_pool->submit([this, alive = m_alive, setup] {
+    m_task = m_pool.submit([this, alive = m_alive, setup] {
         std::string error;
         const bool made = publish::createRemote(setup, &error);
         QMetaObject::invokeMethod(

@@ -7,6 +7,7 @@
 
 #include <QDialog>
 
+#include <future>
 #include <memory>
 
 class QComboBox;
@@ -22,7 +23,7 @@ namespace mirofoto::albumoutput_ui {
 class PublishTargetDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit PublishTargetDialog(QWidget* parent);
+    PublishTargetDialog(QWidget* parent, ThreadPool& pool);
     ~PublishTargetDialog() override;
 
     /// Cmd_作成: checks the values and makes the remote; the dialog closes
@@ -53,7 +54,8 @@ private:
     QPushButton* m_create = nullptr;
     std::string m_made;
     std::shared_ptr<bool> m_alive;
-    std::unique_ptr<ThreadPool> m_pool;
+    ThreadPool& m_pool;  ///< the program's
+    std::future<void> m_task;
 };
 
 }  // namespace mirofoto::albumoutput_ui
