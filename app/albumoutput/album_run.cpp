@@ -5,6 +5,7 @@
 #include "app/albumoutput/album_run_checks.h"
 #include "app/albumoutput/album_run_messages.h"
 #include "app/albumoutput/page_sequence.h"
+#include "app/albumoutput/picture_orientation.h"
 #include "app/albumoutput/picture_pipeline.h"
 #include "app/albumoutput/update_plan.h"
 #include "app/settings/folder_settings_store.h"
@@ -204,7 +205,9 @@ private:
                 job.source = source + image.listedName;
                 job.thumbnail = p.albumFolder + "/" + image.thumbnailFileName;
                 job.enlarged = p.albumFolder + "/" + image.enlargedFileName;
-                job.turn = m_perFolder.turn(job.source);
+                const bool follow = m_settings.followOrientation != 0;
+                job.turn = copyTurn(m_perFolder.storedTurn(job.source), follow ? readOrientation(job.source) : 0,
+                                    follow);
                 job.settings = &m_settings;
                 job.cancel = &m_cancel;
                 p.copies->plan(job, image);
@@ -216,6 +219,10 @@ private:
         }
         m_prepared[i] = std::move(prepared);
         return true;
+    }
+
+    int readOrientation(const std::string& path) const {
+        return m_request.readOrientation ? m_request.readOrientation(path) : ReadExifOrientation(path);
     }
 
     // Keeps the pool busy across album boundaries: once the pictures still

@@ -18,7 +18,8 @@ void PictureJob::run() noexcept {
         AlbumImageRequest requests[] = {
             {enlarged, settings->largeHeight, settings->largeWidth, settings->largeQuality, true, makeEnlarged},
             {thumbnail, settings->thumbHeight, settings->thumbWidth, settings->thumbQuality, true, makeThumbnail}};
-        MakeAlbumImages(source, requests, true, &failure);
+        if (turn.beforeBox) MakeTurnedAlbumImages(source, requests, turn.turn, &failure);
+        else MakeAlbumImages(source, requests, true, &failure);
         bool* done[] = {&check.madeEnlarged, &check.madeThumbnail};
         for (std::size_t i = 0; i < std::size(requests); ++i) {
             const AlbumImageRequest& r = requests[i];
@@ -28,7 +29,8 @@ void PictureJob::run() noexcept {
                 continue;
             }
             // A turn only for a picture that was made, as the album stores it.
-            if (turn != 0 && !RotateImageFile(r.destination, turn, &failure)) failed = true;
+            const int after = turn.beforeBox ? 0 : turn.turn.turn;
+            if (after != 0 && !RotateImageFile(r.destination, after, &failure)) failed = true;
             else *done[i] = true;
         }
     } catch (const std::exception& e) {

@@ -72,9 +72,14 @@ bool FolderSettingsStore::setTurn(std::string_view imagePath, int degrees) {
     return m_settings.setTurn(imagePath, degrees);
 }
 
-std::optional<int> FolderSettingsStore::turnQuarter(std::string_view imagePath, bool left) {
+std::optional<int> FolderSettingsStore::storedTurn(std::string_view imagePath) const {
     std::lock_guard lock(m_mutex);
-    const int now = m_settings.turn(imagePath);
+    return m_settings.storedTurn(imagePath);
+}
+
+std::optional<int> FolderSettingsStore::turnQuarter(std::string_view imagePath, bool left, int unstoredTurn) {
+    std::lock_guard lock(m_mutex);
+    const int now = m_settings.storedTurn(imagePath).value_or(unstoredTurn);
     const int next = left ? turnedLeft(now) : turnedRight(now);
     if (!m_settings.setTurn(imagePath, next)) return std::nullopt;
     return next;

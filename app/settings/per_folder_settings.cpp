@@ -108,6 +108,13 @@ int PerFolderSettings::turn(std::string_view imagePath) const {
     return turnFromStored(ReadIniValue(kTurns, imagePath, kTurnBuffer, m_file));
 }
 
+std::optional<int> PerFolderSettings::storedTurn(std::string_view imagePath) const {
+    if (!valid()) return std::nullopt;
+    const std::string stored = ReadIniValue(kTurns, imagePath, kTurnBuffer, m_file);
+    if (stored.empty()) return std::nullopt;
+    return turnFromStored(stored);
+}
+
 bool PerFolderSettings::setTurn(std::string_view imagePath, int degrees) const {
     return write(kTurns, imagePath, std::to_string(quarterTurn(degrees)));
 }
