@@ -283,7 +283,9 @@ TEST_F(FollowOrientation, NotFollowingItEveryCopyIsFittedThenTurnedByteForByte) 
         ASSERT_TRUE(MakeAlbumImages(source, requests));
         const int turn = store.turn(source);
         for (const char* f : {"l.jpg", "s.jpg"}) {
-            if (turn != 0) ASSERT_TRUE(RotateImageFile(reference + f, turn));
+            if (turn != 0) {
+                ASSERT_TRUE(RotateImageFile(reference + f, turn));
+            }
         }
         EXPECT_EQ(readBytes(album(output) / images[i].enlargedFileName), readBytes(reference + "l.jpg")) << names[i];
         EXPECT_EQ(readBytes(album(output) / images[i].thumbnailFileName), readBytes(reference + "s.jpg")) << names[i];
