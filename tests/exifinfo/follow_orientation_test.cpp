@@ -93,40 +93,29 @@ std::string storedPicture(int orientation) {
     return jpeg.insert(2, (orientation % 2 == 0 ? iccSegment() : "") + exifBlock(orientation));
 }
 
-// The mean difference of two decoded pictures of one size, per channel.
-double meanDifference(const Decoded& a, const Decoded& b) {
-    if (a.rgb.size() != b.rgb.size() || a.rgb.empty()) return 255;
-    double sum = 0;
-    for (std::size_t i = 0; i < a.rgb.size(); ++i)
-        sum += std::abs(int(static_cast<unsigned char>(a.rgb[i])) - int(static_cast<unsigned char>(b.rgb[i])));
-    return sum / double(a.rgb.size());
+// The colour in the middle of a quarter (0 top left, 1 top right, 2 bottom
+// left, 3 bottom right) of a picture, and of the upright picture.
+imaging_test::Rgb quarter(const Decoded& d, int q) {
+    return d.at((q % 2 * 2 + 1) * d.width / 4, (q / 2 * 2 + 1) * d.height / 4);
+}
+bool shows(const Decoded& d, int where, int q) {
+    const imaging_test::Rgb got = quarter(d, where);
+    const imaging_test::Rgb want = upright((q % 2 * 2 + 1) * kWidth / 4, (q / 2 * 2 + 1) * kHeight / 4);
+    return std::abs(got.r - want.r) + std::abs(got.g - want.g) + std::abs(got.b - want.b) < 60;
 }
 
-// The colour in the middle of a quarter of the picture (0 top left, 1 top
-// right, 2 bottom left, 3 bottom right) is that upright quarter's colour.
-::testing::AssertionResult showsQuarter(const Decoded& d, int where, int quarter) {
-    const int x = (where % 2 == 0 ? 1 : 3) * d.width / 4;
-    const int y = (where < 2 ? 1 : 3) * d.height / 4;
-    const imaging_test::Rgb got = d.at(x, y);
-    const imaging_test::Rgb want = upright((quarter % 2 == 0 ? 1 : 3) * kWidth / 4, (quarter < 2 ? 1 : 3) * kHeight / 4);
-    if (std::abs(got.r - want.r) < 24 && std::abs(got.g - want.g) < 24 && std::abs(got.b - want.b) < 24)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "at " << where << ": " << got.r << "," << got.g << "," << got.b;
-}
-
-::testing::AssertionResult upright(const Decoded& d) {
+// The picture shows the upright one: the same size as the upright
+// picture's own copy, each quarter in its place, the pixels close to it.
+::testing::AssertionResult showsUpright(const Decoded& d, const Decoded& reference) {
+    if (!d.ok || d.width != reference.width || d.height != reference.height)
+        return ::testing::AssertionFailure() << "size " << d.width << " x " << d.height;
     for (int q = 0; q < 4; ++q)
-        if (auto r = showsQuarter(d, q, q); !r) return r;
-    return ::testing::AssertionSuccess();
-}
-
-// What kept a run from being complete, for a failure's message.
-std::string why(const AlbumRunResult& r) {
-    std::string text = r.finished ? "finished" : "not finished " + r.cancelled;
-    for (const PictureFailure& f : r.pictureFailures) text += "; " + f.detail;
-    for (const std::string& p : r.problems) text += "; " + p;
-    for (const std::string& f : r.unreadableFolders) text += "; unread " + f;
-    return text;
+        if (!shows(d, q, q)) return ::testing::AssertionFailure() << "quarter " << q << " out of place";
+    double sum = 0;
+    for (std::size_t i = 0; i < d.rgb.size(); ++i)
+        sum += std::abs(int(static_cast<unsigned char>(d.rgb[i])) - int(static_cast<unsigned char>(reference.rgb[i])));
+    if (sum / double(d.rgb.size()) < 3) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "mean difference " << sum / double(d.rgb.size());
 }
 
 class FollowOrientation : public AlbumRunTest {
@@ -194,134 +183,92 @@ TEST(PictureTurnRule, MirrorAlwaysTheStoredTurnWhenThereIsOneElseTheOrientations
     }
 }
 
-TEST_F(FollowOrientation, EveryOrientationIsReadAndTheCopiesComeOutUprightAtTheUnturnedSize) {
+TEST_F(FollowOrientation, EveryOrientationComesOutUprightAtTheUnturnedSizeInCopiesAndPreviews) {
     for (int o = 1; o <= 8; ++o) EXPECT_EQ(ReadExifOrientation(root + names[o - 1]), o) << names[o - 1];
-    const AlbumRunResult result = run(output, true);
-    ASSERT_TRUE(result.complete()) << why(result);
-    for (const bool thumbnail : {false, true}) {
-        const Decoded reference = copy(output, 1, thumbnail);
-        ASSERT_TRUE(reference.ok);
-        EXPECT_EQ(reference.width, thumbnail ? 120 : 480);
-        EXPECT_EQ(reference.height, thumbnail ? 90 : 360);
-        EXPECT_TRUE(upright(reference));
-        for (int o = 2; o <= 8; ++o) {
-            const Decoded d = copy(output, o, thumbnail);
-            ASSERT_TRUE(d.ok) << o;
-            EXPECT_EQ(d.width, reference.width) << o << (thumbnail ? " thumbnail" : " enlarged");
-            EXPECT_EQ(d.height, reference.height) << o << (thumbnail ? " thumbnail" : " enlarged");
-            EXPECT_TRUE(upright(d)) << o;
-            EXPECT_LT(meanDifference(d, reference), 3.0) << o << (thumbnail ? " thumbnail" : " enlarged");
-        }
-    }
-}
-
-TEST_F(FollowOrientation, PreviewsComeOutUprightAtTheUnturnedSize) {
+    ASSERT_TRUE(run(output, true).complete());
     const auto preview = [&](int o, bool thumbnail) {
+        const std::string file = tmp.str(std::to_string(o) + (thumbnail ? "_s.jpg" : "_l.jpg"));
         const std::string source = root + names[o - 1];
-        const std::string file = tmp.str("cache") + "/" + std::to_string(o) + (thumbnail ? "_s.jpg" : "_l.jpg");
-        EXPECT_TRUE(makePreviewFile(source, file, thumbnail ? 120 : 480, thumbnail ? 90 : 360, thumbnail ? 60 : 90,
-                                    previewTurn(source, std::nullopt, true)))
-            << o;
+        EXPECT_TRUE(makePreviewFile(source, file, thumbnail ? 120 : 480, thumbnail ? 90 : 360, 80,
+                                    previewTurn(source, std::nullopt, true)));
         return decodeJpeg(file);
     };
     for (const bool thumbnail : {false, true}) {
-        const Decoded reference = preview(1, thumbnail);
-        ASSERT_TRUE(reference.ok);
-        EXPECT_TRUE(upright(reference));
+        const Decoded copied = copy(output, 1, thumbnail), previewed = preview(1, thumbnail);
+        ASSERT_EQ(std::make_pair(copied.width, copied.height), std::make_pair(thumbnail ? 120 : 480, thumbnail ? 90 : 360));
+        EXPECT_TRUE(showsUpright(copied, copied));
+        EXPECT_TRUE(showsUpright(previewed, copied));
         for (int o = 2; o <= 8; ++o) {
-            const Decoded d = preview(o, thumbnail);
-            EXPECT_EQ(d.width, reference.width) << o;
-            EXPECT_EQ(d.height, reference.height) << o;
-            EXPECT_TRUE(upright(d)) << o;
-            EXPECT_LT(meanDifference(d, reference), 3.0) << o;
+            EXPECT_TRUE(showsUpright(copy(output, o, thumbnail), copied)) << o << " thumbnail " << thumbnail;
+            EXPECT_TRUE(showsUpright(preview(o, thumbnail), previewed)) << o << " preview, thumbnail " << thumbnail;
         }
     }
 }
 
-TEST_F(FollowOrientation, AStoredTurnWinsAndTheButtonsStartFromTheShownTurn) {
+TEST_F(FollowOrientation, AStoredTurnWinsTheMirrorStaysAndTheButtonsStartFromTheShownTurn) {
     FolderSettingsStore store(root);
-    ASSERT_TRUE(store.setTurn(root + "o6.jpg", 0));    // as the file lies: on its side
-    ASSERT_TRUE(store.setTurn(root + "o8.jpg", 90));   // half a turn from upright
-    ASSERT_TRUE(store.setTurn(root + "o2.jpg", 0));    // the mirror stays
+    for (const auto& [name, turn] : {std::pair{"o6.jpg", 0}, {"o8.jpg", 90}, {"o2.jpg", 0}})
+        ASSERT_TRUE(store.setTurn(root + name, turn));
     ASSERT_TRUE(run(output, true).complete());
+    const Decoded upright1 = copy(output, 1, false), sideways = copy(output, 6, false), half = copy(output, 8, false);
+    // o6 as the file lies: the upright top right at its top left, 270 x 360.
+    EXPECT_EQ(std::make_pair(sideways.width, sideways.height), std::make_pair(270, 360));
+    EXPECT_TRUE(shows(sideways, 0, 1) && shows(sideways, 3, 2));
+    EXPECT_TRUE(half.width == 480 && shows(half, 0, 3) && shows(half, 3, 0));  // 90 where 270 is upright
+    EXPECT_TRUE(showsUpright(copy(output, 2, false), upright1));
 
-    const Decoded sideways = copy(output, 6, false);
-    EXPECT_EQ(sideways.width, 270);
-    EXPECT_EQ(sideways.height, 360);
-    // The file's top left is the upright picture's top right, turned left.
-    EXPECT_TRUE(showsQuarter(sideways, 0, 1));
-    EXPECT_TRUE(showsQuarter(sideways, 3, 2));
-    const Decoded halfTurned = copy(output, 8, false);
-    EXPECT_EQ(halfTurned.width, 480);
-    EXPECT_TRUE(showsQuarter(halfTurned, 0, 3));
-    EXPECT_TRUE(showsQuarter(halfTurned, 3, 0));
-    EXPECT_TRUE(upright(copy(output, 2, false)));
-
-    // o7 is shown turned by 90 (after its mirror): a right turn stores 180.
-    // With a turn stored, the buttons go on from it.
+    // o7 is shown turned by 90 after its mirror: a right turn stores 180;
+    // a stored turn is where the buttons go on from.
     const std::string o7 = root + "o7.jpg";
     EXPECT_EQ(store.turnQuarter(o7, false, previewTurn(o7, store.storedTurn(o7), true).turn.turn), 180);
     EXPECT_EQ(store.turnQuarter(root + "o6.jpg", true, 90), 270);
     EXPECT_EQ(store.storedTurn(root + "o1.jpg"), std::nullopt);
-    EXPECT_EQ(store.turnQuarter(root + "o1.jpg", true, 0), 270);
 }
 
 TEST_F(FollowOrientation, NotFollowingItEveryCopyIsFittedThenTurnedByteForByte) {
     FolderSettingsStore store(root);
-    ASSERT_TRUE(store.setTurn(root + "o1.jpg", 270));
-    ASSERT_TRUE(store.setTurn(root + "o3.jpg", 90));
-    ASSERT_TRUE(store.setTurn(root + "o6.jpg", 0));
+    for (const auto& [name, turn] : {std::pair{"o1.jpg", 270}, {"o3.jpg", 90}, {"o6.jpg", 0}})
+        ASSERT_TRUE(store.setTurn(root + name, turn));
     ASSERT_TRUE(run(output, false).complete());
-    const std::vector<AlbumImage> images = makeAlbumImages(names);
-    const std::string reference = tmp.str("reference") + "/";
-    fs::create_directories(reference);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string source = root + names[i];
-        // The order of the seed: both copies from one decode, then each turned
-        // by the stored turn alone, whatever the EXIF data says.
-        AlbumImageRequest requests[] = {{reference + "l.jpg", 360, 480, 90, true}, {reference + "s.jpg", 90, 120, 60, true}};
-        ASSERT_TRUE(MakeAlbumImages(source, requests));
+    const std::string ref = tmp.str("reference") + "/";
+    fs::create_directories(ref);
+    for (const AlbumImage& image : makeAlbumImages(names)) {
+        // Both copies from one decode, then each turned by the stored turn
+        // alone, whatever the EXIF data says; previews the same way.
+        const std::string source = root + image.listedName;
         const int turn = store.turn(source);
-        for (const char* f : {"l.jpg", "s.jpg"}) {
-            if (turn != 0) {
-                ASSERT_TRUE(RotateImageFile(reference + f, turn));
-            }
-        }
-        EXPECT_EQ(readBytes(album(output) / images[i].enlargedFileName), readBytes(reference + "l.jpg")) << names[i];
-        EXPECT_EQ(readBytes(album(output) / images[i].thumbnailFileName), readBytes(reference + "s.jpg")) << names[i];
-
-        // The previews likewise.
-        ASSERT_TRUE(makePreviewFile(source, reference + "p1.jpg", 480, 360, 90, turn));
-        ASSERT_TRUE(makePreviewFile(source, reference + "p2.jpg", 480, 360, 90,
-                                    previewTurn(source, store.storedTurn(source), false)));
-        EXPECT_EQ(readBytes(reference + "p1.jpg"), readBytes(reference + "p2.jpg")) << names[i];
+        AlbumImageRequest requests[] = {{ref + "l.jpg", 360, 480, 90, true}, {ref + "s.jpg", 90, 120, 60, true}};
+        ASSERT_TRUE(MakeAlbumImages(source, requests));
+        for (const std::string f : {"l.jpg", "s.jpg"}) ASSERT_TRUE(turn == 0 || RotateImageFile(ref + f, turn));
+        EXPECT_EQ(readBytes(album(output) / image.enlargedFileName), readBytes(ref + "l.jpg")) << image.listedName;
+        EXPECT_EQ(readBytes(album(output) / image.thumbnailFileName), readBytes(ref + "s.jpg")) << image.listedName;
+        ASSERT_TRUE(makePreviewFile(source, ref + "p1.jpg", 480, 360, 90, turn));
+        const CopyTurn stored = previewTurn(source, store.storedTurn(source), false);
+        ASSERT_TRUE(makePreviewFile(source, ref + "p2.jpg", 480, 360, 90, stored));
+        EXPECT_EQ(readBytes(ref + "p1.jpg"), readBytes(ref + "p2.jpg")) << image.listedName;
     }
 }
 
 TEST_F(FollowOrientation, AnUpdateRemakesTheCopiesASettingOrOrientationChangeChanges) {
-    ASSERT_EQ(run(output, true, ExistingAlbumPolicy::Update).copiesMade, 16);
-    AlbumRunResult again = run(output, true, ExistingAlbumPolicy::Update);
-    EXPECT_EQ(again.copiesMade, 0);
-    EXPECT_EQ(again.copiesKept, 16);
-
-    // Off: the upright picture's copies stay, the seven turned or mirrored
-    // ones are made anew, and the album is what a full run makes.
-    const AlbumRunResult off = run(output, false, ExistingAlbumPolicy::Update);
-    EXPECT_EQ(off.copiesKept, 2);
-    EXPECT_EQ(off.copiesMade, 14);
+    const auto counts = [&](bool follow) {
+        const AlbumRunResult r = run(output, follow, ExistingAlbumPolicy::Update);
+        return std::make_pair(r.copiesMade, r.copiesKept);
+    };
+    EXPECT_EQ(counts(true), std::make_pair(16, 0));
+    EXPECT_EQ(counts(true), std::make_pair(0, 16));
+    // Off: only the upright picture's copies stay, and the album is what a
+    // full run makes.
+    EXPECT_EQ(counts(false), std::make_pair(14, 2));
     const std::string fresh = tmp.str("fresh") + "/";
     fs::create_directories(fresh);
     ASSERT_TRUE(run(fresh, false).complete());
     for (const AlbumImage& image : makeAlbumImages(names))
         for (const std::string& f : {image.enlargedFileName, image.thumbnailFileName})
             EXPECT_EQ(readBytes(album(output) / f), readBytes(album(fresh) / f)) << f;
-
-    // On again, after the upright picture was stored on its side: its copies
-    // are made anew and come out upright.
-    ASSERT_EQ(run(output, true, ExistingAlbumPolicy::Update).copiesMade, 14);
+    // On again; then the upright picture is stored on its side: made anew.
+    EXPECT_EQ(counts(true), std::make_pair(14, 2));
+    const Decoded before = copy(output, 1, false);
     testing_support::writeBytes(root + "o1.jpg", storedPicture(6));
-    const AlbumRunResult turned = run(output, true, ExistingAlbumPolicy::Update);
-    EXPECT_EQ(turned.copiesMade, 2);
-    EXPECT_EQ(turned.copiesKept, 14);
-    EXPECT_TRUE(upright(copy(output, 1, false)));
+    EXPECT_EQ(counts(true), std::make_pair(2, 14));
+    EXPECT_TRUE(showsUpright(copy(output, 1, false), before));
 }
