@@ -206,7 +206,15 @@ private:
                 job.thumbnail = p.albumFolder + "/" + image.thumbnailFileName;
                 job.enlarged = p.albumFolder + "/" + image.enlargedFileName;
                 const bool follow = m_settings.followOrientation != 0;
-                job.turn = copyTurn(m_perFolder.storedTurn(job.source), follow ? readOrientation(job.source) : 0,
+                const std::optional<int> stored = m_perFolder.storedTurn(job.source);
+                // An update decides by the turn before the job starts; any
+                // other run leaves reading the orientation to the job, on
+                // the pool's threads.
+                if (follow && action != AlbumFolderAction::Update) {
+                    job.turnFromOrientation = true;
+                    job.storedTurn = stored;
+                }
+                job.turn = copyTurn(stored, follow && !job.turnFromOrientation ? ReadExifOrientation(job.source) : 0,
                                     follow);
                 job.settings = &m_settings;
                 job.cancel = &m_cancel;
@@ -219,10 +227,6 @@ private:
         }
         m_prepared[i] = std::move(prepared);
         return true;
-    }
-
-    int readOrientation(const std::string& path) const {
-        return m_request.readOrientation ? m_request.readOrientation(path) : ReadExifOrientation(path);
     }
 
     // Keeps the pool busy across album boundaries: once the pictures still

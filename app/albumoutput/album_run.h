@@ -63,9 +63,6 @@ struct AlbumRunRequest {
     /// The shooting date reader ("yyyy/mm/dd hh:mm:ss" or empty); called on
     /// the thread that runs the album. Empty means the EXIF reader.
     std::function<std::string(std::string_view path)> readShootingDate;
-    /// The EXIF Orientation reader, used when the settings follow it;
-    /// called on the run's thread. Empty means the EXIF reader.
-    std::function<int(const std::string& path)> readOrientation;
     /// Album folders that could not be read when the albums were listed
     /// (ImageFolderAlbums::unreadableFolders): the run names them and
     /// counts as incomplete.

@@ -1,6 +1,7 @@
 #include "app/albumoutput/picture_pipeline.h"
 
 #include "app/albumoutput/album_run_messages.h"
+#include "app/util/exif_info.h"
 
 #include <cstring>
 #include <thread>
@@ -10,6 +11,7 @@ namespace mirofoto {
 void PictureJob::run() noexcept {
     if (cancel && cancel->load()) return;
     try {
+        if (turnFromOrientation) turn = copyTurn(storedTurn, ReadExifOrientation(source), true);
         check.measure(source, makeEnlarged, makeThumbnail);
         if (!makeEnlarged && !makeThumbnail) return;
         // Both copies always take part, a kept one only as the step the

@@ -19,6 +19,7 @@
 #include <deque>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ struct PictureJob {
     /// How the copies are turned: after they were made (the turn only),
     /// or mirrored and turned before they are fitted into their boxes.
     CopyTurn turn;
+    /// Set when the EXIF orientation is still to be read: run() reads it (on
+    /// its worker) and sets turn from it and storedTurn.
+    bool turnFromOrientation = false;
+    std::optional<int> storedTurn;
     const AlbumSettings* settings = nullptr;
     /// Set when the run stops: a job not yet begun then makes nothing.
     const std::atomic<bool>* cancel = nullptr;
