@@ -79,7 +79,8 @@ void printAlbumSettings(std::ostream& out) {
         << "thumbnail captions:  file name " << s.thumbShowFileName << ", date " << s.thumbShowDate
         << ", comment " << s.thumbShowComment << "\n"
         << "enlarged captions:   file name " << s.largeShowFileName << ", date " << s.largeShowDate
-        << ", comment " << s.largeShowComment << "\n";
+        << ", comment " << s.largeShowComment << "\n"
+        << "follow EXIF orientation: " << s.followOrientation << "\n";
     for (int p = 0; p < 3; ++p) {
         const mirofoto::PageStyle& page = s.pages[p];
         out << pageNames[p] << ":\n"

@@ -1,11 +1,12 @@
 // Makes the image folder of the whole-run benchmark (not a test):
 //
-//   album_run_photos DIR FOLDERS PER_FOLDER [NOISE [WIDTHxHEIGHT]]
+//   album_run_photos DIR FOLDERS PER_FOLDER [NOISE [WIDTHxHEIGHT [SIDEWAYS_EVERY]]]
 //
 // writes FOLDERS subfolders of DIR ("写真01", "写真02", ...) with PER_FOLDER
 // photograph-like JPEGs each (4000 x 3000 unless a size is given, quality
 // 92, EXIF date, sensor noise NOISE, default 24), the same bytes on every
-// run (fixed seeds). Noisy
+// run (fixed seeds). With SIDEWAYS_EVERY n, every n-th picture carries the
+// EXIF Orientation 6 of a camera held upright (turn right to view). Noisy
 // pictures make entropy decoding the main cost, as with real high-ISO
 // photographs. Two threads share the work.
 #include "samples/photo_maker.h"
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,8 +24,8 @@
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
-    if (argc < 4 || argc > 6) {
-        std::fprintf(stderr, "usage: album_run_photos DIR FOLDERS PER_FOLDER [NOISE [WIDTHxHEIGHT]]\n");
+    if (argc < 4 || argc > 7) {
+        std::fprintf(stderr, "usage: album_run_photos DIR FOLDERS PER_FOLDER [NOISE [WIDTHxHEIGHT [SIDEWAYS_EVERY]]]\n");
         return 2;
     }
     const fs::path dir = argv[1];
@@ -31,7 +33,8 @@ int main(int argc, char** argv) {
     const int perFolder = std::atoi(argv[3]);
     const int noise = argc >= 5 ? std::atoi(argv[4]) : 24;
     int width = 4000, height = 3000;
-    if (argc == 6 && (std::sscanf(argv[5], "%dx%d", &width, &height) != 2 || width < 1 || height < 1)) {
+    const int sidewaysEvery = argc == 7 ? std::atoi(argv[6]) : 0;
+    if (argc >= 6 && (std::sscanf(argv[5], "%dx%d", &width, &height) != 2 || width < 1 || height < 1)) {
         std::fprintf(stderr, "album_run_photos: the size is WIDTHxHEIGHT, for instance 160x120\n");
         return 2;
     }
@@ -63,7 +66,14 @@ int main(int argc, char** argv) {
             try {
                 std::error_code ec;
                 fs::create_directories(sub, ec);
-                samples::writePhotoJpeg((sub / file).string(), spec);
+                if (sidewaysEvery > 0 && (i + 1) % sidewaysEvery == 0) {
+                    const std::string bytes = samples::withOrientation(samples::makePhotoJpeg(spec), 6);
+                    std::FILE* f = std::fopen((sub / file).c_str(), "wb");
+                    if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0)
+                        throw std::runtime_error("cannot write " + (sub / file).string());
+                } else {
+                    samples::writePhotoJpeg((sub / file).string(), spec);
+                }
             } catch (const std::exception& e) {
                 std::fprintf(stderr, "album_run_photos: %s\n", e.what());
                 failed = true;

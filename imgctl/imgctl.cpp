@@ -565,6 +565,30 @@ int32_t TurnDIB(int32_t handle, int32_t angle) {
     return 1;
 }
 
+int32_t MirrorDIB(int32_t handle) {
+    const auto dib = table().find(handle);
+    if (!dib) return fail(usageFailure("MirrorDIB: unknown handle"));
+    std::lock_guard lock(dib->mutex);
+    if (dib->spent) return fail(usageFailure("MirrorDIB: the picture was streamed and is gone"), dib.get());
+    if (pixels(dib->image.get()) > kMaxTurnPixels)
+        return fail({ENOMEM, false, "MirrorDIB: picture too large to mirror"}, dib.get());
+    // Held whole, as for a turn: the copies are small by now, and a
+    // pipeline that was consumed could not be read a second time.
+    ImageRef whole;
+    if (dib->pristine) {
+        whole = loadJpeg(dib->source.get(), VIPS_ACCESS_RANDOM, 1);
+    } else {
+        whole = ImageRef(vips_image_copy_memory(dib->image.get()));
+    }
+    if (!whole) return fail(vipsFailure("decode", dib->pristine), dib.get());
+    ImageRef out;
+    if (vips_flip(whole.get(), out.out(), VIPS_DIRECTION_HORIZONTAL, nullptr) != 0)
+        return fail(vipsFailure("vips_flip", false), dib.get());
+    dib->image = std::move(out);
+    dib->pristine = false;
+    return 1;
+}
+
 int32_t DIBtoJPG(const char* path, int32_t handle, int32_t quality, int32_t encoderFlag) {
     const auto dib = table().find(handle);
     if (!dib) return fail(usageFailure("DIBtoJPG: unknown handle"));

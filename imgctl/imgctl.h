@@ -31,6 +31,12 @@ IMGCTL_API int32_t ResizeDIB(int32_t handle, int32_t width, int32_t height);
 /// success; any other angle fails.
 IMGCTL_API int32_t TurnDIB(int32_t handle, int32_t angle);
 
+/// Mirrors the handle's picture left to right. Nonzero on success.
+///
+/// Not one of the five functions every image library has: callers look it
+/// up on its own, like GetLastFailure.
+IMGCTL_API int32_t MirrorDIB(int32_t handle);
+
 /// Writes the handle's picture as a JPEG file of quality 1..100, without any
 /// metadata of the source. A nonzero encoder flag asks for the smallest file
 /// (optimised Huffman tables), zero for the fastest encoding. The file is

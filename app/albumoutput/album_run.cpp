@@ -5,6 +5,7 @@
 #include "app/albumoutput/album_run_checks.h"
 #include "app/albumoutput/album_run_messages.h"
 #include "app/albumoutput/page_sequence.h"
+#include "app/albumoutput/picture_orientation.h"
 #include "app/albumoutput/picture_pipeline.h"
 #include "app/albumoutput/update_plan.h"
 #include "app/settings/folder_settings_store.h"
@@ -204,7 +205,17 @@ private:
                 job.source = source + image.listedName;
                 job.thumbnail = p.albumFolder + "/" + image.thumbnailFileName;
                 job.enlarged = p.albumFolder + "/" + image.enlargedFileName;
-                job.turn = m_perFolder.turn(job.source);
+                const bool follow = m_settings.followOrientation != 0;
+                const std::optional<int> stored = m_perFolder.storedTurn(job.source);
+                // An update decides by the turn before the job starts; any
+                // other run leaves reading the orientation to the job, on
+                // the pool's threads.
+                if (follow && action != AlbumFolderAction::Update) {
+                    job.turnFromOrientation = true;
+                    job.storedTurn = stored;
+                }
+                job.turn = copyTurn(stored, follow && !job.turnFromOrientation ? ReadExifOrientation(job.source) : 0,
+                                    follow);
                 job.settings = &m_settings;
                 job.cancel = &m_cancel;
                 p.copies->plan(job, image);

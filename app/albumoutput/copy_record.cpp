@@ -80,7 +80,8 @@ std::vector<std::string_view> fields(std::string_view line) {
     }
 }
 
-std::string recipeChain(const std::vector<TargetSize>& sizes, std::size_t which, int quality, int turn) {
+std::string recipeChain(const std::vector<TargetSize>& sizes, std::size_t which, int quality,
+                        const std::string& turn) {
     const std::vector<std::size_t> order = MakingOrder(sizes);
     std::string chain;
     for (const std::size_t i : order) {
@@ -89,7 +90,7 @@ std::string recipeChain(const std::vector<TargetSize>& sizes, std::size_t which,
         if (i == which) break;
     }
     // The album run always encodes with the flag set ("e1").
-    return chain + ",q" + std::to_string(std::clamp(quality, 1, 100)) + ",e1,t" + std::to_string(turn);
+    return chain + ",q" + std::to_string(std::clamp(quality, 1, 100)) + ",e1," + turn;
 }
 
 }  // namespace
@@ -238,13 +239,23 @@ RecordRead readAlbumRecord(const std::string& recordFile, AlbumRecord& record) {
 }
 
 CopyRecipes copyRecipes(int sourceWidth, int sourceHeight, const AlbumSettings& s, int turn) {
-    // The same requests, in the same order, as the picture pipeline makes.
+    return copyRecipes(sourceWidth, sourceHeight, s, CopyTurn{false, {false, turn}});
+}
+
+CopyRecipes copyRecipes(int sourceWidth, int sourceHeight, const AlbumSettings& s, const CopyTurn& turn) {
+    const bool first = turn.beforeBox && (turn.turn.mirror || turn.turn.turn != 0);
+    // The same requests, in the same order, as the picture pipeline makes,
+    // on the picture as it is shown when it is turned first.
+    const TargetSize shown = first ? TurnedSides(sourceWidth, sourceHeight, turn.turn.turn)
+                                   : TargetSize{sourceWidth, sourceHeight};
     std::vector<TargetSize> sizes;
-    sizes.push_back(ResolvedSize(sourceWidth, sourceHeight,
-                                 FitBox(sourceWidth, sourceHeight, s.largeWidth, s.largeHeight, true)));
-    sizes.push_back(ResolvedSize(sourceWidth, sourceHeight,
-                                 FitBox(sourceWidth, sourceHeight, s.thumbWidth, s.thumbHeight, true)));
-    return {recipeChain(sizes, 0, s.largeQuality, turn), recipeChain(sizes, 1, s.thumbQuality, turn)};
+    sizes.push_back(ResolvedSize(shown.width, shown.height,
+                                 FitBox(shown.width, shown.height, s.largeWidth, s.largeHeight, true)));
+    sizes.push_back(ResolvedSize(shown.width, shown.height,
+                                 FitBox(shown.width, shown.height, s.thumbWidth, s.thumbHeight, true)));
+    const std::string how = first ? "o" + std::string(turn.turn.mirror ? "m" : "") + std::to_string(turn.turn.turn)
+                                  : "t" + std::to_string(turn.turn.turn);
+    return {recipeChain(sizes, 0, s.largeQuality, how), recipeChain(sizes, 1, s.thumbQuality, how)};
 }
 
 }  // namespace mirofoto

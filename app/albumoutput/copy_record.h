@@ -13,6 +13,8 @@
 // makes the next run do too much, never keep too much.
 #pragma once
 
+#include "app/albumoutput/picture_orientation.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -137,5 +139,12 @@ struct CopyRecipes {
     std::string thumbnail;
 };
 CopyRecipes copyRecipes(int sourceWidth, int sourceHeight, const AlbumSettings& settings, int turn);
+
+/// The recipes for either way. Turned after the box, and before the box
+/// with nothing to mirror or turn (the same bytes), they are the recipes
+/// above; a mirror or turn before the box is named apart ("o" with "m" for
+/// the mirror and the turn), so a change of the setting or of the
+/// picture's orientation re-makes exactly the copies it changes.
+CopyRecipes copyRecipes(int sourceWidth, int sourceHeight, const AlbumSettings& settings, const CopyTurn& turn);
 
 }  // namespace mirofoto

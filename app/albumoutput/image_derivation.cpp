@@ -171,8 +171,14 @@ void encodeAside(const ImgctlLibrary& lib, std::int32_t dib, const std::string& 
 
 }  // namespace
 
-bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std::span<AlbumImageRequest> requests,
-                     bool keepAspect, ImageFailure* failure) {
+namespace {
+
+// Makes the copies, the largest first; with a turn, the picture is mirrored
+// and turned once, right after its first resampling (where it is smallest
+// before the copies, so the turn costs little), and the boxes are fitted to
+// the turned picture.
+bool makeImages(const ImgctlLibrary& lib, std::string_view sourcePath, std::span<AlbumImageRequest> requests,
+                bool keepAspect, PictureTurn turn, ImageFailure* failure) {
     for (auto& r : requests) r.made = false;
     if (requests.empty() || !readable(sourcePath, failure)) return false;
     // Held until the picture's decode is gone (the handle below goes first).
@@ -186,10 +192,11 @@ bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std:
 
     // Sizes from the source's own proportions, so that resampling from a
     // larger copy gives exactly the size a separate call would.
+    const TargetSize shown = TurnedSides(info.width, info.height, turn.turn);
     std::vector<TargetSize> sizes;
     for (const auto& r : requests)
-        sizes.push_back(ResolvedSize(info.width, info.height,
-                                     FitBox(info.width, info.height, r.boxWidth, r.boxHeight, keepAspect)));
+        sizes.push_back(ResolvedSize(shown.width, shown.height,
+                                     FitBox(shown.width, shown.height, r.boxWidth, r.boxHeight, keepAspect)));
     std::vector<std::size_t> order = MakingOrder(sizes);
     // Copies after the last one written need no resampling.
     while (!order.empty() && !requests[order.back()].write) order.pop_back();
@@ -200,6 +207,32 @@ bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std:
         note(failure, "ToDIB", sourcePath, lib.lastFailure(0));
         return false;
     }
+    bool turned = !turn.mirror && turn.turn == 0;
+    // Resamples to the copy's size; the first time, in the file's
+    // orientation and then mirrored and turned.
+    const auto resize = [&](TargetSize size) {
+        if (turned) {
+            if (lib.resizeDIB(dib.get(), size.width, size.height)) return true;
+            note(failure, "ResizeDIB", sourcePath, dib.lastFailure());
+            return false;
+        }
+        const TargetSize unturned = TurnedSides(size.width, size.height, turn.turn);
+        if (!lib.resizeDIB(dib.get(), unturned.width, unturned.height)) {
+            note(failure, "ResizeDIB", sourcePath, dib.lastFailure());
+            return false;
+        }
+        if (turn.mirror && !lib.mirrorDIB(dib.get())) {
+            note(failure, "MirrorDIB", sourcePath,
+                 lib.canMirror() ? dib.lastFailure() : ImgctlFailure{0, false, "the image library cannot mirror"});
+            return false;
+        }
+        if (turn.turn != 0 && !lib.turnDIB(dib.get(), turn.turn)) {
+            note(failure, "TurnDIB", sourcePath, dib.lastFailure());
+            return false;
+        }
+        turned = true;
+        return true;
+    };
     bool all = true;
     for (const std::size_t i : order) {
         auto& r = requests[i];
@@ -208,9 +241,9 @@ bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std:
         const std::string folder = GetParentPath(destination);
         if (!folder.empty() && !FolderExists(folder) && !EnsureFolder(folder))
             note(failure, "folder", folder, {0, false, "the folder could not be made"});
-        else if (!lib.resizeDIB(dib.get(), sizes[i].width, sizes[i].height))
-            note(failure, "ResizeDIB", sourcePath, dib.lastFailure());
-        else if (!r.write)
+        else if (!resize(sizes[i])) {
+            // noted by resize
+        } else if (!r.write)
             encodeAside(lib, dib.get(), folder, r, failure);
         else if (!lib.dibToJPG(destination, dib.get(), std::clamp(r.quality, 1, 100), r.encoderFlag))
             note(failure, "DIBtoJPG", destination, dib.lastFailure());
@@ -219,6 +252,28 @@ bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std:
         if (r.write) all = all && r.made;
     }
     return all;
+}
+
+}  // namespace
+
+TargetSize TurnedSides(std::int32_t width, std::int32_t height, int turn) {
+    if (turn == 90 || turn == 270) return {height, width};
+    return {width, height};
+}
+
+bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std::span<AlbumImageRequest> requests,
+                     bool keepAspect, ImageFailure* failure) {
+    return makeImages(lib, sourcePath, requests, keepAspect, {}, failure);
+}
+
+bool MakeTurnedAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath,
+                           std::span<AlbumImageRequest> requests, PictureTurn turn, ImageFailure* failure) {
+    return makeImages(lib, sourcePath, requests, true, turn, failure);
+}
+
+bool MakeTurnedAlbumImages(std::string_view sourcePath, std::span<AlbumImageRequest> requests, PictureTurn turn,
+                           ImageFailure* failure) {
+    return makeImages(ImgctlLibrary::instance(), sourcePath, requests, true, turn, failure);
 }
 
 bool MakeAlbumImages(std::string_view sourcePath, std::span<AlbumImageRequest> requests, bool keepAspect,

@@ -2,6 +2,7 @@
 // turned in place. The pixel work is the image library's (app/util/imgctl.h).
 #pragma once
 
+#include "app/albumoutput/picture_orientation.h"
 #include "app/util/imgctl.h"
 
 #include <cstdint>
@@ -78,6 +79,21 @@ bool MakeAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath, std:
                      bool keepAspect = true, ImageFailure* failure = nullptr);
 bool MakeAlbumImages(std::string_view sourcePath, std::span<AlbumImageRequest> requests, bool keepAspect = true,
                      ImageFailure* failure = nullptr);
+
+/// MakeAlbumImages for a picture that is mirrored and turned before it is
+/// fitted: each box is fitted to the picture as it is shown (a turn of 90
+/// or 270 swaps its sides), so a turned picture fills its box like any
+/// other. Still one decode and one encode per copy at its own quality: the
+/// largest copy is resampled in the file's orientation, then mirrored and
+/// turned, and every smaller one is resampled from it. With nothing to
+/// mirror or turn, the same files as MakeAlbumImages.
+bool MakeTurnedAlbumImages(const ImgctlLibrary& lib, std::string_view sourcePath,
+                           std::span<AlbumImageRequest> requests, PictureTurn turn, ImageFailure* failure = nullptr);
+bool MakeTurnedAlbumImages(std::string_view sourcePath, std::span<AlbumImageRequest> requests, PictureTurn turn,
+                           ImageFailure* failure = nullptr);
+
+/// The sides of a picture of width x height as it is shown after the turn.
+TargetSize TurnedSides(std::int32_t width, std::int32_t height, int turn);
 
 /// The size the image library makes for the target: a side of -1 derived
 /// from the other and the picture's proportions, rounded to nearest, at

@@ -1,6 +1,7 @@
 #include "app/albumoutput/picture_pipeline.h"
 
 #include "app/albumoutput/album_run_messages.h"
+#include "app/util/exif_info.h"
 
 #include <cstring>
 #include <thread>
@@ -10,6 +11,7 @@ namespace mirofoto {
 void PictureJob::run() noexcept {
     if (cancel && cancel->load()) return;
     try {
+        if (turnFromOrientation) turn = copyTurn(storedTurn, ReadExifOrientation(source), true);
         check.measure(source, makeEnlarged, makeThumbnail);
         if (!makeEnlarged && !makeThumbnail) return;
         // Both copies always take part, a kept one only as the step the
@@ -18,7 +20,8 @@ void PictureJob::run() noexcept {
         AlbumImageRequest requests[] = {
             {enlarged, settings->largeHeight, settings->largeWidth, settings->largeQuality, true, makeEnlarged},
             {thumbnail, settings->thumbHeight, settings->thumbWidth, settings->thumbQuality, true, makeThumbnail}};
-        MakeAlbumImages(source, requests, true, &failure);
+        if (turn.beforeBox) MakeTurnedAlbumImages(source, requests, turn.turn, &failure);
+        else MakeAlbumImages(source, requests, true, &failure);
         bool* done[] = {&check.madeEnlarged, &check.madeThumbnail};
         for (std::size_t i = 0; i < std::size(requests); ++i) {
             const AlbumImageRequest& r = requests[i];
@@ -28,7 +31,8 @@ void PictureJob::run() noexcept {
                 continue;
             }
             // A turn only for a picture that was made, as the album stores it.
-            if (turn != 0 && !RotateImageFile(r.destination, turn, &failure)) failed = true;
+            const int after = turn.beforeBox ? 0 : turn.turn.turn;
+            if (after != 0 && !RotateImageFile(r.destination, after, &failure)) failed = true;
             else *done[i] = true;
         }
     } catch (const std::exception& e) {

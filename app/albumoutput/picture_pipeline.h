@@ -19,6 +19,7 @@
 #include <deque>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,13 @@ struct PictureJob {
     std::string enlarged;
     bool makeThumbnail = true;
     bool makeEnlarged = true;
-    int turn = 0;  ///< applied to each copy that was made
+    /// How the copies are turned: after they were made (the turn only),
+    /// or mirrored and turned before they are fitted into their boxes.
+    CopyTurn turn;
+    /// Set when the EXIF orientation is still to be read: run() reads it (on
+    /// its worker) and sets turn from it and storedTurn.
+    bool turnFromOrientation = false;
+    std::optional<int> storedTurn;
     const AlbumSettings* settings = nullptr;
     /// Set when the run stops: a job not yet begun then makes nothing.
     const std::atomic<bool>* cancel = nullptr;
@@ -42,6 +49,7 @@ struct PictureJob {
 
     /// Makes the copies; never throws.
     void run() noexcept;
+
 };
 
 /// The failure of a picture as the run reports it.

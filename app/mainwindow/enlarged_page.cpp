@@ -107,7 +107,7 @@ void EnlargedPage::display(int i) {
     } else {
         const ImageEntry& e = m_thumbnails->entries()[i];
         PreviewRequest r =
-            PreviewRequest::of(PreviewRequest::Enlarged, e, s, m_window->store().turn(e.path()));
+            PreviewRequest::of(PreviewRequest::Enlarged, e, s, m_window->store().storedTurn(e.path()));
         r.epoch = m_ticket;
         r.ticket = m_ticket;
         r.cell = i;

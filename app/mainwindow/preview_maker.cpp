@@ -14,7 +14,8 @@
 
 namespace mirofoto::mainwindow {
 
-PreviewRequest PreviewRequest::of(Kind kind, const ImageEntry& entry, const AlbumSettings& settings, int turn) {
+PreviewRequest PreviewRequest::of(Kind kind, const ImageEntry& entry, const AlbumSettings& settings,
+                                  std::optional<int> storedTurn) {
     PreviewRequest r;
     r.kind = kind;
     r.source = entry.path();
@@ -23,7 +24,8 @@ PreviewRequest PreviewRequest::of(Kind kind, const ImageEntry& entry, const Albu
     r.boxWidth = thumbnail ? settings.thumbWidth : settings.largeWidth;
     r.boxHeight = thumbnail ? settings.thumbHeight : settings.largeHeight;
     r.quality = thumbnail ? settings.thumbQuality : settings.largeQuality;
-    r.turn = turn;
+    r.storedTurn = storedTurn;
+    r.followOrientation = settings.followOrientation != 0;
     return r;
 }
 
@@ -120,7 +122,8 @@ void PreviewMaker::start(PreviewRequest r) {
             const bool exists = PathExists(r.destination);
             bool ok = exists && !r.force;
             if (!ok) {
-                ok = makePreviewFile(r.source, r.destination, r.boxWidth, r.boxHeight, r.quality, r.turn);
+                const CopyTurn turn = previewTurn(r.source, r.storedTurn, r.followOrientation);
+                ok = makePreviewFile(r.source, r.destination, r.boxWidth, r.boxHeight, r.quality, turn);
                 result.made = ok;
             }
             if (ok) result.image = QImage::fromData(readFileBytes(r.destination));

@@ -17,6 +17,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -37,12 +38,15 @@ struct PreviewRequest {
     int boxWidth = 0;
     int boxHeight = 0;
     int quality = 0;
-    int turn = 0;
+    std::optional<int> storedTurn;   ///< nothing when no turn is stored
+    bool followOrientation = false;  ///< the settings' "EXIFの向きに従う"
     bool force = false;  ///< make it even when the file exists
 
     /// The request for a picture's cached file of that kind, at the box and
-    /// quality of the settings, turned as stored.
-    static PreviewRequest of(Kind kind, const ImageEntry& entry, const AlbumSettings& settings, int turn);
+    /// quality of the settings, turned as the album's copies are (the
+    /// worker reads the EXIF orientation when the settings follow it).
+    static PreviewRequest of(Kind kind, const ImageEntry& entry, const AlbumSettings& settings,
+                             std::optional<int> storedTurn);
 };
 
 struct PreviewResult {

@@ -570,7 +570,8 @@ void ThumbnailPage::requestCell(int i, bool force) {
     Cell& c = *m_cells[i];
     const ImageEntry& e = m_entries[i];
     const AlbumSettings& s = m_window->settings();
-    PreviewRequest r = PreviewRequest::of(PreviewRequest::Thumbnail, e, s, m_store ? m_store->turn(e.path()) : 0);
+    PreviewRequest r = PreviewRequest::of(PreviewRequest::Thumbnail, e, s,
+                                          m_store ? m_store->storedTurn(e.path()) : std::nullopt);
     r.epoch = m_epoch;
     r.ticket = ++c.ticket;
     r.cell = i;
@@ -689,8 +690,13 @@ void ThumbnailPage::Chk_画像選択_Click(int i) {
 }
 
 void ThumbnailPage::turn(int i, bool left) {
-    if (i < 0 || i >= m_built || !m_store || runInProgress()) return;
-    m_store->turnQuarter(m_entries[i].path(), left);
+    if (i < 0 || i >= m_built || !m_store || !m_window || runInProgress()) return;
+    // The buttons turn on from the turn the picture is shown with.
+    const std::string path = m_entries[i].path();
+    const auto orientation = [this](const std::string& p) { return ReadExifOrientation(p, m_window->exifCtl().get()); };
+    const int shown =
+        previewTurn(path, m_store->storedTurn(path), m_window->settings().followOrientation != 0, orientation).turn.turn;
+    m_store->turnQuarter(path, left, shown);
     // サムネイル画像表示sub(i, true): made anew, whether in view or not; an
     // earlier request of the cell is dropped when it comes back.
     Cell& c = *m_cells[i];

@@ -173,6 +173,23 @@ void warmUpImageLibrary() {
 }
 
 bool makePreviewFile(const std::string& source, const std::string& destination, int boxWidth, int boxHeight,
+                     int quality, const CopyTurn& turn) {
+    if (!turn.beforeBox) return makePreviewFile(source, destination, boxWidth, boxHeight, quality, turn.turn.turn);
+    AlbumImageRequest request{destination, boxHeight, boxWidth, quality, false};
+    if (MakeTurnedAlbumImages(source, {&request, 1}, turn.turn)) return true;
+    // A preview of an earlier turn must not be taken for this one later.
+    std::remove(destination.c_str());
+    return false;
+}
+
+CopyTurn previewTurn(const std::string& path, std::optional<int> storedTurn, bool followOrientation,
+                     const std::function<int(const std::string& path)>& readOrientation) {
+    const int orientation =
+        !followOrientation ? 0 : readOrientation ? readOrientation(path) : ReadExifOrientation(path);
+    return copyTurn(storedTurn, orientation, followOrientation);
+}
+
+bool makePreviewFile(const std::string& source, const std::string& destination, int boxWidth, int boxHeight,
                      int quality, int turn) {
     if (!MakeAlbumImage(source, destination, boxHeight, boxWidth, true, quality, false)) return false;
     if (turn != 90 && turn != 180 && turn != 270) return true;

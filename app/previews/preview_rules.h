@@ -4,10 +4,12 @@
 // orientation asks for. The windows place their controls where these say.
 #pragma once
 
+#include "app/albumoutput/picture_orientation.h"
 #include "app/settings/folder_settings_store.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -147,5 +149,16 @@ void warmUpImageLibrary();
 /// (and turned).
 bool makePreviewFile(const std::string& source, const std::string& destination, int boxWidth, int boxHeight,
                      int quality, int turn);
+/// The same, turned as the album's copies are (after the box, or mirrored
+/// and turned before it, in one decode and one encode).
+bool makePreviewFile(const std::string& source, const std::string& destination, int boxWidth, int boxHeight,
+                     int quality, const CopyTurn& turn);
+
+/// How a picture's previews and copies are turned, by the settings: the
+/// stored turn (nothing when none), and the EXIF Orientation read with
+/// readOrientation (ReadExifOrientation when empty) only when the settings
+/// follow it.
+CopyTurn previewTurn(const std::string& path, std::optional<int> storedTurn, bool followOrientation,
+                     const std::function<int(const std::string& path)>& readOrientation = {});
 
 }  // namespace mirofoto

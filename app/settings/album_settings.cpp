@@ -13,6 +13,7 @@ AlbumSettings AlbumSettings::defaults() {
     s.largeQuality = album_limits::largeQuality.fallback;
     s.thumbShowFileName = s.thumbShowDate = s.thumbShowComment = 1;
     s.largeShowFileName = s.largeShowDate = s.largeShowComment = 1;
+    s.followOrientation = 1;
     for (PageStyle& p : s.pages) {
         p.textColor = kDefaultTextColour;
         p.linkColor = kDefaultLinkColour;

@@ -81,6 +81,11 @@ struct AlbumSettings {
     std::int16_t largeShowFileName = 0;
     std::int16_t largeShowDate = 0;
     std::int16_t largeShowComment = 0;
+    /// "EXIFの向きに従う" (0 or 1): a picture without a stored turn comes out
+    /// upright as its EXIF orientation says, and every turn is applied
+    /// before the picture is fitted into its box. 0: the copies are fitted
+    /// first and then turned by the stored turn only.
+    std::int16_t followOrientation = 0;
     std::array<PageStyle, 3> pages;  ///< indexed by pageIndex(PageKind)
     PageStyle& page(PageKind kind) { return pages[pageIndex(kind)]; }
     const PageStyle& page(PageKind kind) const { return pages[pageIndex(kind)]; }

@@ -71,9 +71,14 @@ bool FolderSettingsStore::setTurn(std::string_view imagePath, int degrees) {
     return m_settings.setTurn(imagePath, degrees);
 }
 
-std::optional<int> FolderSettingsStore::turnQuarter(std::string_view imagePath, bool left) {
+std::optional<int> FolderSettingsStore::storedTurn(std::string_view imagePath) const {
     std::lock_guard lock(m_mutex);
-    const int now = m_settings.turn(imagePath);
+    return m_settings.storedTurn(imagePath);
+}
+
+std::optional<int> FolderSettingsStore::turnQuarter(std::string_view imagePath, bool left, int unstoredTurn) {
+    std::lock_guard lock(m_mutex);
+    const int now = m_settings.storedTurn(imagePath).value_or(unstoredTurn);
     const int next = left ? turnedLeft(now) : turnedRight(now);
     if (!m_settings.setTurn(imagePath, next)) return std::nullopt;
     return next;
@@ -91,12 +96,12 @@ std::vector<std::string> FolderSettingsStore::storeTurnsFromOrientation(
         std::unique_lock lock(m_mutex);
         if (!m_settings.valid()) break;
         // A turn the user chose, 0 included, stays.
-        if (m_settings.hasTurn(path)) continue;
+        if (m_settings.storedTurn(path)) continue;
         lock.unlock();
         const int turn = turnForOrientation(orientation(path));
         if (turn == 0) continue;
         lock.lock();
-        if (m_settings.hasTurn(path)) continue;
+        if (m_settings.storedTurn(path)) continue;
         if (m_settings.setTurn(path, turn)) stored.push_back(path);
     }
     return stored;

@@ -49,11 +49,15 @@ public:
 
     // ---- turns ----
     int turn(std::string_view imagePath) const;
+    /// The stored turn, or nothing when none is stored (see
+    /// PerFolderSettings::storedTurn).
+    std::optional<int> storedTurn(std::string_view imagePath) const;
     bool setTurn(std::string_view imagePath, int degrees);
     /// A quarter turn to the left or right of what is stored, read and
-    /// written under one lock. The new turn, or nothing when it was not
-    /// stored.
-    std::optional<int> turnQuarter(std::string_view imagePath, bool left);
+    /// written under one lock; a picture without a stored turn starts from
+    /// unstoredTurn (the turn it is shown with). The new turn, or nothing
+    /// when it was not stored.
+    std::optional<int> turnQuarter(std::string_view imagePath, bool left, int unstoredTurn = 0);
     /// For every picture of the album folder (the names given) that has no
     /// stored turn, stores the turn its orientation asks for (see
     /// turnForOrientation), when that is not 0; a turn the user chose, 0

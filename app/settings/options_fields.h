@@ -47,6 +47,7 @@ struct OptionsFields {
     std::array<Page, 3> pages;  ///< indexed by PageKind
     /// Thumbnail file name, date, comment; enlarged file name, date, comment.
     std::array<bool, 6> captions{};
+    bool followOrientation = true;  ///< EXIFの向きに従う
 
     bool operator==(const OptionsFields&) const = default;
 };

@@ -108,8 +108,11 @@ int PerFolderSettings::turn(std::string_view imagePath) const {
     return turnFromStored(ReadIniValue(kTurns, imagePath, kTurnBuffer, m_file));
 }
 
-bool PerFolderSettings::hasTurn(std::string_view imagePath) const {
-    return valid() && !ReadIniValue(kTurns, imagePath, kTurnBuffer, m_file).empty();
+std::optional<int> PerFolderSettings::storedTurn(std::string_view imagePath) const {
+    if (!valid()) return std::nullopt;
+    const std::string stored = ReadIniValue(kTurns, imagePath, kTurnBuffer, m_file);
+    if (stored.empty()) return std::nullopt;
+    return turnFromStored(stored);
 }
 
 bool PerFolderSettings::setTurn(std::string_view imagePath, int degrees) const {

@@ -3,6 +3,7 @@
 // once (nothing is held back).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -47,8 +48,9 @@ public:
 
     /// The stored turn of an image (key = its full path): 0, 90, 180 or 270.
     int turn(std::string_view imagePath) const;
-    /// Whether a turn is stored for the picture, 0 included.
-    bool hasTurn(std::string_view imagePath) const;
+    /// The same, or nothing when no turn is stored for the image (a stored
+    /// text that is no quarter turn reads as 0: something was stored).
+    std::optional<int> storedTurn(std::string_view imagePath) const;
     bool setTurn(std::string_view imagePath, int degrees) const;
 
     /// Menu page texts ("メニューページ"). The title defaults to the image

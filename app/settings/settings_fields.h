@@ -44,6 +44,12 @@ inline constexpr std::array<AlbumFlagField, 6> kAlbumCaptionFields{{
     {"拡大画像コメント", &AlbumSettings::largeShowComment},
 }};
 
+/// The picture options: stored as "1" or "0" after the captions, read as
+/// they are (anything but "0" is 1).
+inline constexpr std::array<AlbumFlagField, 1> kAlbumPictureFlagFields{{
+    {"EXIF回転", &AlbumSettings::followOrientation},
+}};
+
 struct PageHtmlField {
     std::string_view keyBase;  ///< followed by the page kind's digit
     std::string PageStyle::*field;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <span>
 
 namespace mirofoto {
 namespace {
@@ -203,10 +204,12 @@ void 基本設定読込(std::string_view file, AlbumSettings& s, WindowPlacement
         page.backgroundImage = readWholeIniValue(kSectionOptions, pageKey("背景画像", p), file);
     }
 
-    for (const AlbumFlagField& f : kAlbumCaptionFields) {
-        const std::string v = readWholeIniValue(kSectionOptions, f.key, file);
-        s.*f.field = v == "0" ? 0 : 1;
-    }
+    for (const auto& table : {std::span<const AlbumFlagField>(kAlbumCaptionFields),
+                              std::span<const AlbumFlagField>(kAlbumPictureFlagFields)})
+        for (const AlbumFlagField& f : table) {
+            const std::string v = readWholeIniValue(kSectionOptions, f.key, file);
+            s.*f.field = v == "0" ? 0 : 1;
+        }
 
     for (int p = 0; p < 3; ++p) {
         PageStyle& page = s.pages[p];
@@ -244,6 +247,8 @@ bool 基本設定保存(std::string_view file, const AlbumSettings& s, const Win
     }
 
     for (const AlbumFlagField& f : kAlbumCaptionFields) put(kSectionOptions, f.key, s.*f.field != 0 ? "1" : "0", file);
+    for (const AlbumFlagField& f : kAlbumPictureFlagFields)
+        put(kSectionOptions, f.key, s.*f.field != 0 ? "1" : "0", file);
 
     for (int p = 0; p < 3; ++p) {
         const PageStyle& page = s.pages[p];

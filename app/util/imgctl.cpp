@@ -43,6 +43,7 @@ ImgctlLibrary::ImgctlLibrary(const std::vector<std::string>& candidates) {
         resolve(module, "DeleteDIB", m_deleteDib, missing);
         if (missing.empty()) {
             m_lastFailure = reinterpret_cast<LastFailureFn>(::dlsym(module, "GetLastFailure"));
+            m_mirrorDib = reinterpret_cast<MirrorDibFn>(::dlsym(module, "MirrorDIB"));
             m_toDib = toDib;  // set last: it marks the library as usable
             m_error.clear();
             return;
@@ -95,6 +96,8 @@ bool ImgctlLibrary::resizeDIB(std::int32_t handle, std::int32_t width, std::int3
 bool ImgctlLibrary::turnDIB(std::int32_t handle, std::int32_t angle) const {
     return m_toDib && m_turnDib(handle, angle) != 0;
 }
+
+bool ImgctlLibrary::mirrorDIB(std::int32_t handle) const { return canMirror() && m_mirrorDib(handle) != 0; }
 
 bool ImgctlLibrary::dibToJPG(std::string_view path, std::int32_t handle, std::int32_t quality,
                              bool encoderFlag) const {

@@ -42,6 +42,10 @@ public:
     std::int32_t toDIB(std::string_view path) const;
     bool resizeDIB(std::int32_t handle, std::int32_t width, std::int32_t height) const;
     bool turnDIB(std::int32_t handle, std::int32_t angle) const;
+    /// Mirrors left to right; false also when the library cannot mirror.
+    bool mirrorDIB(std::int32_t handle) const;
+    /// Whether the library can mirror (an optional function, like lastFailure).
+    bool canMirror() const { return m_toDib && m_mirrorDib; }
     bool dibToJPG(std::string_view path, std::int32_t handle, std::int32_t quality, bool encoderFlag) const;
     void deleteDIB(std::int32_t handle) const;
     /// Why the last failed call on the handle failed (ask before deleteDIB);
@@ -57,6 +61,7 @@ private:
     using TurnDibFn = std::int32_t (*)(std::int32_t, std::int32_t);
     using DibToJpgFn = std::int32_t (*)(const char*, std::int32_t, std::int32_t, std::int32_t);
     using DeleteDibFn = void (*)(std::int32_t);
+    using MirrorDibFn = std::int32_t (*)(std::int32_t);
     using LastFailureFn = std::int32_t (*)(std::int32_t, std::int32_t*, std::int32_t*, char*, std::int32_t);
 
     ToDibFn m_toDib = nullptr;
@@ -65,6 +70,7 @@ private:
     DibToJpgFn m_dibToJpg = nullptr;
     DeleteDibFn m_deleteDib = nullptr;
     LastFailureFn m_lastFailure = nullptr;  // optional: older libraries lack it
+    MirrorDibFn m_mirrorDib = nullptr;      // optional too
     std::string m_error;
 };
 

@@ -89,6 +89,7 @@ TEST_F(AlbumRunTest, TheWholeAlbumMatchesItsPagesAndPictureSizes) {
     r.settings.columns = 2;
     r.settings.page(PageKind::Thumbnail).useBackgroundColor = false;
     r.settings.page(PageKind::Thumbnail).backgroundImage = tmp.str("bg.gif");
+    r.settings.followOrientation = 0;  // the stored turn after the box
     ui.messageAnswers = {MsgResult::No};  // do not show the album
 
     const AlbumRunResult result = GenerateAlbum(r, *std::make_unique<AlbumRunObserver>());

@@ -186,9 +186,9 @@ TEST_F(AlbumRunThreads, OneThreadAndFourWriteTheSameFiles) {
     EXPECT_EQ(countEnding(files, "_l.jpg"), 8);
     EXPECT_EQ(countEnding(files, ".htm"), 1 + 2 + 10);
     EXPECT_EQ(sequential.result.failedPictures, (std::vector<std::string>{"壊れた.jpg", "旅行/06.jpg"}));
-    // A turned picture is turned in both: 320 x 240 fitted in 120 x 90, then
-    // a quarter turn.
-    EXPECT_EQ(sizeOf(find(one, "small_s.jpg")), std::make_pair(90, 120));
+    // A turned picture is turned in both: 320 x 240 turned a quarter, then
+    // fitted in 120 x 90.
+    EXPECT_EQ(sizeOf(find(one, "small_s.jpg")), std::make_pair(68, 90));
 
     expectSameTrees(one, four);
     EXPECT_EQ(pooled.result.pictures, sequential.result.pictures);
@@ -227,7 +227,7 @@ TEST_F(AlbumRunThreads, KeepingExistingPicturesGivesTheSameFilesOnEveryThreadCou
     const auto files = tree(one);
     EXPECT_EQ(countEnding(files, "_s.jpg") + countEnding(files, "_l.jpg"), 16);
     EXPECT_EQ(sizeOf(find(one, "02_s.jpg")), std::make_pair(120, 90));   // made anew
-    EXPECT_EQ(sizeOf(find(one, "01_l.jpg")), std::make_pair(480, 640));  // kept (640 x 480, turned)
+    EXPECT_EQ(sizeOf(find(one, "01_l.jpg")), std::make_pair(360, 480));  // kept (turned, in 640 x 480)
     expectSameTrees(one, four);
     EXPECT_EQ(pooled.messages, sequential.messages);
 }

@@ -107,6 +107,18 @@ void OptionsDialogTest::pagesAndControls() {
     for (const char* name : {"Chk_サムネイルファイル名", "Chk_サムネイル撮影日時", "Chk_サムネイルコメント",
                              "Chk_拡大画像ファイル名", "Chk_拡大画像撮影日時", "Chk_拡大画像コメント"})
         QVERIFY2(t.get<QCheckBox>(name)->isChecked(), name);
+    // Following the orientation: on the 画像 page, on by default, taken by 更新.
+    QCheckBox* follow = t.get<QCheckBox>("Chk_EXIFの向きに従う");
+    QVERIFY(follow);
+    QCOMPARE(follow->text(), QStringLiteral("EXIFの向きに従う"));
+    QCOMPARE(follow->parentWidget()->property("index").toInt(), 0);
+    QVERIFY(follow->isChecked());
+    t.d->tabs()->setCurrentIndex(0);
+    QTest::mouseClick(follow, Qt::LeftButton, {}, QPoint(5, follow->height() / 2));
+    QVERIFY(!follow->isChecked());
+    QCOMPARE(t.settings.followOrientation, 1);
+    t.click("cmdApply");
+    QCOMPARE(t.settings.followOrientation, 0);
     QCOMPARE(t.get<QPushButton>("cmdCancel")->text(), QStringLiteral("ｷｬﾝｾﾙ"));
     QCOMPARE(t.get<QPushButton>("cmdApply")->text(), QStringLiteral("更新"));
 }
@@ -274,6 +286,7 @@ void OptionsDialogTest::everyFieldRoundTripsThroughTheSettingsFile() {
     s.columns = 6, s.thumbWidth = 160, s.thumbHeight = 100, s.thumbQuality = 55;
     s.largeWidth = 640, s.largeHeight = 480, s.largeQuality = 85;
     s.thumbShowFileName = 0, s.thumbShowComment = 0, s.largeShowDate = 0;
+    s.followOrientation = 0;
     for (int p = 0; p < 3; ++p) {
         auto& st = s.pages[p];
         st.textColor = 0x102030u * (p + 1), st.linkColor = st.activeLinkColor = 0x405060u + p;

@@ -122,6 +122,17 @@ std::string linearRgbProfile() {
     return data;
 }
 
+std::string srgbProfile() {
+    cmsHPROFILE profile = cmsCreate_sRGBProfile();
+    cmsUInt32Number bytes = 0;
+    cmsSaveProfileToMem(profile, nullptr, &bytes);
+    std::string data(bytes, '\0');
+    const bool ok = cmsSaveProfileToMem(profile, data.data(), &bytes);
+    cmsCloseProfile(profile);
+    if (!ok) throw std::runtime_error("cmsSaveProfileToMem failed");
+    return data;
+}
+
 std::string writeJpeg(const std::filesystem::path& file, int width, int height, const JpegOptions& options) {
     testing_support::writeBytes(file, makeJpeg(width, height, options));
     return file.string();

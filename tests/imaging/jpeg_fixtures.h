@@ -38,6 +38,8 @@ std::string makeCmykJpeg(int width, int height, int c, int m, int y, int k);
 /// An RGB colour profile with sRGB's primaries and white but linear tone
 /// curves: a picture's 128 grey under it is sRGB's 188.
 std::string linearRgbProfile();
+/// The sRGB profile, as phones and editors embed it.
+std::string srgbProfile();
 
 /// Writes makeJpeg's bytes to the file and returns its path as text.
 std::string writeJpeg(const std::filesystem::path& file, int width, int height, const JpegOptions& options = {});

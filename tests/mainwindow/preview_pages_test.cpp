@@ -153,22 +153,32 @@ void PreviewPagesTest::fivePicturesStandInTwoRows() {
 void PreviewPagesTest::turnsAreStoredAndTurnTheCachedFile() {
     WindowFixture f;
     photo(f.photos / "p.jpg", 400, 300);
+    photo(f.photos / "s.jpg", 400, 300, {}, 6);  // taken in portrait
     Frm_Main& w = f.open();
     QVERIFY(showThumbnails(f));
     const std::string path = f.photos.str() + "/p.jpg";
     const std::string cached = page(f)->entries()[0].thumbnailPath();
+    // Turned, then fitted into the box.
     QTest::mouseClick(static_cast<QPushButton*>(cellControl(f, "Cmd_LTurn", 0)), Qt::LeftButton);
     QCOMPARE(turnStored(f, path), std::string("270"));
     QVERIFY(settled(f));
-    QCOMPARE(fileSize(cached), QSize(90, 120));
-    QCOMPARE(static_cast<QLabel*>(cellControl(f, "Img_サムネイル", 0))->pixmap().size(), QSize(90, 120));
+    QCOMPARE(fileSize(cached), QSize(68, 90));
+    QCOMPARE(static_cast<QLabel*>(cellControl(f, "Img_サムネイル", 0))->pixmap().size(), QSize(68, 90));
+    // Shown upright by its orientation (a turn of 90), the portrait picture
+    // goes on from there: a right turn stores 180, and it lies on its side.
+    QCOMPARE(fileSize(page(f)->entries()[1].thumbnailPath()), QSize(68, 90));
+    QCOMPARE(turnStored(f, f.photos.str() + "/s.jpg"), std::string());
+    QTest::mouseClick(static_cast<QPushButton*>(cellControl(f, "Cmd_RTurn", 1)), Qt::LeftButton);
+    QCOMPARE(turnStored(f, f.photos.str() + "/s.jpg"), std::string("180"));
+    QVERIFY(settled(f));
+    QCOMPARE(fileSize(page(f)->entries()[1].thumbnailPath()), QSize(120, 90));
 
     // The enlarged picture is made anew, turned, at its display.
     w.setCurrentImage(0);
     QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
     w.selectTab(kEnlarged);
     QVERIFY(shown.wait(20000));
-    QCOMPARE(f.control<QLabel>("Img_拡大画像")->pixmap().size(), QSize(300, 400));  // never enlarged
+    QCOMPARE(f.control<QLabel>("Img_拡大画像")->pixmap().size(), QSize(270, 360));  // turned, then fitted
 
     w.selectTab(kThumbnails);
     QTest::mouseClick(static_cast<QPushButton*>(cellControl(f, "Cmd_RTurn", 0)), Qt::LeftButton);
@@ -490,7 +500,7 @@ void PreviewPagesTest::exifCommandStoresTurnsOnly() {
     const auto& entries = page(f)->entries();
     for (int i = 0; i < int(entries.size()); ++i) {
         const bool quarter = entries[i].fileName == "o6.jpg" || entries[i].fileName == "o8.jpg";
-        QCOMPARE(fileSize(entries[i].thumbnailPath()), quarter ? QSize(90, 120) : QSize(120, 90));
+        QCOMPARE(fileSize(entries[i].thumbnailPath()), quarter ? QSize(68, 90) : QSize(120, 90));
     }
 }
 

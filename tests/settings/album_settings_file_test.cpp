@@ -61,6 +61,7 @@ AlbumSettings unusualRecord() {
     s.largeQuality = 1;
     s.thumbShowDate = 0;
     s.largeShowComment = 0;
+    s.followOrientation = 0;
     s.pages[0].textColor = 0x00123456;
     s.pages[1].linkColor = s.pages[1].activeLinkColor = 0xFFFFFFFF;  // stored as -1
     s.pages[2].visitedLinkColor = 0;
@@ -164,6 +165,20 @@ TEST_F(AlbumSettingsFile, CaptionFlagsOtherThanZeroOrOneReadAsOne) {
     EXPECT_EQ(s.largeShowComment, 1);
 }
 
+TEST_F(AlbumSettingsFile, FollowingTheOrientationIsOnUnlessExactlyZeroIsStored) {
+    EXPECT_EQ(load().followOrientation, 1);  // no file
+    for (const auto& [stored, read] : std::vector<std::pair<std::string, int>>{
+             {"0", 0}, {"1", 1}, {"", 1}, {"2", 1}, {"off", 1}, {" 0", 1}}) {
+        store("オプション", "EXIF回転", stored);
+        EXPECT_EQ(load().followOrientation, read) << "\"" << stored << "\"";
+    }
+    AlbumSettings s = AlbumSettings::defaults();
+    s.followOrientation = 0;
+    ASSERT_TRUE(基本設定保存(file(), s, m_placement));
+    EXPECT_EQ(readWholeIniValue("オプション", "EXIF回転", file()), "0");
+    EXPECT_EQ(load(AlbumSettings::defaults()).followOrientation, 0);
+}
+
 TEST_F(AlbumSettingsFile, HtmlBlocksStoreLineBreaksAsCrlfMarkers) {
     AlbumSettings s = AlbumSettings::defaults();
     s.pages[0].htmlAfterBodyStart = "<p>a</p>\r\n<p>b</p>";
@@ -243,16 +258,16 @@ TEST_F(AlbumSettingsFile, PlacementIsStoredAsSingleNumbers) {
                   .value());
 }
 
-TEST_F(AlbumSettingsFile, LoadingReadsFortySevenValuesAndSavingWritesFortySeven) {
+TEST_F(AlbumSettingsFile, LoadingReadsFortyEightValuesAndSavingWritesFortyEight) {
     const AlbumSettings s = unusualRecord();
     const platform::ProfileCounters before = platform::profileCounters();
     ASSERT_TRUE(基本設定保存(file(), s, m_placement));
     const platform::ProfileCounters saved = platform::profileCounters();
     load();
     const platform::ProfileCounters loaded = platform::profileCounters();
-    EXPECT_EQ(saved.writes - before.writes, 47u);
+    EXPECT_EQ(saved.writes - before.writes, 48u);
     EXPECT_EQ(saved.reads - before.reads, 0u);
-    EXPECT_EQ(loaded.reads - saved.reads, 47u);
+    EXPECT_EQ(loaded.reads - saved.reads, 48u);
     EXPECT_EQ(loaded.writes - saved.writes, 0u);
 }
 
@@ -271,6 +286,7 @@ TEST_F(AlbumSettingsFile, SavingWritesEveryKeyInItsOrder) {
     for (const char* flag : {"サムネイルファイル名", "サムネイル撮影日時", "サムネイルコメント", "拡大画像ファイル名",
                              "拡大画像撮影日時", "拡大画像コメント"})
         expected.push_back(std::string(flag) + "=1");
+    expected.push_back("EXIF回転=1");
     for (int p = 0; p < 3; ++p)
         for (int b = 1; b <= 3; ++b) expected.push_back("HTML" + std::to_string(b) + std::to_string(p) + "=");
     EXPECT_EQ(linesOf(readBytes(file())), expected);

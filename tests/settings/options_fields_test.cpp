@@ -60,6 +60,7 @@ TEST(OptionsFields, EveryFieldGoesToTheDialogAndBack) {
     s.thumbWidth = 11, s.thumbHeight = 12, s.thumbQuality = 13;
     s.largeWidth = 21, s.largeHeight = 22, s.largeQuality = 23;
     s.thumbShowDate = 0, s.largeShowFileName = 0;
+    s.followOrientation = 0;
     for (int p = 0; p < 3; ++p) {
         PageStyle& st = s.pages[p];
         st.textColor = 0x010203u + p, st.linkColor = st.activeLinkColor = 0x040506u + p;

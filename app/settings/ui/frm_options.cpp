@@ -221,6 +221,11 @@ QWidget* Frm_Options::buildImagePage() {
     QPushButton* largeQuality = qualityRow(lg, 1, OptionsNumber::LargeQuality, m_largeSlider, "Sli_拡大画像画質",
                                            "Cmd_拡大画像画質お勧め設定");
     v->addWidget(large);
+    m_followOrientation = new QCheckBox(QStringLiteral("EXIFの向きに従う"), page);
+    m_followOrientation->setObjectName(QStringLiteral("Chk_EXIFの向きに従う"));
+    m_followOrientation->setToolTip(
+        QStringLiteral("回転を保存していない画像を、撮影時の向き（EXIF）のとおりに正しい向きで作成します"));
+    v->addWidget(m_followOrientation);
     v->addStretch(1);
 
     auto recommend = [this](QPushButton* b, std::initializer_list<Recommended> values) {
@@ -347,6 +352,7 @@ void Frm_Options::fill() {
         for (int h = 0; h < 3; ++h) c.html[h]->setPlainText(q(htmlBlockForBox(page.html[h])));
     }
     for (int i = 0; i < 6; ++i) m_captions[i]->setChecked(f.captions[i]);
+    m_followOrientation->setChecked(f.followOrientation);
 }
 
 OptionsFields Frm_Options::fields() const {
@@ -364,6 +370,7 @@ OptionsFields Frm_Options::fields() const {
         for (int h = 0; h < 3; ++h) page.html[h] = htmlBlockFromBox(c.html[h]->toPlainText().toStdString());
     }
     for (int i = 0; i < 6; ++i) f.captions[i] = m_captions[i]->isChecked();
+    f.followOrientation = m_followOrientation->isChecked();
     return f;
 }
 

@@ -92,6 +92,7 @@ private:
     };
     std::array<PageControls, 3> m_page;
     std::array<QCheckBox*, 6> m_captions{};
+    QCheckBox* m_followOrientation = nullptr;  ///< EXIFの向きに従う
     bool m_inQualityRule = false;
 };
 
