@@ -124,8 +124,8 @@ Frm_Main::Frm_Main(QWidget* parent)
     m_currentDirectory = std::filesystem::current_path(ec).string();
     buildControls();
     buildMenus();
-    m_thumbnailPage->attach(this, &m_store, *m_pool);
-    m_enlargedPage->attach(this, m_thumbnailPage);
+    m_thumbnailPage->attach(this, m_thumbnailModel, *m_pool);
+    m_enlargedPage->attach(this, m_thumbnailPage, m_thumbnailModel);
     const TwipsScale s = TwipsScale::of(this);
     setMinimumSize(s.toPixelsX(kMinimumWindowWidth), s.toPixelsY(kMinimumWindowHeight));
     resize(s.toPixelsX(kInitialWidth), s.toPixelsY(kInitialHeight));
@@ -672,7 +672,12 @@ void Frm_Main::showProgress(int done, int count) {
 
 void Frm_Main::hideProgress() { m_progress->hide(); }
 
-void Frm_Main::exifTurnCommand() { m_thumbnailPage->turnByExifCommand(); }
+void Frm_Main::exifTurnCommand() {
+    // The selected album, else the image folder's own.
+    QTreeWidgetItem* node = m_tree->currentItem();
+    if (!node && m_tree->topLevelItemCount() > 0) node = m_tree->topLevelItem(0);
+    if (node) m_thumbnailPage->turnByExifCommand(FolderTree::keyOf(node));
+}
 
 void Frm_Main::confirm(const QString& text) { m_statusBar->showMessage(text, 6000); }
 

@@ -14,19 +14,6 @@
 
 namespace mirofoto::mainwindow {
 
-PreviewRequest PreviewRequest::of(Kind kind, const ImageEntry& entry, const AlbumSettings& settings, int turn) {
-    PreviewRequest r;
-    r.kind = kind;
-    r.source = entry.path();
-    const bool thumbnail = kind == Thumbnail;
-    r.destination = thumbnail ? entry.thumbnailPath() : entry.enlargedPath();
-    r.boxWidth = thumbnail ? settings.thumbWidth : settings.largeWidth;
-    r.boxHeight = thumbnail ? settings.thumbHeight : settings.largeHeight;
-    r.quality = thumbnail ? settings.thumbQuality : settings.largeQuality;
-    r.turn = turn;
-    return r;
-}
-
 QByteArray readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return {};
