@@ -256,8 +256,9 @@ void ThumbnailPage::enableCaptions(Cell& c, bool ticked) {
 void ThumbnailPage::finishComment() {
     // A comment typed but not yet left is written before its box goes.
     QWidget* focus = QApplication::focusWidget();
-    if (!focus || focus->parentWidget() != clipArea() || focus->objectName() != QStringLiteral("Txt_コメント")) return;
-    Txt_コメント_LostFocus(focus->property("index").toInt());
+    if (!focus) return;
+    for (std::size_t i = 0; i < m_cells.size(); ++i)
+        if (m_cells[i]->comment == focus) return Txt_コメント_LostFocus(static_cast<int>(i));
 }
 
 void ThumbnailPage::windowClosing() {

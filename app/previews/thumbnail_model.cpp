@@ -185,6 +185,8 @@ ExifTurnsResult ThumbnailModel::finishExifTurns() {
 
 // ---- previews ----
 
+// Both pages and every kind of preview come through here, so a rule about
+// the turn a picture is shown with holds for all of them at once.
 PreviewRequest ThumbnailModel::previewRequest(int i, PreviewRequest::Kind kind) const {
     PreviewRequest r;
     r.kind = kind;
