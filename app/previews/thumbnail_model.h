@@ -72,8 +72,12 @@ public:
     /// サムネイルクリア: no pictures, every pending answer stale, and the next
     /// drawing makes every thumbnail anew.
     void clear();
-    /// Every answer asked for so far becomes stale (the window closes).
-    void dropPending() { ++m_epoch; }
+    /// Every answer asked for so far, the scan's too, becomes stale (the
+    /// window closes).
+    void dropPending() {
+        ++m_epoch;
+        m_scanPending = false;
+    }
     /// The album folder (a tree node's key) and its tree text (the key of its
     /// ticks); call clear() first. The pictures follow with beginScan() and
     /// listed().
