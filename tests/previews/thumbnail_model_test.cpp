@@ -87,21 +87,6 @@ TEST(ThumbnailModel, TicksAndTurnsRoundTripThroughTheSettingsFolder) {
     EXPECT_EQ(again.turn(a.folder() + "a.jpg"), 270);
 }
 
-TEST(ThumbnailModel, PreviewRequestTakesTheBoxOfItsKind) {
-    Album a;
-    a.settings.largeWidth = 640;
-    a.open({"p.jpg"});
-    const PreviewRequest t = a.model.previewRequest(0, PreviewRequest::Thumbnail);
-    const PreviewRequest l = a.model.previewRequest(0, PreviewRequest::Enlarged);
-    EXPECT_EQ(t.source, a.folder() + "p.jpg");
-    EXPECT_EQ(t.destination, a.model.entries()[0].thumbnailPath());
-    EXPECT_EQ(l.destination, a.model.entries()[0].enlargedPath());
-    EXPECT_EQ((std::array{t.boxWidth, t.boxHeight, t.quality}),
-              (std::array<int, 3>{a.settings.thumbWidth, a.settings.thumbHeight, a.settings.thumbQuality}));
-    EXPECT_EQ((std::array{l.boxWidth, l.boxHeight, l.quality}), (std::array<int, 3>{640, a.settings.largeHeight,
-                                                                                  a.settings.largeQuality}));
-}
-
 // Cells of 120 × 90 pixels at 15 twips: thumbnails 1800 × 1350 twips, frames
 // 2850 high; row r's thumbnail stands at r × 2850 + 530 − scroll × 100.
 struct InViewCase {
