@@ -132,6 +132,12 @@ Frm_Main::Frm_Main(QWidget* parent)
 }
 
 Frm_Main::~Frm_Main() {
+    // A window destroyed without being closed is hidden, and its focus taken
+    // away, only by the base class, after this object and the model, store
+    // and settings its pages show are gone: no signal of its widgets (the
+    // folder box's editingFinished, a comment box's lostFocus) may run a
+    // handler then.
+    for (QObject* child : findChildren<QObject*>()) child->blockSignals(true);
     // Pending scans end before the window they report to goes; the pool
     // finishes whatever else was queued on it.
     ++m_generation;
