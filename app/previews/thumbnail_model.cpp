@@ -14,9 +14,6 @@
 namespace mirofoto {
 namespace {
 
-// A JPEG comment segment's length field counts itself.
-constexpr std::size_t kMaxCommentBytes = 65533;
-
 const std::vector<std::string> kNoNames;
 
 }  // namespace
@@ -136,7 +133,7 @@ CommentResult ThumbnailModel::commitComment(int i, std::string_view typed) {
 std::string ThumbnailModel::commentRefusal(const std::string& path, std::string_view text) const {
     const auto encoded = platform::utf8ToCp932(text);
     if (!encoded) return "JPEGのコメントに書き込めない文字が含まれています。";
-    if (encoded->size() > kMaxCommentBytes) return "コメントが長すぎます（Shift_JISで65533バイトまでです）。";
+    if (encoded->size() > kMaxJpegCommentBytes) return "コメントが長すぎます（Shift_JISで65533バイトまでです）。";
     std::string bytes;
     const platform::FileRead read = platform::readFileBytes(path, bytes);
     if (read == platform::FileRead::Missing) return "ファイルが見つかりません（移動または削除されました）。";
