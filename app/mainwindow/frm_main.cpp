@@ -498,7 +498,7 @@ void Frm_Main::TabStrip_Click() {
                         break;
                     }
             }
-            m_thumbnailPage->display(m_tree->currentItem() ? FolderTree::keyOf(m_tree->currentItem()) : QString());
+            showOnThumbnails(m_tree->currentItem());
         } else {
             m_thumbnailPage->drawVisible();
         }

@@ -202,6 +202,8 @@ private:
     void onScanFinished(quint64 generation, quint64 revision, bool reportFailure, bool committed,
                         const ScanResult& result);
     void onNodeClicked(QTreeWidgetItem* node);
+    /// The album of the node (none: no album) on the thumbnail page.
+    void showOnThumbnails(QTreeWidgetItem* node);
     void onNodeChecked(QTreeWidgetItem* node);
     void onTreeDoubleClicked();
     void onAlbumLink(const QString& key);

@@ -1,7 +1,6 @@
 // Pic_サムネイルページ: one cell per picture of the album folder selected in
 // the tree, placed in twips, its thumbnail made on a worker when it comes
 // into view.
-#include "app/mainwindow/folder_tree.h"
 #include "app/mainwindow/tab_keys.h"
 #include "app/mainwindow/frm_main.h"
 #include "app/mainwindow/page_widgets.h"
@@ -28,7 +27,6 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
-#include <QTreeWidgetItem>
 #include <QWheelEvent>
 
 namespace mirofoto::mainwindow {
@@ -296,15 +294,10 @@ void ThumbnailPage::status(const QString& text) {
     m_window->setStatusText(text);
 }
 
-void ThumbnailPage::display(const QString& folderKey) {
+void ThumbnailPage::display(const QString& folderKey, const QString& albumText, const QString& albumName) {
     clear();
     m_folder = folderKey;
-    QString albumText;
-    if (m_window && m_window->tree())
-        if (QTreeWidgetItem* node = m_window->tree()->nodeByKey(folderKey)) {
-            albumText = FolderTree::textOf(node);
-            m_shownAlbum = node->text(0);
-        }
+    m_shownAlbum = albumName;
     if (!m_model) return;
     m_model->show(pathBytes(folderKey), pathBytes(albumText));
     if (!m_maker) return;

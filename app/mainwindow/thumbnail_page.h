@@ -54,7 +54,9 @@ public:
     void windowClosing();
     /// サムネイルページ表示: lists the pictures of the album folder (a tree
     /// node's key) on a worker; the cells follow when the list is in.
-    void display(const QString& folderKey);
+    /// albumText is the node's tree text (the key of its ticks), albumName
+    /// the name the window shows for it.
+    void display(const QString& folderKey, const QString& albumText, const QString& albumName);
     /// サムネイル画像表示: asks for the pictures of the cells in view.
     void drawVisible();
     /// Whether the first cell is shown (pictures are listed).
