@@ -76,15 +76,16 @@ EnlargedPage::EnlargedPage(QWidget* parent)
         w->hide();
 }
 
-void EnlargedPage::attach(Frm_Main* window, ThumbnailPage* thumbnails) {
+void EnlargedPage::attach(Frm_Main* window, ThumbnailPage* thumbnails, ThumbnailModel& model) {
     m_window = window;
     m_thumbnails = thumbnails;
+    m_model = &model;
     connect(thumbnails->maker(), &PreviewMaker::finished, this, &EnlargedPage::onPreviewFinished);
 }
 
 void EnlargedPage::display(int i) {
     m_index = i;
-    if (!m_window || !m_thumbnails) return;
+    if (!m_window || !m_thumbnails || !m_model) return;
     const AlbumSettings& s = m_window->settings();
     for (QWidget* w : {static_cast<QWidget*>(m_picture), static_cast<QWidget*>(m_fileName),
                        static_cast<QWidget*>(m_date), static_cast<QWidget*>(m_comment),
@@ -94,7 +95,7 @@ void EnlargedPage::display(int i) {
     const TwipsScale scale = TwipsScale::of(this);
     ++m_ticket;  // a picture still being made for an earlier display is dropped
     m_pending = false;
-    const int count = static_cast<int>(m_thumbnails->entries().size());
+    const int count = m_model->count();
     const bool exists = i >= 0 && i < count && i < m_thumbnails->cellCount() && m_thumbnails->cellShown(i) &&
                         m_thumbnails->maker();
     m_picture->clear();
@@ -105,9 +106,7 @@ void EnlargedPage::display(int i) {
         m_date->clear();
         m_comment->clear();
     } else {
-        const ImageEntry& e = m_thumbnails->entries()[i];
-        PreviewRequest r =
-            PreviewRequest::of(PreviewRequest::Enlarged, e, s, m_window->store().storedTurn(e.path()));
+        PreviewRequest r = m_model->previewRequest(i, PreviewRequest::Enlarged);
         r.epoch = m_ticket;
         r.ticket = m_ticket;
         r.cell = i;

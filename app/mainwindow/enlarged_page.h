@@ -1,12 +1,16 @@
 // The enlarged-image page of the main window: one picture of the thumbnail
-// page's folder at its enlarged size, made on a worker by the PreviewMaker,
-// with the links of a generated picture page.
+// model's folder at its enlarged size, made on a worker by the PreviewMaker
+// as the model asks, with the links of a generated picture page.
 #pragma once
 
 #include "app/mainwindow/styled_page.h"
 
 class QLabel;
 class QScrollBar;
+
+namespace mirofoto {
+class ThumbnailModel;
+}
 
 namespace mirofoto::mainwindow {
 
@@ -19,7 +23,9 @@ class EnlargedPage : public StyledPage {
     Q_OBJECT
 public:
     explicit EnlargedPage(QWidget* parent);
-    void attach(Frm_Main* window, ThumbnailPage* thumbnails);
+    /// The window, the thumbnail page whose cells it follows (their captions
+    /// as shown, an unstored comment included) and the model of its pictures.
+    void attach(Frm_Main* window, ThumbnailPage* thumbnails, ThumbnailModel& model);
 
     /// The enlarged-image display of picture i of the thumbnail page.
     void display(int index);
@@ -44,6 +50,7 @@ private:
 
     Frm_Main* m_window = nullptr;
     ThumbnailPage* m_thumbnails = nullptr;
+    ThumbnailModel* m_model = nullptr;
     LinkLabel* m_menuLink;
     LinkLabel* m_previous;
     LinkLabel* m_thumbnailLink;

@@ -124,14 +124,20 @@ Frm_Main::Frm_Main(QWidget* parent)
     m_currentDirectory = std::filesystem::current_path(ec).string();
     buildControls();
     buildMenus();
-    m_thumbnailPage->attach(this, &m_store, *m_pool);
-    m_enlargedPage->attach(this, m_thumbnailPage);
+    m_thumbnailPage->attach(this, m_thumbnailModel, *m_pool);
+    m_enlargedPage->attach(this, m_thumbnailPage, m_thumbnailModel);
     const TwipsScale s = TwipsScale::of(this);
     setMinimumSize(s.toPixelsX(kMinimumWindowWidth), s.toPixelsY(kMinimumWindowHeight));
     resize(s.toPixelsX(kInitialWidth), s.toPixelsY(kInitialHeight));
 }
 
 Frm_Main::~Frm_Main() {
+    // A window destroyed without being closed is hidden, and its focus taken
+    // away, only by the base class, after this object and the model, store
+    // and settings its pages show are gone: no signal of its widgets (the
+    // folder box's editingFinished, a comment box's lostFocus) may run a
+    // handler then.
+    for (QObject* child : findChildren<QObject*>()) child->blockSignals(true);
     // Pending scans end before the window they report to goes; the pool
     // finishes whatever else was queued on it.
     ++m_generation;
@@ -492,7 +498,7 @@ void Frm_Main::TabStrip_Click() {
                         break;
                     }
             }
-            m_thumbnailPage->display(m_tree->currentItem() ? FolderTree::keyOf(m_tree->currentItem()) : QString());
+            showOnThumbnails(m_tree->currentItem());
         } else {
             m_thumbnailPage->drawVisible();
         }
@@ -672,7 +678,12 @@ void Frm_Main::showProgress(int done, int count) {
 
 void Frm_Main::hideProgress() { m_progress->hide(); }
 
-void Frm_Main::exifTurnCommand() { m_thumbnailPage->turnByExifCommand(); }
+void Frm_Main::exifTurnCommand() {
+    // The selected album, else the image folder's own.
+    QTreeWidgetItem* node = m_tree->currentItem();
+    if (!node && m_tree->topLevelItemCount() > 0) node = m_tree->topLevelItem(0);
+    if (node) m_thumbnailPage->turnByExifCommand(FolderTree::keyOf(node));
+}
 
 void Frm_Main::confirm(const QString& text) { m_statusBar->showMessage(text, 6000); }
 

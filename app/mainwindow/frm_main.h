@@ -8,6 +8,7 @@
 #include "app/albumoutput/image_folder_scan.h"
 #include "app/albumoutput/ui/album_run_host.h"
 #include "app/mainwindow/hosted_controls.h"
+#include "app/previews/thumbnail_model.h"
 #include "app/settings/album_settings.h"
 #include "app/settings/folder_settings_store.h"
 #include "app/util/temp_folder_lock.h"
@@ -204,6 +205,8 @@ private:
     void onScanFinished(quint64 generation, quint64 revision, bool reportFailure, bool committed,
                         const ScanResult& result);
     void onNodeClicked(QTreeWidgetItem* node);
+    /// The album of the node (none: no album) on the thumbnail page.
+    void showOnThumbnails(QTreeWidgetItem* node);
     void onNodeChecked(QTreeWidgetItem* node);
     void onTreeDoubleClicked();
     void onAlbumLink(const QString& key);
@@ -237,6 +240,8 @@ private:
     std::string m_imageFolder;
     std::string m_committedFolder;  ///< the image folder last committed
     FolderSettingsStore m_store;
+    /// The pictures of the album the thumbnail and enlarged pages show.
+    ThumbnailModel m_thumbnailModel{m_store, m_settings};
     bool m_treeListed = false;  ///< the album nodes of the shown folder are in the tree
     /// The keys of the albums the last scan found pictures in.
     std::unordered_set<std::string> m_albumsWithPictures;

@@ -191,10 +191,14 @@ void Frm_Main::onNodeClicked(QTreeWidgetItem* node) {
     node->setExpanded(true);
     if (selectedTabKey() == kTabThumbnails) {
         m_thumbnailPage->clear();
-        QTreeWidgetItem* selected = m_tree->currentItem();
-        m_thumbnailPage->display(selected ? FolderTree::keyOf(selected) : QString());
+        showOnThumbnails(m_tree->currentItem());
         showAlbumName();
     }
+}
+
+void Frm_Main::showOnThumbnails(QTreeWidgetItem* node) {
+    if (!node) return m_thumbnailPage->display(QString(), QString(), QString());
+    m_thumbnailPage->display(FolderTree::keyOf(node), FolderTree::textOf(node), node->text(0));
 }
 
 void Frm_Main::onNodeChecked(QTreeWidgetItem* node) {

@@ -14,21 +14,6 @@
 
 namespace mirofoto::mainwindow {
 
-PreviewRequest PreviewRequest::of(Kind kind, const ImageEntry& entry, const AlbumSettings& settings,
-                                  std::optional<int> storedTurn) {
-    PreviewRequest r;
-    r.kind = kind;
-    r.source = entry.path();
-    const bool thumbnail = kind == Thumbnail;
-    r.destination = thumbnail ? entry.thumbnailPath() : entry.enlargedPath();
-    r.boxWidth = thumbnail ? settings.thumbWidth : settings.largeWidth;
-    r.boxHeight = thumbnail ? settings.thumbHeight : settings.largeHeight;
-    r.quality = thumbnail ? settings.thumbQuality : settings.largeQuality;
-    r.storedTurn = storedTurn;
-    r.followOrientation = settings.followOrientation != 0;
-    return r;
-}
-
 QByteArray readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return {};

@@ -7,7 +7,7 @@
 // is no longer current. No two jobs ever work on the same file at once.
 #pragma once
 
-#include "app/previews/preview_rules.h"
+#include "app/previews/thumbnail_model.h"
 #include "app/settings/album_settings.h"
 
 #include <QImage>
@@ -27,27 +27,8 @@ class ThreadPool;
 
 namespace mirofoto::mainwindow {
 
-struct PreviewRequest {
-    enum Kind { Thumbnail, Enlarged };
-    Kind kind = Thumbnail;
-    quint64 epoch = 0;   ///< the asking page's epoch (cells of one folder)
-    quint64 ticket = 0;  ///< the cell's (or the page's) request number
-    int cell = -1;
-    std::string source;
-    std::string destination;
-    int boxWidth = 0;
-    int boxHeight = 0;
-    int quality = 0;
-    std::optional<int> storedTurn;   ///< nothing when no turn is stored
-    bool followOrientation = false;  ///< the settings' "EXIFの向きに従う"
-    bool force = false;  ///< make it even when the file exists
-
-    /// The request for a picture's cached file of that kind, at the box and
-    /// quality of the settings, turned as the album's copies are (the
-    /// worker reads the EXIF orientation when the settings follow it).
-    static PreviewRequest of(Kind kind, const ImageEntry& entry, const AlbumSettings& settings,
-                             std::optional<int> storedTurn);
-};
+/// The requests come from the ThumbnailModel (app/previews/thumbnail_model.h).
+using mirofoto::PreviewRequest;
 
 struct PreviewResult {
     PreviewRequest request;

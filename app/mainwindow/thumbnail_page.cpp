@@ -1,20 +1,16 @@
 // Pic_サムネイルページ: one cell per picture of the album folder selected in
 // the tree, placed in twips, its thumbnail made on a worker when it comes
 // into view.
-#include "app/mainwindow/folder_tree.h"
 #include "app/mainwindow/tab_keys.h"
 #include "app/mainwindow/frm_main.h"
-#include "app/mainwindow/menu_page.h"
+#include "app/mainwindow/page_widgets.h"
 #include "app/mainwindow/preview_maker.h"
 #include "app/mainwindow/thumbnail_page.h"
 #include "app/mainwindow/qt_text.h"
 #include "app/mainwindow/twips_geometry.h"
-#include "app/albumoutput/album_folders.h"
 #include "app/util/exif_info.h"
-#include "app/util/jpeg_info.h"
 #include "app/util/storage_location.h"
 #include "app/settings/settings_files.h"
-#include "platform/codepage.h"
 #include "platform/ui_services.h"
 
 #include <QApplication>
@@ -31,10 +27,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
-#include <QTreeWidgetItem>
 #include <QWheelEvent>
-
-#include <unistd.h>
 
 namespace mirofoto::mainwindow {
 namespace {
@@ -73,14 +66,8 @@ struct ThumbnailPage::Cell {
     QPushButton* left = nullptr;
     QPushButton* right = nullptr;
 
-    bool hasPicture = false;
     int pictureWidth = 0;  ///< the shown picture's size in twips (0: none)
     int pictureHeight = 0;
-    bool pending = false;
-    bool force = false;
-    bool attempted = false;
-    quint64 ticket = 0;
-    QString failedComment;  ///< the text whose write was refused (told once)
 
     std::vector<QWidget*> widgets() const {
         return {frame, image, fileName, date, comment, tick, number, left, right};
@@ -92,14 +79,6 @@ struct ThumbnailPage::Cell {
 
 struct ThumbnailPage::ScanState {
     std::atomic<bool> cancelled{false};
-};
-
-struct ThumbnailPage::ExifRun {
-    std::string folder;
-    std::vector<std::string> names;
-    std::size_t next = 0;
-    int stored = 0;
-    std::vector<std::string> turned;
 };
 
 ThumbnailPage::ThumbnailPage(QWidget* parent)
@@ -141,9 +120,13 @@ ThumbnailPage::~ThumbnailPage() {
     m_maker = nullptr;
 }
 
-void ThumbnailPage::attach(Frm_Main* window, FolderSettingsStore* store, ThreadPool& pool, unsigned threads) {
+void ThumbnailPage::attach(Frm_Main* window, ThumbnailModel& model, ThreadPool& pool, unsigned threads) {
     m_window = window;
-    m_store = store;
+    m_model = &model;
+    m_model->setRunInProgress(window->runInProgress());
+    // The turn buttons read a picture's orientation with the window's control.
+    m_model->setOrientationReader(
+        [window](const std::string& path) { return ReadExifOrientation(path, window->exifCtl().get()); });
     // MIROFOTO_PREVIEW_THREADS: a number of workers, or "ui" for the
     // one-by-one making on this thread (benchmarks compare the two).
     const QByteArray chosen = qgetenv("MIROFOTO_PREVIEW_THREADS");
@@ -154,16 +137,20 @@ void ThumbnailPage::attach(Frm_Main* window, FolderSettingsStore* store, ThreadP
     connect(m_maker, &PreviewMaker::slotFreed, this, &ThumbnailPage::pump);
     // What the album run reads stays as it is while a run makes the album.
     connect(window, &Frm_Main::runInProgressChanged, this, [this](bool running) {
-        for (int i = 0; i < m_built; ++i) lockForRun(*m_cells[i], running);
+        m_model->setRunInProgress(running);
+        for (int i = 0; i < m_model->built(); ++i) lockForRun(*m_cells[i], running);
     });
+}
+
+const std::vector<ImageEntry>& ThumbnailPage::entries() const {
+    static const std::vector<ImageEntry> none;
+    return m_model ? m_model->entries() : none;
 }
 
 void ThumbnailPage::lockForRun(Cell& c, bool running) {
     for (QWidget* w : {static_cast<QWidget*>(c.tick), static_cast<QWidget*>(c.left), static_cast<QWidget*>(c.right)})
         w->setEnabled(!running);
 }
-
-bool ThumbnailPage::runInProgress() const { return m_window && m_window->runInProgress(); }
 
 CellTemplate ThumbnailPage::currentTemplate() const {
     const TwipsScale s = TwipsScale::of(this);
@@ -223,8 +210,8 @@ ThumbnailPage::Cell& ThumbnailPage::makeCell(int index) {
     connect(c.comment, &InputBox::lostFocus, this, [this, index] { Txt_コメント_LostFocus(index); });
     connect(c.comment, &InputBox::commitRequested, this, [this, index] { Txt_コメント_LostFocus(index); });
     connect(c.comment, &InputBox::cancelRequested, this, [this, index] {
-        Cell& cell = *m_cells[index];
-        cell.comment->setText(cell.comment->property("tag").toString());
+        if (index < m_model->count())
+            m_cells[index]->comment->setText(QString::fromStdString(m_model->entries()[index].comment));
     });
     m_cells.push_back(std::move(cell));
     return *m_cells.back();
@@ -254,57 +241,54 @@ void ThumbnailPage::resetCell0() {
     c.fileName->setProperty("name", QString());
     c.date->clear();
     c.comment->clear();
-    c.comment->setProperty("tag", QString());
     c.tick->setChecked(true);
     c.number->setText(QStringLiteral("0000"));
-    c.hasPicture = c.pending = c.force = c.attempted = false;
     c.pictureWidth = c.pictureHeight = 0;
-    c.failedComment.clear();
-    ++c.ticket;
+    enableCaptions(c, true);
+}
+
+void ThumbnailPage::enableCaptions(Cell& c, bool ticked) {
+    // A disabled thumbnail takes no clicks: an unticked picture is not opened.
     for (QWidget* w : {static_cast<QWidget*>(c.image), static_cast<QWidget*>(c.fileName),
                        static_cast<QWidget*>(c.date), static_cast<QWidget*>(c.comment)})
-        w->setEnabled(true);
+        w->setEnabled(ticked);
 }
 
 void ThumbnailPage::finishComment() {
     // A comment typed but not yet left is written before its box goes.
     QWidget* focus = QApplication::focusWidget();
-    if (!focus || focus->parentWidget() != clipArea() || focus->objectName() != QStringLiteral("Txt_コメント")) return;
-    Txt_コメント_LostFocus(focus->property("index").toInt());
+    if (!focus) return;
+    for (std::size_t i = 0; i < m_cells.size(); ++i)
+        if (m_cells[i]->comment == focus) return Txt_コメント_LostFocus(static_cast<int>(i));
 }
 
 void ThumbnailPage::windowClosing() {
     finishComment();
     // No preview may be written after the temp folder is removed.
-    ++m_epoch;
+    if (m_model) m_model->dropPending();
     if (m_scan) m_scan->cancelled = true;
     delete m_maker;
     m_maker = nullptr;
-    m_scanPending = false;
 }
 
 void ThumbnailPage::clear() {
     finishComment();
     // Everything asked for the old cells is now stale.
-    ++m_epoch;
-    if (m_maker) m_maker->setCurrentEpoch(PreviewRequest::Thumbnail, m_epoch);
+    const bool scanning = m_model && m_model->scanPending();
+    if (m_model) m_model->clear();
+    if (m_maker && m_model) m_maker->setCurrentEpoch(PreviewRequest::Thumbnail, m_model->epoch());
     if (m_scan) m_scan->cancelled = true;
     m_scan.reset();
-    if (m_scanPending) status(QString());
-    m_scanPending = false;
+    if (scanning) status(QString());
     m_building = false;
     m_buildTimer->stop();
-    m_explicit.clear();
     m_cells.resize(1);
-    m_built = 0;
     resetCell0();
-    m_entries.clear();
     if (m_window) m_window->hideProgress();
     m_vScroll->setValue(0);
     m_hScroll->setValue(0);
     m_vScroll->setMaximum(0);
     m_hScroll->setMaximum(0);
-    m_redraw = true;
     m_shownAlbum.clear();
 }
 
@@ -313,25 +297,22 @@ void ThumbnailPage::status(const QString& text) {
     m_window->setStatusText(text);
 }
 
-void ThumbnailPage::display(const QString& folderKey) {
+void ThumbnailPage::display(const QString& folderKey, const QString& albumText, const QString& albumName) {
     clear();
     m_folder = folderKey;
-    m_albumText.clear();
-    if (m_window && m_window->tree())
-        if (QTreeWidgetItem* node = m_window->tree()->nodeByKey(folderKey)) {
-            m_albumText = FolderTree::textOf(node);
-            m_shownAlbum = node->text(0);
-        }
-    std::string folder = pathBytes(folderKey);
-    if (folder.empty() || !m_maker) return;
-    if (folder.back() != '/') folder += '/';
-    m_scanPending = true;
+    m_shownAlbum = albumName;
+    if (!m_model) return;
+    m_model->show(pathBytes(folderKey), pathBytes(albumText));
+    if (!m_maker) return;
+    const std::optional<ThumbnailModel::Scan> scan = m_model->beginScan();
+    if (!scan) return;
+    const std::string folder = scan->folder;
     // The image library loads while the folder is read.
     if (!m_warmedUp && m_maker->threads() > 1) m_maker->run(warmUpImageLibrary);
     m_warmedUp = true;
     auto state = std::make_shared<ScanState>();
     m_scan = state;
-    const quint64 epoch = m_epoch;
+    const quint64 epoch = scan->epoch;
     const std::string temp = storageLocation().tempFolder;
     setCursor(Qt::BusyCursor);
     // The page waits for its pool before it goes, so the job may name it;
@@ -367,21 +348,13 @@ void ThumbnailPage::display(const QString& folderKey) {
 }
 
 void ThumbnailPage::onScanDone(quint64 epoch, std::vector<ImageEntry> entries) {
-    if (epoch != m_epoch || !m_scanPending) return;
-    m_scanPending = false;
+    if (!m_model || !m_model->listed(epoch, std::move(entries))) return;
     m_scan.reset();
     unsetCursor();
     status(QString());
     if (m_window) m_window->hideProgress();
-    m_entries = std::move(entries);
-    {
-        std::vector<std::string> names;
-        for (const ImageEntry& e : m_entries) names.push_back(e.fileName);
-        m_sharedNames = picturesSharingSettings(pathBytes(m_albumText),
-                                                m_entries.empty() ? std::string() : m_entries.front().folder, names);
-    }
-    emit listed(static_cast<int>(m_entries.size()));
-    if (m_entries.empty()) {
+    emit listed(m_model->count());
+    if (m_model->count() == 0) {
         emit cellsBuilt();
         return;
     }
@@ -394,16 +367,14 @@ void ThumbnailPage::onScanDone(quint64 epoch, std::vector<ImageEntry> entries) {
                                static_cast<QWidget*>(cell->comment), static_cast<QWidget*>(cell->number)})
                 w->setFont(small);
     }
-    m_forceNewCells = m_redraw;
     m_building = true;
-    m_built = 0;
     setScrollMaxima();
     buildMore();
 }
 
 void ThumbnailPage::setScrollMaxima() {
-    const ScrollMaxima m = thumbnailScrollMaxima(static_cast<int>(m_entries.size()),
-                                                 m_window ? m_window->settings().columns : 1, m_template);
+    const ScrollMaxima m =
+        thumbnailScrollMaxima(m_model->count(), m_window ? m_window->settings().columns : 1, m_template);
     m_hScroll->setMaximum(m.horizontal);
     m_vScroll->setMaximum(m.vertical);
     m_vScroll->setPageStep(std::max(1, m_template.frameHeight / 100));
@@ -414,40 +385,37 @@ void ThumbnailPage::buildMore() {
     if (!m_building) return;
     QElapsedTimer t;
     t.start();
-    const int count = static_cast<int>(m_entries.size());
-    const bool first = m_built == 0;
-    const bool onPage = m_window && m_window->selectedTabKey() == kTabThumbnails;
-    while (m_built < count && (t.elapsed() < 8 || m_built == 0)) {
-        const int i = m_built++;
+    const int count = m_model->count();
+    const bool first = m_model->built() == 0;
+    const bool shown = onPage();
+    const ThumbnailView v = view(true);
+    while (m_model->built() < count && (t.elapsed() < 8 || m_model->built() == 0)) {
+        const int i = m_model->buildCell(shown && !first ? &v : nullptr);
         if (i >= static_cast<int>(m_cells.size())) makeCell(i);
         fillCell(i);
-        if (onPage) {
-            placeCells(i);
-            if (!first && inView(i)) m_cells[i]->force = m_forceNewCells;
-        }
+        if (shown) placeCells(i);
     }
-    if (first && onPage) {
+    if (first && shown) {
         placeCells(-1);
         drawVisible();
     }
-    if (m_built < count) {
+    if (m_model->built() < count) {
         m_buildTimer->start();
         return;
     }
     m_building = false;
-    m_forceNewCells = false;
+    m_model->buildingDone();
     pump();
     emit cellsBuilt();
 }
 
 void ThumbnailPage::fillCell(int i) {
     Cell& c = *m_cells[i];
-    const ImageEntry& e = m_entries[i];
+    const ImageEntry& e = m_model->entries()[i];
     const QString name = shownName(e.fileName);
     // A picture whose tick and turn are stored under another's key says so.
     QString shared;
-    if (std::size_t(i) < m_sharedNames.size())
-        for (const std::string& other : m_sharedNames[i]) shared += QStringLiteral("「%1」").arg(shownName(other));
+    for (const std::string& other : m_model->sharingWith(i)) shared += QStringLiteral("「%1」").arg(shownName(other));
     const QString marked = shared.isEmpty() ? name : name + QStringLiteral(" ※");
     const QString sharedTip =
         shared.isEmpty() ? QString()
@@ -467,15 +435,11 @@ void ThumbnailPage::fillCell(int i) {
     c.date->setText(QString::fromStdString(dateCaption(e.shootingDate)));
     const QString comment = QString::fromStdString(e.comment);
     c.comment->setText(comment);
-    c.comment->setProperty("tag", comment);
     c.comment->setCursorPosition(0);
-    bool ticked = true;
-    if (m_store) ticked = m_store->imageTickedOnPage(pathBytes(m_albumText), e.fileName);
+    const bool ticked = m_model->ticked(i);
     c.tick->setChecked(ticked);
-    lockForRun(c, runInProgress());
-    for (QWidget* w : {static_cast<QWidget*>(c.image), static_cast<QWidget*>(c.fileName),
-                       static_cast<QWidget*>(c.date), static_cast<QWidget*>(c.comment)})
-        w->setEnabled(ticked);
+    lockForRun(c, m_model->runInProgress());
+    enableCaptions(c, ticked);
     c.number->setText(QStringLiteral("%1").arg(i + 1, 4, 10, QLatin1Char('0')));
     c.tick->setAccessibleName(QStringLiteral("アルバムに載せる: ") + name);
 }
@@ -485,7 +449,7 @@ void ThumbnailPage::placeCells(int index) {
     const TwipsRect link = twipsGeometry(m_menuLink);
     // 210 high: it ends where the first row of frames begins.
     place(m_menuLink, thumbnailMenuLink(link.width > 0 ? link.width : 1800, 210, v, h));
-    const int count = std::min<int>(static_cast<int>(m_entries.size()), m_built);
+    const int count = m_model ? m_model->built() : 0;
     if (index >= count) return;
     const int from = index < 0 ? 0 : index, to = index < 0 ? count : index + 1;
     const int columns = m_window ? m_window->settings().columns : 1;
@@ -512,94 +476,49 @@ void ThumbnailPage::placeCells(int index) {
     }
 }
 
-bool ThumbnailPage::inView(int i) const {
-    const int v = m_vScroll->value(), h = m_hScroll->value();
-    const CellLayout l = cellLayout(i, m_window ? m_window->settings().columns : 1, m_template, m_sizes, v, h);
-    return thumbnailInView(l.thumbnail.top, l.thumbnail.height, twipsGeometry(this).height);
+ThumbnailView ThumbnailPage::view(bool shown) const {
+    ThumbnailView v;
+    v.cell = m_template;
+    v.vScroll = m_vScroll->value();
+    v.pageHeight = twipsGeometry(this).height;
+    v.shown = shown;
+    return v;
 }
+
+bool ThumbnailPage::onPage() const { return m_window && m_window->selectedTabKey() == kTabThumbnails; }
 
 void ThumbnailPage::drawVisible() {
     // Only while the page is shown: the pass of a hidden page stops at once.
-    if (!m_window || m_window->selectedTabKey() != kTabThumbnails || !isVisibleTo(parentWidget())) return;
-    const int count = std::min<int>(static_cast<int>(m_entries.size()), m_built);
-    for (int i = 0; i < count; ++i) {
-        if (!inView(i)) continue;
-        Cell& c = *m_cells[i];
-        if (m_redraw) c.force = true;
-        c.attempted = false;
-    }
-    if (count > 0) m_redraw = false;
+    if (!m_model || !onPage() || !isVisibleTo(parentWidget())) return;
+    m_model->drawVisible(view(true));
     pump();
 }
 
 void ThumbnailPage::pump() {
-    if (!m_maker || !m_window) return;
-    const int count = std::min<int>(static_cast<int>(m_entries.size()), m_built);
-    const bool onPage = m_window->selectedTabKey() == kTabThumbnails;
-    auto wanted = [&](int i) {
-        const Cell& c = *m_cells[i];
-        return !c.pending && !c.attempted && (c.force || !c.hasPicture) &&
-               !m_maker->busyWith(m_entries[i].thumbnailPath());
-    };
+    if (!m_maker || !m_model) return;
+    const ThumbnailView v = view(onPage());
+    const auto busyWith = [this](const std::string& file) { return m_maker->busyWith(file); };
     while (m_maker->freeSlots() > 0) {
-        int next = -1;
-        for (auto it = m_explicit.begin(); it != m_explicit.end(); ++it) {
-            if (*it < count && wanted(*it)) {
-                next = *it;
-                m_explicit.erase(it);
-                break;
-            }
-        }
-        if (next < 0 && onPage) {
-            // The first cell in view (top to bottom) that still needs its picture.
-            const int columns = std::max<int>(1, m_window->settings().columns);
-            const CellRows rows = cellRowsInView(m_template, m_vScroll->value(), twipsGeometry(this).height);
-            for (int i = rows.first * columns; i < count && i < (rows.last + 1) * columns; ++i)
-                if (inView(i) && wanted(i)) {
-                    next = i;
-                    break;
-                }
-        }
-        if (next < 0) break;
-        requestCell(next, m_cells[next]->force);
+        std::optional<PreviewRequest> r = m_model->nextPreview(v, busyWith);
+        if (!r) break;
+        status(shownName(m_model->entries()[r->cell].fileName) + QStringLiteral(" を表示中..."));
+        m_maker->request(std::move(*r));
     }
     if (m_maker->idle()) status(QString());
 }
 
-void ThumbnailPage::requestCell(int i, bool force) {
-    Cell& c = *m_cells[i];
-    const ImageEntry& e = m_entries[i];
-    const AlbumSettings& s = m_window->settings();
-    PreviewRequest r = PreviewRequest::of(PreviewRequest::Thumbnail, e, s,
-                                          m_store ? m_store->storedTurn(e.path()) : std::nullopt);
-    r.epoch = m_epoch;
-    r.ticket = ++c.ticket;
-    r.cell = i;
-    r.force = force;
-    c.pending = true;
-    c.force = false;
-    status(shownName(e.fileName) + QStringLiteral(" を表示中..."));
-    m_maker->request(std::move(r));
-}
-
 void ThumbnailPage::onPreviewFinished(const PreviewResult& result) {
     const PreviewRequest& r = result.request;
-    if (r.kind != PreviewRequest::Thumbnail || r.epoch != m_epoch) return;
-    if (r.cell < 0 || r.cell >= static_cast<int>(m_cells.size()) || r.cell >= m_built) return;
+    if (!m_model || !m_model->previewFinished(r, result.ok)) return;
     Cell& c = *m_cells[r.cell];
-    if (c.ticket != r.ticket) return;
-    c.pending = false;
-    c.attempted = true;
     if (result.ok) {
         c.image->setPixmap(QPixmap::fromImage(result.image));
-        c.hasPicture = true;
         const TwipsScale s = TwipsScale::of(this);
         c.pictureWidth = s.toTwipsX(result.image.width());
         c.pictureHeight = s.toTwipsY(result.image.height());
     } else if (r.force) {
         // A failed making leaves the cell empty.
         c.image->clear();
-        c.hasPicture = false;
         c.pictureWidth = c.pictureHeight = 0;
     }
     placeCells(r.cell);
@@ -608,18 +527,12 @@ void ThumbnailPage::onPreviewFinished(const PreviewResult& result) {
 
 bool ThumbnailPage::previewsSettled() const {
     if (!ready() || (m_maker && !m_maker->idle())) return false;
-    const int count = std::min<int>(static_cast<int>(m_entries.size()), m_built);
-    for (int i = 0; i < count; ++i) {
-        const Cell& c = *m_cells[i];
-        if (c.pending || !m_explicit.empty()) return false;
-        if (inView(i) && !c.attempted && (c.force || !c.hasPicture) && isVisibleTo(parentWidget())) return false;
-    }
-    return true;
+    return !m_model || m_model->settled(view(isVisibleTo(parentWidget())));
 }
 
 bool ThumbnailPage::firstCellShown() const { return !m_cells[0]->image->isHidden(); }
 bool ThumbnailPage::cellHasPicture(int i) const {
-    return i >= 0 && i < cellCount() && m_cells[i]->hasPicture && !m_cells[i]->image->pixmap().isNull();
+    return i >= 0 && i < cellCount() && m_model && m_model->hasPicture(i) && !m_cells[i]->image->pixmap().isNull();
 }
 bool ThumbnailPage::cellShown(int i) const { return i >= 0 && i < cellCount() && !m_cells[i]->image->isHidden(); }
 QString ThumbnailPage::cellFileName(int i) const { return m_cells[i]->fileName->property("name").toString(); }
@@ -676,35 +589,20 @@ void ThumbnailPage::layoutPage(const PageStyle& look) {
 // ---- the cells' events ----
 
 void ThumbnailPage::Chk_画像選択_Click(int i) {
-    if (i < 0 || i >= m_built || !m_window) return;
+    if (!m_model || i < 0 || i >= m_model->built() || !m_window) return;
     Cell& c = *m_cells[i];
     const bool ticked = c.tick->isChecked();
-    if (runInProgress()) {
+    if (m_model->runInProgress()) {
         c.tick->setChecked(!ticked);
         return;
     }
-    if (m_store) m_store->setImageTicked(pathBytes(m_albumText), m_entries[i].fileName, ticked);
-    for (QWidget* w : {static_cast<QWidget*>(c.image), static_cast<QWidget*>(c.fileName),
-                       static_cast<QWidget*>(c.date), static_cast<QWidget*>(c.comment)})
-        w->setEnabled(ticked);
+    m_model->setTicked(i, ticked);
+    enableCaptions(c, ticked);
 }
 
 void ThumbnailPage::turn(int i, bool left) {
-    if (i < 0 || i >= m_built || !m_store || !m_window || runInProgress()) return;
-    // The buttons turn on from the turn the picture is shown with.
-    const std::string path = m_entries[i].path();
-    const auto orientation = [this](const std::string& p) { return ReadExifOrientation(p, m_window->exifCtl().get()); };
-    const int shown =
-        previewTurn(path, m_store->storedTurn(path), m_window->settings().followOrientation != 0, orientation).turn.turn;
-    m_store->turnQuarter(path, left, shown);
-    // サムネイル画像表示sub(i, true): made anew, whether in view or not; an
-    // earlier request of the cell is dropped when it comes back.
-    Cell& c = *m_cells[i];
-    ++c.ticket;
-    c.pending = false;
-    c.attempted = false;
-    c.force = true;
-    m_explicit.push_front(i);
+    if (!m_model) return;
+    m_model->turnQuarter(i, left);
     pump();
 }
 
@@ -712,91 +610,53 @@ void ThumbnailPage::Cmd_LTurn_Click(int i) { turn(i, true); }
 void ThumbnailPage::Cmd_RTurn_Click(int i) { turn(i, false); }
 
 void ThumbnailPage::Txt_コメント_LostFocus(int i) {
-    if (i < 0 || i >= m_built) return;
+    if (!m_model || i < 0 || i >= m_model->built()) return;
     Cell& c = *m_cells[i];
-    const QString text = trimSpaces(c.comment->text());
+    const CommentResult result = m_model->commitComment(i, c.comment->text().toStdString());
+    const QString text = QString::fromStdString(result.text);
     if (c.comment->text() != text) c.comment->setText(text);
-    if (text == c.comment->property("tag").toString()) return;
-    const std::string path = m_entries[i].path();
-    const std::string utf8 = text.toStdString();
-    if (WriteJpegComment(path, utf8)) {
-        c.comment->setProperty("tag", text);
-        m_entries[i].comment = utf8;
-        c.failedComment.clear();
-        if (m_window) m_window->confirm(QStringLiteral("コメントを書き込みました: ") + shownName(m_entries[i].fileName));
+    if (result.message.empty()) return;
+    if (result.outcome == CommentResult::Written) {
+        if (m_window) m_window->confirm(QString::fromStdString(result.message));
         return;
     }
-    // The typed text stays in the box and the file as it was; the user is
-    // told once for this text.
-    if (c.failedComment == text) return;
-    c.failedComment = text;
-    std::string reason;
-    if (!platform::isCp932Representable(utf8)) reason = "JPEGのコメントに書き込めない文字が含まれています。";
-    else if (::access(path.c_str(), W_OK) != 0) reason = "ファイルに書き込む権限がありません。";
-    else reason = "ファイルを書き換えられませんでした（ディスクの空きが足りないなど）。";
-    platform::ui().messageBox(this,
-                              "コメントを画像ファイルに書き込めませんでした。\r" + platform::displayName(path) + "\r" +
-                                  reason + "\r入力したコメントはそのまま残っています。",
-                              kApplicationTitle, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+    platform::ui().messageBox(this, result.message, kApplicationTitle, platform::MsgButtons::Ok,
+                              platform::MsgIcon::Exclamation);
 }
 
 // ---- EXIFの向きで回転 ----
 
-void ThumbnailPage::turnByExifCommand() {
-    if (runInProgress()) return;
-    if (!m_window || !m_store || m_exifRun) return;
-    QTreeWidgetItem* node = m_window->tree()->currentItem();
-    if (!node && m_window->tree()->topLevelItemCount() > 0) node = m_window->tree()->topLevelItem(0);
-    if (!node) return;
+void ThumbnailPage::turnByExifCommand(const QString& folderKey) {
+    if (!m_window || !m_model || m_model->runInProgress() || m_model->exifTurnsRunning() || folderKey.isEmpty())
+        return;
     if (!m_window->exifCtl().get()) {
         platform::ui().messageBox(this, m_window->exifCtl().missingMessage("EXIFの向きを読み込めません。"),
                                   kApplicationTitle, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
         return;
     }
-    m_exifRun = std::make_unique<ExifRun>();
-    m_exifRun->folder = pathBytes(FolderTree::keyOf(node));
-    m_exifRun->names = listPictureFiles(m_exifRun->folder);
+    if (!m_model->beginExifTurns(pathBytes(folderKey))) return;
     setCursor(Qt::BusyCursor);
     continueExifTurns();
 }
 
 void ThumbnailPage::continueExifTurns() {
-    ExifRun& run = *m_exifRun;
     // A slice of headers per event-loop turn keeps the window answering.
     QElapsedTimer t;
     t.start();
-    std::vector<std::string> slice;
-    while (run.next < run.names.size() && t.elapsed() < 30) {
-        slice.assign(1, run.names[run.next++]);
-        const auto stored = m_store->storeTurnsFromOrientation(
-            run.folder, slice,
-            [this](const std::string& path) { return ReadExifOrientation(path, m_window->exifCtl().get()); });
-        run.turned.insert(run.turned.end(), stored.begin(), stored.end());
-    }
-    if (run.next < run.names.size()) {
+    IDispatch* control = m_window->exifCtl().get();
+    const auto orientation = [control](const std::string& path) { return ReadExifOrientation(path, control); };
+    bool more = true;
+    while (more && t.elapsed() < 30) more = m_model->exifTurnStep(orientation);
+    if (more) {
         QTimer::singleShot(0, this, &ThumbnailPage::continueExifTurns);
         return;
     }
     unsetCursor();
-    const int count = static_cast<int>(run.turned.size());
-    // The cells of pictures just turned are made anew.
-    if (pathBytes(m_folder) == run.folder || pathBytes(m_folder) + "/" == run.folder) {
-        for (int i = 0; i < m_built; ++i)
-            if (std::find(run.turned.begin(), run.turned.end(), m_entries[i].path()) != run.turned.end()) {
-                Cell& c = *m_cells[i];
-                ++c.ticket;
-                c.pending = false;
-                c.attempted = false;
-                c.force = true;
-            }
-        pump();
-    }
-    m_exifRun.reset();
-    platform::ui().messageBox(this,
-                              count == 0 ? std::string("EXIFの向きで回転する画像はありませんでした。")
-                                         : std::to_string(count) + "枚の画像の回転をEXIFの向きに合わせて設定しました。\r画像ファイルそのものは変更していません。",
-                              kApplicationTitle, platform::MsgButtons::Ok, platform::MsgIcon::Information);
-    emit turnsStored(count);
+    const ExifTurnsResult result = m_model->finishExifTurns();
+    pump();
+    platform::ui().messageBox(this, result.message, kApplicationTitle, platform::MsgButtons::Ok,
+                              platform::MsgIcon::Information);
+    emit turnsStored(result.stored);
 }
 
 }  // namespace mirofoto::mainwindow

@@ -1,14 +1,16 @@
-// The thumbnail page of the main window. The frame shows, hides, lays it
-// out and styles it and calls the operations below. The pictures' list and
-// every rule that needs no window are in app/previews/preview_rules.h; the cached previews are made on worker threads
-// by the PreviewMaker, and a page takes a result only while the cell (and
-// the folder) it was asked for still stands.
+// The thumbnail page of the main window, a view over the ThumbnailModel
+// (app/previews/thumbnail_model.h), which holds the pictures, their ticks,
+// turns and comments and decides which preview is made next. The page
+// builds and places the cells' widgets, hands the model what the user did
+// and shows what it answers; the frame shows, hides, lays it out and
+// styles it. The cached previews are made on worker threads by the
+// PreviewMaker, and the model takes a result only while the cell (and the
+// folder) it was asked for still stands.
 #pragma once
 
 #include "app/mainwindow/styled_page.h"
-#include "app/previews/preview_rules.h"
+#include "app/previews/thumbnail_model.h"
 
-#include <deque>
 #include <memory>
 #include <vector>
 
@@ -38,9 +40,9 @@ public:
     ~ThumbnailPage() override;
 
     /// Connects the page to its window (settings, tree, status bar, tabs)
-    /// and adds its command to the window's 操作 menu. The previews are made
-    /// on the pool, threads at a time (0: as many as it has workers).
-    void attach(Frm_Main* window, FolderSettingsStore* store, ThreadPool& pool, unsigned threads = 0);
+    /// and to the model it shows. The previews are made on the pool, threads
+    /// at a time (0: as many as it has workers).
+    void attach(Frm_Main* window, ThumbnailModel& model, ThreadPool& pool, unsigned threads = 0);
 
     /// サムネイルクリア: removes the cells and asks the next drawing pass to
     /// make every thumbnail anew. Pending previews and scans become harmless.
@@ -52,7 +54,9 @@ public:
     void windowClosing();
     /// サムネイルページ表示: lists the pictures of the album folder (a tree
     /// node's key) on a worker; the cells follow when the list is in.
-    void display(const QString& folderKey);
+    /// albumText is the node's tree text (the key of its ticks), albumName
+    /// the name the window shows for it.
+    void display(const QString& folderKey, const QString& albumText, const QString& albumName);
     /// サムネイル画像表示: asks for the pictures of the cells in view.
     void drawVisible();
     /// Whether the first cell is shown (pictures are listed).
@@ -65,16 +69,19 @@ public:
     void placeCells(int index = -1);
 
     /// RedrawThumbnails: set by a clear, by F5 and by the options dialog.
-    bool redrawThumbnails() const { return m_redraw; }
-    void setRedrawThumbnails(bool redraw) { m_redraw = redraw; }
+    bool redrawThumbnails() const { return m_model && m_model->redraw(); }
+    void setRedrawThumbnails(bool redraw) {
+        if (m_model) m_model->setRedraw(redraw);
+    }
     /// The album folder the page was last asked to show.
     const QString& folder() const { return m_folder; }
 
     // ---- what the enlarged page and the tests read ----
-    const std::vector<ImageEntry>& entries() const { return m_entries; }
+    const std::vector<ImageEntry>& entries() const;
+    ThumbnailModel* model() const { return m_model; }
     int cellCount() const { return static_cast<int>(m_cells.size()); }
     /// The cells of the listed folder all exist and no scan is pending.
-    bool ready() const { return !m_scanPending && !m_building; }
+    bool ready() const { return !(m_model && m_model->scanPending()) && !m_building; }
     /// No preview is being made or waiting to be made for a cell in view.
     bool previewsSettled() const;
     bool cellHasPicture(int index) const;
@@ -85,8 +92,8 @@ public:
     bool cellShown(int index) const;
     PreviewMaker* maker() const { return m_maker; }
     Frm_Main* window() const { return m_window; }
-    /// The EXIF command on the selected album.
-    void turnByExifCommand();
+    /// The EXIF command on an album folder (a tree node's key).
+    void turnByExifCommand(const QString& folderKey);
 
     // The cell events, as the controls raise them.
     void Chk_画像選択_Click(int index);
@@ -114,53 +121,41 @@ private:
     void resetCell0();
     /// During an album run the ticks and turns stay as the run reads them.
     void lockForRun(Cell& c, bool running);
-    bool runInProgress() const;
     Cell& makeCell(int index);
     void fillCell(int index);
     void buildMore();
     void onScanDone(quint64 epoch, std::vector<ImageEntry> entries);
     void setScrollMaxima();
-    bool inView(int index) const;
+    /// What the model needs to know of the page as it stands.
+    ThumbnailView view(bool shown) const;
+    bool onPage() const;
     void pump();
-    void requestCell(int index, bool force);
     void onPreviewFinished(const PreviewResult& result);
     void onScroll();
     void status(const QString& text);
     void turn(int index, bool left);
+    void enableCaptions(Cell& c, bool ticked);
     CellTemplate currentTemplate() const;
     QFont captionFont() const;
     void continueExifTurns();
 
     Frm_Main* m_window = nullptr;
-    FolderSettingsStore* m_store = nullptr;
+    ThumbnailModel* m_model = nullptr;
     PreviewMaker* m_maker = nullptr;
     LinkLabel* m_menuLink;
     QScrollBar* m_vScroll;
     QScrollBar* m_hScroll;
     std::vector<std::unique_ptr<Cell>> m_cells;  ///< element 0 always exists
-    std::vector<ImageEntry> m_entries;
-    /// Per entry, the other pictures whose tick or turn share its stored key.
-    std::vector<std::vector<std::string>> m_sharedNames;
     CellTemplate m_template;
     CellControlSizes m_sizes;
     PageStyle m_style;
     QString m_folder;
-    QString m_albumText;  ///< the tree text of the shown album (tick keys)
     QString m_shownAlbum;
-    quint64 m_epoch = 1;
-    bool m_redraw = false;
-    bool m_forceNewCells = false;
-    bool m_scanPending = false;
     bool m_building = false;
     bool m_busy = false;
     bool m_warmedUp = false;
-    int m_built = 0;
     QTimer* m_buildTimer;
-    std::deque<int> m_explicit;  ///< cells a turn asked for, served first
     std::shared_ptr<ScanState> m_scan;
-    // the EXIF command, a few pictures per event-loop turn
-    struct ExifRun;
-    std::unique_ptr<ExifRun> m_exifRun;
 };
 
 }  // namespace mirofoto::mainwindow

@@ -13,7 +13,6 @@ namespace mirofoto {
 namespace {
 
 namespace jpeg = platform::jpeg;
-constexpr std::size_t kMaxCommentBytes = 65533;  // the length field counts itself
 
 // The payload of the first comment segment of the header; false when there
 // is none (or the file cannot be read). Only segment headers are read on the
@@ -61,7 +60,7 @@ bool WriteJpegComment(std::string_view pathText, std::string_view text) {
     if (bytes.compare(0, 2, "\xFF\xD8") != 0) return false;
 
     const auto encoded = platform::utf8ToCp932(text);
-    if (!encoded || encoded->size() > kMaxCommentBytes) return false;
+    if (!encoded || encoded->size() > kMaxJpegCommentBytes) return false;
     const std::string& comment = *encoded;
     const std::size_t h = comment.size();
 

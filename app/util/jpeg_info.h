@@ -2,6 +2,7 @@
 // date text helpers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,10 @@ long FindJpegSegment(std::string_view bytes, long lastIndex, std::uint8_t marker
 /// JPEG or has no comment segment in its header (a comment segment cut off
 /// by the end of the file counts as none).
 std::string ReadJpegComment(std::string_view path);
+
+/// The most bytes (CP932) one comment segment holds: its length field
+/// counts itself.
+inline constexpr std::size_t kMaxJpegCommentBytes = 65533;
 
 /// Makes the text the picture's comment (an empty text removes it). False,
 /// with the file untouched, for a missing or non-JPEG file, a file whose

@@ -96,6 +96,7 @@ private slots:
     void f5MakesVisibleThumbnailsAnewAScrollDoesNot();
     void cellsOfAFolderShownEarlierLoadTheirCachedFiles();
     void aThumbnailClickAfterACommentLeavesTheFolderBoxAlone();
+    void aWindowDestroyedUnclosedRunsNoHandlerOfItsWidgets();
     void enlargedLinksAtTheEnds_data();
     void enlargedLinksAtTheEnds();
     void enlargedEmptyDisplayPastTheEnd();
@@ -317,6 +318,29 @@ void PreviewPagesTest::commentsAreWrittenIntoThePicture() {
     const bool written = stored != "夕焼け" && file == "photo";
     QCOMPARE(f.control<QStatusBar>("StatusBar")->currentMessage(),
              written ? QStringLiteral("コメントを書き込みました: p.jpg") : QString());
+}
+
+void PreviewPagesTest::aWindowDestroyedUnclosedRunsNoHandlerOfItsWidgets() {
+    // A program that returns from main with the window open: the base class
+    // takes the focus from the image folder box only after the window's
+    // members, its model and store among them, are gone, so leaving the box
+    // must not run the window's handler then (nor store the folder's texts).
+    WindowFixture f;
+    photo(f.photos / "b" / "c" / "p.jpg", 400, 300);
+    const std::string chosen = f.photos.str() + "/b/";
+    {
+        auto w = std::make_unique<Frm_Main>();
+        w->load();
+        w->activateWindow();
+        (void)QTest::qWaitForWindowActive(w.get());
+        w->selectTab(kThumbnails);
+        w->imageFolderBox()->setFocus(Qt::OtherFocusReason);
+        QVERIFY(w->imageFolderBox()->hasFocus());
+        w->imageFolderBox()->setText(QString::fromStdString(chosen));
+        QVERIFY(QTest::qWaitFor([&] { return !w->scanPending() && w->thumbnailPage()->ready(); }, 10000));
+    }
+    QVERIFY(!fs::exists(mirofoto::FolderSettingsStore(chosen).file()));
+    QVERIFY(f.ui.messages().empty());
 }
 
 void PreviewPagesTest::f5MakesVisibleThumbnailsAnewAScrollDoesNot() {

@@ -1,0 +1,220 @@
+// The thumbnail page without its widgets: the pictures of the album folder
+// it shows, their ticks, turns and comments, the EXIF command, and which
+// cached preview is asked for next. The thumbnail and enlarged-image pages
+// are views over it: they place widgets, hand it what the user did and show
+// what it answers. Nothing here needs Qt or a display, so every rule is
+// tested on its own.
+#pragma once
+
+#include "app/previews/preview_rules.h"
+#include "app/settings/album_settings.h"
+#include "app/settings/folder_settings_store.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mirofoto {
+
+/// A cached preview to make: the picture, the file, its box, quality and
+/// turn, and the tags by which its answer is told from a stale one.
+struct PreviewRequest {
+    enum Kind { Thumbnail, Enlarged };
+    Kind kind = Thumbnail;
+    std::uint64_t epoch = 0;   ///< the asking page's epoch (cells of one folder)
+    std::uint64_t ticket = 0;  ///< the cell's (or the page's) request number
+    int cell = -1;
+    std::string source;
+    std::string destination;
+    int boxWidth = 0;
+    int boxHeight = 0;
+    int quality = 0;
+    std::optional<int> storedTurn;   ///< nothing when no turn is stored
+    bool followOrientation = false;  ///< the settings' "EXIFの向きに従う"
+    bool force = false;  ///< make it even when the file exists
+};
+
+/// What the page shows now: the cell template and scroll value (twips and
+/// steps of 100 twips), the page's height, and whether it is on screen.
+struct ThumbnailView {
+    CellTemplate cell;
+    int vScroll = 0;
+    int pageHeight = 0;
+    bool shown = false;
+};
+
+/// What became of a comment the user left.
+struct CommentResult {
+    enum Outcome { Unchanged, Written, Refused };
+    Outcome outcome = Unchanged;
+    std::string text;     ///< the comment as it now stands in the box (trimmed)
+    /// Written: the note for the status bar. Refused: the message to show,
+    /// or empty when this text was refused and told before.
+    std::string message;
+};
+
+/// What the EXIF command did, and what to tell the user.
+struct ExifTurnsResult {
+    int stored = 0;
+    std::string message;
+};
+
+class ThumbnailModel {
+public:
+    /// store and settings outlive the model; the store is the window's.
+    ThumbnailModel(FolderSettingsStore& store, const AlbumSettings& settings);
+
+    // ---- the shown folder ----
+
+    /// サムネイルクリア: no pictures, every pending answer stale, and the next
+    /// drawing makes every thumbnail anew.
+    void clear();
+    /// Every answer asked for so far, the scan's too, becomes stale (the
+    /// window closes).
+    void dropPending() {
+        ++m_epoch;
+        m_scanPending = false;
+    }
+    /// The album folder (a tree node's key) and its tree text (the key of its
+    /// ticks); call clear() first. The pictures follow with beginScan() and
+    /// listed().
+    void show(std::string folder, std::string albumText);
+    /// A scan of the shown folder: the folder (ending with "/") and the epoch
+    /// its answer must name. Nothing when no folder is shown.
+    struct Scan {
+        std::string folder;
+        std::uint64_t epoch = 0;
+    };
+    std::optional<Scan> beginScan();
+    /// The scan asked for with epoch is in. False (and nothing taken) when the
+    /// page was cleared or shown another folder meanwhile.
+    bool listed(std::uint64_t epoch, std::vector<ImageEntry> entries);
+    bool scanPending() const { return m_scanPending; }
+    const std::string& folder() const { return m_folder; }
+    const std::string& albumText() const { return m_albumText; }
+    std::uint64_t epoch() const { return m_epoch; }
+    const std::vector<ImageEntry>& entries() const { return m_entries; }
+    int count() const { return static_cast<int>(m_entries.size()); }
+    /// The other pictures whose tick and turn are stored under picture i's key.
+    const std::vector<std::string>& sharingWith(int index) const;
+
+    /// The cells come to be a slice at a time. The next cell is built; when
+    /// view is given (the page is shown, past the first slice) and the cell
+    /// is in it, it is made anew if the list came in after a clear.
+    int buildCell(const ThumbnailView* view);
+    void buildingDone() { m_forceNewCells = false; }
+    int built() const { return m_built; }
+
+    /// RedrawThumbnails: set by a clear, by F5 and by the options dialog.
+    bool redraw() const { return m_redraw; }
+    void setRedraw(bool redraw) { m_redraw = redraw; }
+
+    // ---- ticks and turns ----
+
+    /// While an album run makes the album, ticks and turns stay as it reads them.
+    void setRunInProgress(bool running) { m_running = running; }
+    bool runInProgress() const { return m_running; }
+    bool ticked(int index) const;
+    /// Stores the tick; false when refused (no such cell, a run under way).
+    bool setTicked(int index, bool ticked);
+    /// A quarter turn of picture i, stored at once; its thumbnail is made
+    /// anew before any other; it turns on from the turn the picture is
+    /// shown with (the EXIF turn when none is stored and the settings follow
+    /// it). The new turn, or nothing when refused.
+    std::optional<int> turnQuarter(int index, bool left);
+    /// How the EXIF Orientation is read (the window's control); empty:
+    /// the calling thread's own.
+    void setOrientationReader(std::function<int(const std::string& path)> read) {
+        m_readOrientation = std::move(read);
+    }
+
+    // ---- comments ----
+
+    /// The comment box of cell i was left with text: trimmed, and written
+    /// into the picture when it differs from what is stored. A write that
+    /// fails leaves the file as it was and says why, once per text.
+    CommentResult commitComment(int index, std::string_view text);
+
+    // ---- EXIFの向きで回転 ----
+
+    /// Starts the command on an album folder; false when a run is under way
+    /// or the command is already at work.
+    bool beginExifTurns(std::string_view folder);
+    bool exifTurnsRunning() const { return m_exif.has_value(); }
+    /// The next picture: its orientation read, its turn stored when it has
+    /// none. True while pictures remain.
+    bool exifTurnStep(const std::function<int(const std::string& path)>& orientation);
+    /// Ends the command: the shown cells of pictures just turned are made
+    /// anew, and the message says what was stored.
+    ExifTurnsResult finishExifTurns();
+
+    // ---- previews ----
+
+    /// The request for picture i's cached file of that kind, at the box and
+    /// quality of the settings, turned as stored. Every preview is asked for
+    /// through here.
+    PreviewRequest previewRequest(int index, PreviewRequest::Kind kind) const;
+    /// Whether cell i's thumbnail stands in the view.
+    bool inView(int index, const ThumbnailView& view) const;
+    /// The built cells in view, top to bottom and left to right.
+    std::vector<int> cellsInView(const ThumbnailView& view) const;
+    /// サムネイル画像表示: the cells in view are asked for again (made anew
+    /// while RedrawThumbnails is set, which this clears).
+    void drawVisible(const ThumbnailView& view);
+    /// The thumbnail to make next: a turned cell first, then the first cell
+    /// in view that lacks its picture (none while the page is not shown).
+    /// busyWith says whether a file is being made. The cell waits for its
+    /// answer from now on.
+    std::optional<PreviewRequest> nextPreview(const ThumbnailView& view,
+                                              const std::function<bool(const std::string&)>& busyWith);
+    /// An answer came: true when the cell still waits for it (the view shows
+    /// it: the picture when ok, an empty cell when a forced making failed).
+    bool previewFinished(const PreviewRequest& request, bool ok);
+    /// Nothing is waiting and no cell in view still wants its picture.
+    bool settled(const ThumbnailView& view) const;
+    bool hasPicture(int index) const;
+
+private:
+    struct Cell {
+        bool hasPicture = false;
+        bool pending = false;
+        bool force = false;
+        bool attempted = false;
+        std::uint64_t ticket = 0;
+        std::string refusedComment;  ///< the text whose write was refused (told once)
+    };
+    struct ExifRun {
+        std::string folder;
+        std::vector<std::string> names;
+        std::size_t next = 0;
+        std::vector<std::string> turned;
+    };
+
+    bool cellExists(int index) const { return index >= 0 && index < m_built; }
+    bool wanted(int index, const std::function<bool(const std::string&)>& busyWith) const;
+    void makeAnew(int index);
+    std::string commentRefusal(const std::string& path, std::string_view text) const;
+
+    FolderSettingsStore& m_store;
+    const AlbumSettings& m_settings;
+    std::function<int(const std::string& path)> m_readOrientation;
+    std::string m_folder;
+    std::string m_albumText;
+    std::vector<ImageEntry> m_entries;
+    std::vector<std::vector<std::string>> m_sharing;
+    std::vector<Cell> m_cells;
+    std::deque<int> m_turned;  ///< cells a turn asked for, served first
+    std::uint64_t m_epoch = 1;
+    int m_built = 0;
+    bool m_scanPending = false;
+    bool m_redraw = false;
+    bool m_forceNewCells = false;
+    bool m_running = false;
+    std::optional<ExifRun> m_exif;
+};
+
+}  // namespace mirofoto
