@@ -150,8 +150,8 @@ std::optional<std::uint64_t> contentHash(const std::string& path) {
     return h;
 }
 
-void SourceCheck::measure(const std::string& source, bool& makeEnlarged, bool& makeThumbnail) {
-    if (!makeEnlarged && !makeThumbnail) return;
+void SourceCheck::measure(const std::string& source, bool& makeEnlarged, bool& makeThumbnail, bool othersToMake) {
+    if (!makeEnlarged && !makeThumbnail && !othersToMake) return;
     // The stamp first: a change after it shows at the next run.
     const std::optional<SourceStamp> st = sourceStamp(source);
     const std::optional<std::uint64_t> h = st ? contentHash(source) : std::nullopt;
@@ -245,6 +245,15 @@ CopyRecipes copyRecipes(int sourceWidth, int sourceHeight, const AlbumSettings& 
     sizes.push_back(ResolvedSize(sourceWidth, sourceHeight,
                                  FitBox(sourceWidth, sourceHeight, s.thumbWidth, s.thumbHeight, true)));
     return {recipeChain(sizes, 0, s.largeQuality, turn), recipeChain(sizes, 1, s.thumbQuality, turn)};
+}
+
+CopyRecipes twiceCopyRecipes(int sourceWidth, int sourceHeight, const AlbumSettings& s, int turn) {
+    std::vector<TargetSize> sizes;
+    sizes.push_back(ResolvedSize(sourceWidth, sourceHeight,
+                                 FitBox(sourceWidth, sourceHeight, 2 * s.largeWidth, 2 * s.largeHeight, true)));
+    sizes.push_back(ResolvedSize(sourceWidth, sourceHeight,
+                                 FitBox(sourceWidth, sourceHeight, 2 * s.thumbWidth, 2 * s.thumbHeight, true)));
+    return {"2x:" + recipeChain(sizes, 0, s.largeQuality, turn), "2x:" + recipeChain(sizes, 1, s.thumbQuality, turn)};
 }
 
 }  // namespace mirofoto

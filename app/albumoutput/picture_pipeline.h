@@ -32,6 +32,16 @@ struct PictureJob {
     bool makeThumbnail = true;
     bool makeEnlarged = true;
     int turn = 0;  ///< applied to each copy that was made
+    /// The HTML5 pages' twice-as-large copies (empty names: none wanted).
+    /// Each is written only when the source is larger than its 1x copy.
+    std::string thumbnail2x;
+    std::string enlarged2x;
+    bool makeThumbnail2x = false;
+    bool makeEnlarged2x = false;
+    bool keepThumbnail2x = false;  ///< set by the plan: the copy stands and stays
+    bool keepEnlarged2x = false;
+    bool madeThumbnail2x = false;  ///< set by run(): written (and turned) whole
+    bool madeEnlarged2x = false;
     const AlbumSettings* settings = nullptr;
     /// Set when the run stops: a job not yet begun then makes nothing.
     const std::atomic<bool>* cancel = nullptr;
@@ -42,6 +52,9 @@ struct PictureJob {
 
     /// Makes the copies; never throws.
     void run() noexcept;
+
+private:
+    void makeTwiceCopies();
 };
 
 /// The failure of a picture as the run reports it.
