@@ -51,6 +51,7 @@ OptionsFields fieldsFromSettings(const AlbumSettings& s) {
         for (int h = 0; h < 3; ++h) page.html[h] = style.*kPageHtmlFields[h].field;
     }
     for (int c = 0; c < 6; ++c) f.captions[c] = s.*kAlbumCaptionFields[c].field != 0;
+    f.modernPages = s.pageStyle == kModernPages;
     return f;
 }
 
@@ -113,6 +114,7 @@ ApplyOutcome applyFields(const OptionsFields& fields, AlbumSettings& settings) {
         for (int h = 0; h < 3; ++h) style.*kPageHtmlFields[h].field = page.html[h];
     }
     for (int c = 0; c < 6; ++c) settings.*kAlbumCaptionFields[c].field = fields.captions[c] ? 1 : 0;
+    settings.pageStyle = fields.modernPages ? kModernPages : kClassicPages;
     return outcome;
 }
 

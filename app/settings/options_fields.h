@@ -47,6 +47,7 @@ struct OptionsFields {
     std::array<Page, 3> pages;  ///< indexed by PageKind
     /// Thumbnail file name, date, comment; enlarged file name, date, comment.
     std::array<bool, 6> captions{};
+    bool modernPages = false;  ///< "ページ形式": the HTML5 pages
 
     bool operator==(const OptionsFields&) const = default;
 };

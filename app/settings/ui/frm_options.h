@@ -92,6 +92,7 @@ private:
     };
     std::array<PageControls, 3> m_page;
     std::array<QCheckBox*, 6> m_captions{};
+    std::array<QRadioButton*, 2> m_pageStyle{};  ///< classic, HTML5
     bool m_inQualityRule = false;
 };
 
