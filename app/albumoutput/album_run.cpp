@@ -262,6 +262,7 @@ private:
             m_menu->addAlbum(m_directories[i], album.title);
             ++m_result.albums;
             m_result.lastAlbum = album.entry;
+            m_result.lastAlbumDirectory = m_directories[i];
         }
         m_observer.albumDone(i);
         m_prepared[i].reset();
