@@ -126,8 +126,3 @@ TEST(AlbumDirectoryNames, TheRootAlbumNamedByItsOwnFolderYieldsToEveryOther) {
     // The file system's root has no name of its own.
     EXPECT_EQ(makeAlbumDirectoryNames({"/"}, 0), makeAlbumDirectoryNames({"/"}));
 }
-
-TEST(AlbumDirectoryNames, TwiceSizeNamesPutTwoXBeforeTheExtension) {
-    EXPECT_EQ(twiceSizeName("IMG+0001_s.jpg"), "IMG+0001_s2x.jpg");
-    EXPECT_EQ(twiceSizeName("a_l.jpg"), "a_l2x.jpg");
-}
