@@ -314,8 +314,8 @@ void OptionsDialogTest::pageStyleChoice() {
     t.reopen();
     QVERIFY(t.get<QRadioButton>("Opt_ページ形式", 1)->isChecked());
     t.get<QTabBar>("tbsOptions")->setCurrentIndex(2);
-    QTest::mouseClick(t.get<QRadioButton>("Opt_ページ形式", 0), Qt::LeftButton, {},
-                      QPoint(6, modern->height() / 2));
+    QRadioButton* classic = t.get<QRadioButton>("Opt_ページ形式", 0);
+    QTest::mouseClick(classic, Qt::LeftButton, {}, QPoint(6, classic->height() / 2));
     t.click("cmdOK");
     QCOMPARE(t.settings.pageStyle, mirofoto::kClassicPages);
 }
