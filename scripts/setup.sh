@@ -27,8 +27,10 @@ BUILD_AND_RUN=(
 # entry and appstreamcli for its AppStream metadata; openssh-server is the
 # SFTP server the publish tests start on 127.0.0.1 (as the user running
 # them, never as a system service).
+# nodejs runs the HTML validator and the accessibility engine of the page
+# tests, which npm installs from tests/browser/node/package-lock.json.
 TESTS=(
-  libgtest-dev liblcms2-dev libjpeg-turbo-progs python3 chromium
+  libgtest-dev liblcms2-dev libjpeg-turbo-progs python3 chromium nodejs
   dpkg-dev lintian desktop-file-utils appstream openssh-server
   # the window's screenshots under a real X server (scripts/screenshots.sh)
   xvfb xauth x11-utils imagemagick
@@ -44,7 +46,11 @@ FUZZ=(
 )
 
 PACKAGES=("${BUILD_AND_RUN[@]}")
+node_tools=false
 for arg in "$@"; do
+  case "$arg" in
+    --tests|--all) node_tools=true ;;
+  esac
   case "$arg" in
     --tests) PACKAGES+=("${TESTS[@]}") ;;
     --bench) PACKAGES+=("${BENCH[@]}") ;;
@@ -61,19 +67,34 @@ for p in $(printf '%s\n' "${PACKAGES[@]}" | sort -u); do
   fi
 done
 
+# Debian's npm comes apart from nodejs; a nodejs that brings its own npm
+# (and conflicts with Debian's) needs none.
+if $node_tools && ! command -v npm >/dev/null 2>&1; then missing+=(npm); fi
+
 if [ ${#missing[@]} -eq 0 ]; then
   echo "setup: all packages present"
-  exit 0
+else
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then SUDO="sudo"; else
+      echo "setup: must run as root to install: ${missing[*]}" >&2; exit 1
+    fi
+  fi
+
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then
-  if command -v sudo >/dev/null 2>&1; then SUDO="sudo"; else
-    echo "setup: must run as root to install: ${missing[*]}" >&2; exit 1
+# The page tests' node packages, at the versions of the lock file, in the
+# project's own folder (never globally). Installed again only when the lock
+# file changed since.
+if $node_tools; then
+  node_dir="$(cd "$(dirname "$0")/.." && pwd)/tests/browser/node"
+  stamp="$node_dir/node_modules/.package-lock.json"
+  if [ ! -f "$stamp" ] || [ "$node_dir/package-lock.json" -nt "$stamp" ]; then
+    echo "setup: installing the page tests' node packages"
+    (cd "$node_dir" && npm ci --no-audit --no-fund --loglevel=error)
   fi
 fi
-
-echo "setup: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -8,6 +8,17 @@
 
 namespace mirofoto {
 
+/// The pixel size of a copy as it stands in the album directory, and whether
+/// its twice-as-large companion stands beside it. A width of 0: not known
+/// (the copy could not be made or read).
+struct CopySize {
+    int width = 0;
+    int height = 0;
+    bool twice = false;
+
+    bool operator==(const CopySize&) const = default;
+};
+
 /// A picture of an album: its names in the album directory, and the date and
 /// comment its captions show. makeAlbumImages() fills the names; the album
 /// run adds date and comment as it reaches the picture.
@@ -19,6 +30,8 @@ struct AlbumImage {
     std::string pageStem;           ///< the picture's page is pageStem + ".htm"
     std::optional<DateTime> shootingDate;
     std::string comment;  ///< the JPEG comment, possibly empty (UTF-8)
+    CopySize thumbnailSize;  ///< filled by the run for the HTML5 pages only
+    CopySize enlargedSize;
 
     /// The file name of the picture's own page.
     std::string pageFileName() const { return pageStem + ".htm"; }

@@ -109,7 +109,16 @@ std::vector<AlbumImage> makeAlbumImages(const std::vector<std::string>& listedNa
     return images;
 }
 
-std::vector<std::string> makeAlbumDirectoryNames(const std::vector<std::string>& entries) {
+std::string twiceSizeName(std::string_view copyName) {
+    constexpr std::string_view kJpg = ".jpg";
+    const std::size_t stemLength =
+        copyName.size() >= kJpg.size() && copyName.substr(copyName.size() - kJpg.size()) == kJpg
+            ? copyName.size() - kJpg.size()
+            : copyName.size();
+    return std::string(copyName.substr(0, stemLength)) + "2x" + std::string(copyName.substr(stemLength));
+}
+
+std::vector<std::string> makeAlbumDirectoryNames(const std::vector<std::string>& entries, std::size_t ownNameIndex) {
     std::vector<std::string> names(entries.size());
     NameSet used;
     // The output folder's own menu page and background image folder, and
@@ -120,7 +129,17 @@ std::vector<std::string> makeAlbumDirectoryNames(const std::vector<std::string>&
     used.insert(std::string(kRunLockFileName));
     used.insert(std::string(kAlbumRecordFileName));
     std::vector<std::size_t> displaced;
+    // A root folder named by itself: its own folder name, encoded; the root
+    // of the file system has none and keeps its path's name.
+    auto encodedEntry = [&](std::size_t i) {
+        if (i == ownNameIndex) {
+            const std::string own = GetLastFolderName(entries[i]);
+            if (!own.empty()) return EncodedName(own);
+        }
+        return EncodedName(entries[i]);
+    };
     for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i == ownNameIndex) continue;
         const std::string encoded = EncodedName(entries[i]);
         if (encoded.size() <= kMaxAlbumFileName && !used.contains(encoded) && !platform::isTemporaryName(encoded)) {
             used.insert(encoded);
@@ -129,8 +148,9 @@ std::vector<std::string> makeAlbumDirectoryNames(const std::vector<std::string>&
             displaced.push_back(i);
         }
     }
+    if (ownNameIndex < entries.size()) displaced.push_back(ownNameIndex);
     for (const std::size_t i : displaced) {
-        const std::string encoded = EncodedName(entries[i]);
+        const std::string encoded = encodedEntry(i);
         for (int k = 1;; ++k) {
             const std::string name = candidate(encoded, k, kMaxAlbumFileName);
             if (used.contains(name) || platform::isTemporaryName(name)) continue;

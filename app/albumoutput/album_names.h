@@ -26,6 +26,14 @@ std::string pageStemOf(std::string_view encodedName);
 /// copy's file names.
 inline constexpr std::string_view kThumbnailSuffix = "_s.jpg";
 inline constexpr std::string_view kEnlargedSuffix = "_l.jpg";
+/// And in the names of their twice-as-large companions (twiceSizeName()).
+inline constexpr std::string_view kThumbnail2xSuffix = "_s2x.jpg";
+inline constexpr std::string_view kEnlarged2xSuffix = "_l2x.jpg";
+
+/// The name of a copy's twice-as-large companion: "2x" before the ".jpg"
+/// ("IMG_s.jpg" gives "IMG_s2x.jpg"). The companions' suffixes differ from
+/// every other name the album writes, so they clash with none.
+std::string twiceSizeName(std::string_view copyName);
 
 /// The longest file name the album writes (bytes of one path component).
 inline constexpr std::size_t kMaxAlbumFileName = 255;
@@ -48,6 +56,10 @@ std::vector<AlbumImage> makeAlbumImages(const std::vector<std::string>& listedNa
 /// without case, with an earlier album's directory or with "images" or
 /// "index.htm" of the output folder, or is too long; then the name (cut to
 /// fit) followed by "_2", "_3", ..., the first that is free.
-std::vector<std::string> makeAlbumDirectoryNames(const std::vector<std::string>& entries);
+/// With ownNameIndex set, that entry (the image root's full path) is named
+/// from its last folder name instead, and only after every other entry has
+/// its name, so that no other album's directory changes because of it.
+std::vector<std::string> makeAlbumDirectoryNames(const std::vector<std::string>& entries,
+                                                 std::size_t ownNameIndex = static_cast<std::size_t>(-1));
 
 }  // namespace mirofoto

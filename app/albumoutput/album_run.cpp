@@ -11,6 +11,7 @@
 #include "app/settings/folder_settings_store.h"
 #include "app/settings/settings_files.h"
 #include "app/util/exif_info.h"
+#include "app/util/image_size.h"
 #include "app/util/jpeg_info.h"
 #include "app/util/name_order.h"
 #include "app/util/paths.h"
@@ -127,7 +128,13 @@ private:
             m_observer.tell(runText(RunText::NoAlbums), MsgIcon::Exclamation);
             return false;
         }
-        m_directories = makeAlbumDirectoryNames(entries);
+        // The HTML5 pages name the root album after its own folder, not its
+        // whole path.
+        std::size_t rootIndex = static_cast<std::size_t>(-1);
+        if (m_settings.pageStyle == kModernPages)
+            for (std::size_t i = 0; i < entries.size(); ++i)
+                if (entries[i] == m_sources.imageFolder()) rootIndex = i;
+        m_directories = makeAlbumDirectoryNames(entries, rootIndex);
         m_prepared.resize(m_albums.size());
         m_triedAhead.assign(m_albums.size(), false);
 
@@ -216,6 +223,15 @@ private:
                 }
                 job.turn = copyTurn(stored, follow && !job.turnFromOrientation ? ReadExifOrientation(job.source) : 0,
                                     follow);
+                // The HTML5 pages offer each copy at twice its box too, where
+                // the name still fits the file system.
+                const std::string enlarged2x = twiceSizeName(image.enlargedFileName);
+                const std::string thumbnail2x = twiceSizeName(image.thumbnailFileName);
+                if (m_settings.pageStyle == kModernPages && enlarged2x.size() <= kMaxAlbumFileName &&
+                    thumbnail2x.size() <= kMaxAlbumFileName) {
+                    job.enlarged2x = p.albumFolder + "/" + enlarged2x;
+                    job.thumbnail2x = p.albumFolder + "/" + thumbnail2x;
+                }
                 job.settings = &m_settings;
                 job.cancel = &m_cancel;
                 p.copies->plan(job, image);
@@ -257,6 +273,7 @@ private:
             m_menu->addAlbum(m_directories[i], album.title);
             ++m_result.albums;
             m_result.lastAlbum = album.entry;
+            m_result.lastAlbumDirectory = m_directories[i];
         }
         m_observer.albumDone(i);
         m_prepared[i].reset();
@@ -283,8 +300,9 @@ private:
                 m_request.readShootingDate ? m_request.readShootingDate(source) : ReadShootingDate(source);
             images[j].shootingDate = dateText.empty() ? std::nullopt : parseDateText(dateText);
             images[j].comment = ReadJpegComment(source);
-            pages.addPicture(images, index);
             const PictureJob& job = m_pipeline->finish(p.jobs, j);
+            if (m_settings.pageStyle == kModernPages) measureCopies(p.albumFolder, job, images[j]);
+            pages.addPicture(images, index);
             if (job.failed) {
                 m_result.failedPictures.push_back(job.source);
                 m_result.pictureFailures.push_back(describePictureFailure(job.source, job.failure));
@@ -300,6 +318,22 @@ private:
         m_result.copiesMade += counts.made;
         m_result.copiesKept += counts.kept;
         m_result.copiesRemoved += counts.removed;
+    }
+
+    // The sizes of a picture's copies as they stand (made now or kept from
+    // an earlier run), for the width and height its HTML5 pages give them.
+    static void measureCopies(const std::string& albumFolder, const PictureJob& job, AlbumImage& image) {
+        const auto measure = [&](const std::string& name) {
+            CopySize size;
+            const ImageSizeInfo info = GetImageSize(albumFolder + "/" + name, DetectionMode::Jpeg);
+            size.width = info.width;
+            size.height = info.height;
+            return size;
+        };
+        image.thumbnailSize = measure(image.thumbnailFileName);
+        image.enlargedSize = measure(image.enlargedFileName);
+        image.thumbnailSize.twice = job.madeThumbnail2x || job.keepThumbnail2x;
+        image.enlargedSize.twice = job.madeEnlarged2x || job.keepEnlarged2x;
     }
 
     // The album folders of albums no longer ticked, and what else stands in

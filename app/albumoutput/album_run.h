@@ -149,6 +149,7 @@ struct AlbumRunResult {
     int picturesInLastAlbum = 0;
     int picturesListedInLastAlbum = 0;
     std::string lastAlbum;  ///< entry of the last album on the menu page
+    std::string lastAlbumDirectory;  ///< and the name of its folder in the output folder
 
     /// Finished, and nothing was left out or failed.
     bool complete() const {

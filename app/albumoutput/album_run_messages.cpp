@@ -77,6 +77,7 @@ constexpr Entry kTexts[] = {
     {RunText::TermNeedsValue, "{1} には値が必要です"},
     {RunText::TermBadExisting, "--existing は ask, overwrite, html-only, skip, update のどれかです: {1}"},
     {RunText::TermBadThreads, "--threads は 0 から 256 の整数です: {1}"},
+    {RunText::TermBadPageStyle, "--page-style は classic か modern です: {1}"},
     {RunText::TermUnknownArgument, "知らない引数です: {1}"},
     {RunText::LeftAlone, "次のファイルまたはフォルダはこのプログラムが作成したものではないため、そのままにしました。"},
     {RunText::TermCopies, "縮小画像: 作成 {1}、そのまま {2}、削除 {3}"},

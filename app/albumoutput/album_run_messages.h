@@ -70,6 +70,7 @@ enum class RunText {
     TermNeedsValue,       ///< {1} = the option
     TermBadExisting,      ///< {1} = the value
     TermBadThreads,       ///< {1} = the value
+    TermBadPageStyle,     ///< {1} = the value
     TermUnknownArgument,  ///< {1} = the argument
     LeftAlone,            ///< followed by the files an update did not make and left alone
     TermCopies,           ///< {1} = copies made, {2} = kept, {3} = removed

@@ -151,8 +151,8 @@ std::optional<std::uint64_t> contentHash(const std::string& path) {
     return h;
 }
 
-void SourceCheck::measure(const std::string& source, bool& makeEnlarged, bool& makeThumbnail) {
-    if (!makeEnlarged && !makeThumbnail) return;
+void SourceCheck::measure(const std::string& source, bool& makeEnlarged, bool& makeThumbnail, bool othersToMake) {
+    if (!makeEnlarged && !makeThumbnail && !othersToMake) return;
     // The stamp first: a change after it shows at the next run.
     const std::optional<SourceStamp> st = sourceStamp(source);
     const std::optional<std::uint64_t> h = st ? contentHash(source) : std::nullopt;
@@ -242,20 +242,34 @@ CopyRecipes copyRecipes(int sourceWidth, int sourceHeight, const AlbumSettings& 
     return copyRecipes(sourceWidth, sourceHeight, s, CopyTurn{false, {false, turn}});
 }
 
-CopyRecipes copyRecipes(int sourceWidth, int sourceHeight, const AlbumSettings& s, const CopyTurn& turn) {
+namespace {
+
+// The recipes of the copies fitted into the boxes times as large: the same
+// requests, in the same order, as the picture pipeline makes, on the
+// picture as it is shown when it is turned first.
+CopyRecipes recipesAt(int sourceWidth, int sourceHeight, const AlbumSettings& s, const CopyTurn& turn, int times) {
     const bool first = turn.beforeBox && (turn.turn.mirror || turn.turn.turn != 0);
-    // The same requests, in the same order, as the picture pipeline makes,
-    // on the picture as it is shown when it is turned first.
     const TargetSize shown = first ? TurnedSides(sourceWidth, sourceHeight, turn.turn.turn)
                                    : TargetSize{sourceWidth, sourceHeight};
     std::vector<TargetSize> sizes;
     sizes.push_back(ResolvedSize(shown.width, shown.height,
-                                 FitBox(shown.width, shown.height, s.largeWidth, s.largeHeight, true)));
+                                 FitBox(shown.width, shown.height, times * s.largeWidth, times * s.largeHeight, true)));
     sizes.push_back(ResolvedSize(shown.width, shown.height,
-                                 FitBox(shown.width, shown.height, s.thumbWidth, s.thumbHeight, true)));
+                                 FitBox(shown.width, shown.height, times * s.thumbWidth, times * s.thumbHeight, true)));
     const std::string how = first ? "o" + std::string(turn.turn.mirror ? "m" : "") + std::to_string(turn.turn.turn)
                                   : "t" + std::to_string(turn.turn.turn);
     return {recipeChain(sizes, 0, s.largeQuality, how), recipeChain(sizes, 1, s.thumbQuality, how)};
+}
+
+}  // namespace
+
+CopyRecipes copyRecipes(int sourceWidth, int sourceHeight, const AlbumSettings& s, const CopyTurn& turn) {
+    return recipesAt(sourceWidth, sourceHeight, s, turn, 1);
+}
+
+CopyRecipes twiceCopyRecipes(int sourceWidth, int sourceHeight, const AlbumSettings& s, const CopyTurn& turn) {
+    CopyRecipes r = recipesAt(sourceWidth, sourceHeight, s, turn, 2);
+    return {"2x:" + r.enlarged, "2x:" + r.thumbnail};
 }
 
 }  // namespace mirofoto

@@ -114,9 +114,10 @@ struct SourceCheck {
     bool madeEnlarged = false;  ///< written (and turned) whole
     bool madeThumbnail = false;
 
-    /// Measures the source when a copy is to be made, and clears the make
-    /// flag of each copy it finds may be kept.
-    void measure(const std::string& source, bool& makeEnlarged, bool& makeThumbnail);
+    /// Measures the source when a copy is to be made (othersToMake: copies
+    /// besides these two), and clears the make flag of each copy it finds
+    /// may be kept.
+    void measure(const std::string& source, bool& makeEnlarged, bool& makeThumbnail, bool othersToMake = false);
 };
 
 enum class RecordRead { Ok, Missing, Damaged };
@@ -139,6 +140,9 @@ struct CopyRecipes {
     std::string thumbnail;
 };
 CopyRecipes copyRecipes(int sourceWidth, int sourceHeight, const AlbumSettings& settings, int turn);
+/// The same for the twice-as-large copies (boxes of twice the size, a chain
+/// of their own).
+CopyRecipes twiceCopyRecipes(int sourceWidth, int sourceHeight, const AlbumSettings& settings, const CopyTurn& turn);
 
 /// The recipes for either way. Turned after the box, and before the box
 /// with nothing to mirror or turn (the same bytes), they are the recipes

@@ -36,6 +36,7 @@ struct Options {
     bool createOutput = false;
     bool verbose = false;
     bool autoTurn = false;
+    std::optional<std::int16_t> pageStyle;  ///< for this run only
 };
 
 std::string lines(std::string_view text) {
@@ -143,6 +144,15 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
                 error = runText(RunText::TermBadThreads, {*v});
                 return false;
             }
+        } else if (a == "--page-style") {
+            std::optional<std::string> v;
+            if (!value(v)) return false;
+            if (*v == "classic") o.pageStyle = kClassicPages;
+            else if (*v == "modern") o.pageStyle = kModernPages;
+            else {
+                error = runText(RunText::TermBadPageStyle, {*v});
+                return false;
+            }
         } else if (a == "--create-output") {
             o.createOutput = true;
         } else if (a == "--auto-turn") {
@@ -185,7 +195,8 @@ std::optional<std::string> unusableSettingsFile(const std::string& path) {
 std::string generateHelp() {
     return "使い方: mirofoto generate [--image-folder DIR] [--output DIR] [--create-output]\n"
            "                          [--existing ask|overwrite|html-only|skip|update]\n"
-           "                          [--settings FILE.mfs] [--threads N] [--auto-turn] [--verbose]\n"
+           "                          [--settings FILE.mfs] [--page-style classic|modern]\n"
+           "                          [--threads N] [--auto-turn] [--verbose]\n"
            "\n"
            "画像フォルダとそのサブフォルダから HTML アルバムを作成します。\n"
            "アルバムの設定は前回の設定（ミロフォト.ini）か、--settings で指定した\n"
@@ -205,6 +216,8 @@ std::string generateHelp() {
            "                                   だけを作り直し、アルバムから外れた画像やフォルダ\n"
            "                                   のうちこのプログラムが作ったファイルを削除する）\n"
            "  --settings FILE     アルバム設定ファイル（.mfs）の設定を使う\n"
+           "  --page-style STYLE  今回だけのページ形式: classic 従来のページ、modern スマートフォン\n"
+           "                      から4K画面まで合わせる HTML5 のページ（省略時は設定のページ形式）\n"
            "  --threads N         縮小画像を作るスレッド数（0 はコア数、既定）\n"
            "  --auto-turn         回転が保存されていない画像に、EXIFの向き（Orientation）が\n"
            "                      求める回転（3→180度、6→90度、8→270度）を保存してから作成する。\n"
@@ -251,6 +264,7 @@ int runGenerateCommand(const std::vector<std::string>& args, std::istream& in, s
     AlbumSettings settings;
     WindowPlacement placement;
     基本設定読込(settingsFile, settings, placement);
+    if (options.pageStyle) settings.pageStyle = *options.pageStyle;  // never stored
 
     // Album and setting keys hold the image folder's full path.
     const std::string imageFolder = absolutePath(options.imageFolder.value_or(settings.imageFolder));

@@ -4,6 +4,7 @@
 // thumbnail page stops taking cells at its first failure.
 #pragma once
 
+#include "app/albumoutput/modern_pages.h"
 #include "app/albumoutput/page_writers.h"
 
 #include <string>
@@ -12,23 +13,28 @@
 
 namespace mirofoto {
 
-/// The menu page of the run: begun once, one row per album, ended once.
+/// The menu page of the run: begun once, one row per album, ended once. The
+/// settings' page style chooses the writer.
 class MenuSequence {
 public:
     MenuSequence(const AlbumSettings& settings, std::vector<std::string>& problems)
-        : m_writer(settings), m_problems(problems) {}
+        : m_modern(settings.pageStyle == kModernPages), m_writer(settings), m_modernWriter(settings),
+          m_problems(problems) {}
 
     /// Starts the page; its failure stops the run, so it is returned rather
     /// than listed.
     PageWriteResult begin(const std::string& outputFolder, std::string_view title, std::string_view subtitle,
                           const BackgroundCopies& copied) {
-        return m_writer.BeginMenuPage(outputFolder, title, subtitle, copied);
+        return m_modern ? m_modernWriter.begin(outputFolder, title, subtitle, copied)
+                        : m_writer.BeginMenuPage(outputFolder, title, subtitle, copied);
     }
     void addAlbum(std::string_view directory, std::string_view title);
     void end();
 
 private:
+    bool m_modern;
     MenuPageWriter m_writer;
+    ModernMenuPage m_modernWriter;
     std::vector<std::string>& m_problems;
 };
 
@@ -55,7 +61,11 @@ private:
     std::string m_folder;
     std::string m_title;
     std::vector<std::string>& m_problems;
+    PageWriteResult writePicturePage(const std::vector<AlbumImage>& images, int index);
+
+    bool m_modern;
     ThumbnailPageWriter m_thumbnails;
+    ModernThumbnailPage m_modernThumbnails;
     bool m_thumbnailsOk = true;
 };
 

@@ -2,6 +2,7 @@
 
 #include "app/albumoutput/album_run_messages.h"
 #include "app/util/exif_info.h"
+#include "app/util/image_size.h"
 
 #include <cstring>
 #include <thread>
@@ -12,7 +13,8 @@ void PictureJob::run() noexcept {
     if (cancel && cancel->load()) return;
     try {
         if (turnFromOrientation) turn = copyTurn(storedTurn, ReadExifOrientation(source), true);
-        check.measure(source, makeEnlarged, makeThumbnail);
+        check.measure(source, makeEnlarged, makeThumbnail, makeEnlarged2x || makeThumbnail2x);
+        if (makeEnlarged2x || makeThumbnail2x) makeTwiceCopies();
         if (!makeEnlarged && !makeThumbnail) return;
         // Both copies always take part, a kept one only as the step the
         // other is resampled from, so that each copy has the bytes of a run
@@ -41,6 +43,39 @@ void PictureJob::run() noexcept {
     } catch (...) {
         failed = true;
         if (failure.empty()) failure = {"run", source, {}};
+    }
+}
+
+// The 2x copies come from a decode of their own, at the reduced scale that
+// suits them: the 1x copies then keep the bytes of the classic pages'
+// albums, so switching the page style makes nothing but the 2x copies.
+void PictureJob::makeTwiceCopies() {
+    const ImageSizeInfo info = GetImageSize(source, DetectionMode::ByContent);
+    if (info.width <= 0 || info.height <= 0) return;  // the 1x copies tell why
+    // Turned before the box, the boxes hold the turned picture.
+    const bool sideways = turn.beforeBox && (turn.turn.turn == 90 || turn.turn.turn == 270);
+    const int width = sideways ? info.height : info.width;
+    const int height = sideways ? info.width : info.height;
+    const auto larger = [&](int boxWidth, int boxHeight) {
+        const TargetSize one = ResolvedSize(width, height, FitBox(width, height, boxWidth, boxHeight, true));
+        const TargetSize two = ResolvedSize(width, height, FitBox(width, height, 2 * boxWidth, 2 * boxHeight, true));
+        return two.width > one.width || two.height > one.height;
+    };
+    AlbumImageRequest requests[] = {
+        {enlarged2x, 2 * settings->largeHeight, 2 * settings->largeWidth, settings->largeQuality, true,
+         makeEnlarged2x && larger(settings->largeWidth, settings->largeHeight)},
+        {thumbnail2x, 2 * settings->thumbHeight, 2 * settings->thumbWidth, settings->thumbQuality, true,
+         makeThumbnail2x && larger(settings->thumbWidth, settings->thumbHeight)}};
+    if (!requests[0].write && !requests[1].write) return;
+    if (turn.beforeBox) MakeTurnedAlbumImages(source, requests, turn.turn, &failure);
+    else MakeAlbumImages(source, requests, true, &failure);
+    const int after = turn.beforeBox ? 0 : turn.turn.turn;
+    bool* done[] = {&madeEnlarged2x, &madeThumbnail2x};
+    for (std::size_t i = 0; i < std::size(requests); ++i) {
+        const AlbumImageRequest& r = requests[i];
+        if (!r.write) continue;
+        if (!r.made || (after != 0 && !RotateImageFile(r.destination, after, &failure))) failed = true;
+        else *done[i] = true;
     }
 }
 

@@ -39,6 +39,16 @@ struct PictureJob {
     /// its worker) and sets turn from it and storedTurn.
     bool turnFromOrientation = false;
     std::optional<int> storedTurn;
+    /// The HTML5 pages' twice-as-large copies (empty names: none wanted).
+    /// Each is written only when the source is larger than its 1x copy.
+    std::string thumbnail2x;
+    std::string enlarged2x;
+    bool makeThumbnail2x = false;
+    bool makeEnlarged2x = false;
+    bool keepThumbnail2x = false;  ///< set by the plan: the copy stands and stays
+    bool keepEnlarged2x = false;
+    bool madeThumbnail2x = false;  ///< set by run(): written (and turned) whole
+    bool madeEnlarged2x = false;
     const AlbumSettings* settings = nullptr;
     /// Set when the run stops: a job not yet begun then makes nothing.
     const std::atomic<bool>* cancel = nullptr;
@@ -50,6 +60,8 @@ struct PictureJob {
     /// Makes the copies; never throws.
     void run() noexcept;
 
+private:
+    void makeTwiceCopies();
 };
 
 /// The failure of a picture as the run reports it.

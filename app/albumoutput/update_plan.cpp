@@ -17,7 +17,10 @@ namespace fs = std::filesystem;
 namespace mirofoto {
 namespace {
 
-bool isCopyName(std::string_view name) { return name.ends_with(kThumbnailSuffix) || name.ends_with(kEnlargedSuffix); }
+bool isCopyName(std::string_view name) {
+    return name.ends_with(kThumbnailSuffix) || name.ends_with(kEnlargedSuffix) || name.ends_with(kThumbnail2xSuffix) ||
+           name.ends_with(kEnlarged2xSuffix);
+}
 
 // Removes a file the program made; a file already gone counts as removed.
 bool removeMadeFile(const std::string& path) {
@@ -140,7 +143,39 @@ void AlbumCopies::plan(PictureJob& job, const AlbumImage& image) {
     }
     job.makeEnlarged = p.enlarged == Decision::Make || p.enlarged == Decision::KeepIfSame;
     job.makeThumbnail = p.thumbnail == Decision::Make || p.thumbnail == Decision::KeepIfSame;
+    if (!job.enlarged2x.empty() && !job.thumbnail2x.empty())
+        planTwice(job, image, m_action == AlbumFolderAction::Update ? sourceStamp(job.source) : std::nullopt, p);
     m_planned.push_back(p);
+}
+
+void AlbumCopies::planTwice(PictureJob& job, const AlbumImage& image, const std::optional<SourceStamp>& stamp,
+                            Planned& p) {
+    p.twice = true;
+    const std::string enlarged = GetFileName(job.enlarged2x);
+    const std::string thumbnail = GetFileName(job.thumbnail2x);
+    m_wanted.insert(enlarged);
+    m_wanted.insert(thumbnail);
+    const auto decideOne = [&](const std::string& file, const std::string& path, bool isThumbnail) {
+        Decision d = Decision::Make;
+        if (m_action == AlbumFolderAction::Update || m_action == AlbumFolderAction::KeepCopies) {
+            const auto it = m_old.copies.find(file);
+            std::optional<CopyRecipes> recipes;
+            if (it != m_old.copies.end())
+                recipes = twiceCopyRecipes(it->second.sourceWidth, it->second.sourceHeight, m_settings, job.turn);
+            d = decide(file, image.listedName, stamp, path, recipes ? &*recipes : nullptr, isThumbnail);
+            // A touched source makes its 2x copies again rather than hash
+            // it once more: never keep too much.
+            if (d == Decision::KeepIfSame) d = Decision::Make;
+        }
+        if (d == Decision::Make && isWriteProtected(path)) d = Decision::WriteProtected;
+        return d;
+    };
+    p.enlarged2x = decideOne(enlarged, job.enlarged2x, false);
+    p.thumbnail2x = decideOne(thumbnail, job.thumbnail2x, true);
+    job.makeEnlarged2x = p.enlarged2x == Decision::Make;
+    job.makeThumbnail2x = p.thumbnail2x == Decision::Make;
+    job.keepEnlarged2x = p.enlarged2x == Decision::Keep || p.enlarged2x == Decision::WriteProtected;
+    job.keepThumbnail2x = p.thumbnail2x == Decision::Keep || p.thumbnail2x == Decision::WriteProtected;
 }
 
 void AlbumCopies::carry(const std::string& file, AlbumRecord& into) const {
@@ -164,6 +199,18 @@ void AlbumCopies::begin(const std::vector<AlbumImage>& images, std::vector<std::
             problems.push_back(writeProtectedItem(m_folder + "/" + images[j].enlargedFileName));
         if (m_planned[j].thumbnail == Decision::WriteProtected)
             problems.push_back(writeProtectedItem(m_folder + "/" + images[j].thumbnailFileName));
+        if (!m_planned[j].twice) continue;
+        const std::string twice[] = {twiceSizeName(images[j].enlargedFileName),
+                                     twiceSizeName(images[j].thumbnailFileName)};
+        const Decision decisions[] = {m_planned[j].enlarged2x, m_planned[j].thumbnail2x};
+        for (int k = 0; k < 2; ++k) {
+            if (decisions[k] == Decision::Keep) {
+                carry(twice[k], pending);
+                ++m_counts.kept;
+            } else if (decisions[k] == Decision::WriteProtected) {
+                problems.push_back(writeProtectedItem(m_folder + "/" + twice[k]));
+            }
+        }
     }
     // The old record must not vouch for copies about to be made again.
     if (!storeRecord(m_recordFile, pending) && !removeMadeFile(m_recordFile)) problems.push_back(m_recordFile);
@@ -221,6 +268,29 @@ void AlbumCopies::end(PictureBatch& jobs, const std::vector<AlbumImage>& images,
                false);
         settle(m_planned[j].thumbnail, images[j].thumbnailFileName, job.thumbnail, c.keptThumbnail,
                c.madeThumbnail, true);
+        if (!m_planned[j].twice) continue;
+        // A 2x copy not made (its source no larger than the 1x copy, or a
+        // failure) must not stand with old contents either.
+        const auto settleTwice = [&](Decision planned, const std::string& path, bool made, bool thumbnail) {
+            const std::string file = GetFileName(path);
+            if (planned == Decision::Keep) {
+                carry(file, done);
+            } else if (planned == Decision::WriteProtected) {
+            } else if (made) {
+                ++m_counts.made;
+                const std::optional<CopyStamp> written = copyStamp(path);
+                if (c.measured && written) {
+                    const CopyRecipes r = twiceCopyRecipes(c.width, c.height, m_settings, job.turn);
+                    done.copies[file] = {images[j].listedName, c.stamp, c.hash, c.width, c.height,
+                                         thumbnail ? r.thumbnail : r.enlarged, *written};
+                }
+            } else {
+                // Nothing of it stands, so nothing of it is the program's.
+                if (removeMadeFile(path)) done.owned.erase(file);
+            }
+        };
+        settleTwice(m_planned[j].enlarged2x, job.enlarged2x, job.madeEnlarged2x, false);
+        settleTwice(m_planned[j].thumbnail2x, job.thumbnail2x, job.madeThumbnail2x, true);
     }
     storeRecord(m_recordFile, done);
     if (m_action == AlbumFolderAction::Update) listOthers(m_folder, done.owned, leftAlone);

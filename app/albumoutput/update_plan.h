@@ -71,7 +71,11 @@ private:
     struct Planned {
         Decision enlarged = Decision::Make;
         Decision thumbnail = Decision::Make;
+        bool twice = false;  ///< the HTML5 pages' 2x copies are wanted
+        Decision enlarged2x = Decision::Make;
+        Decision thumbnail2x = Decision::Make;
     };
+    void planTwice(PictureJob& job, const AlbumImage& image, const std::optional<SourceStamp>& stamp, Planned& p);
     Decision decide(const std::string& file, const std::string& source, const std::optional<SourceStamp>& stamp,
                     const std::string& path, const CopyRecipes* recipes, bool thumbnail);
     void carry(const std::string& file, AlbumRecord& into) const;

@@ -1,4 +1,5 @@
 #include "app/mainwindow/frm_main.h"
+#include "app/albumoutput/browser_preview.h"
 #include "app/mainwindow/tab_keys.h"
 
 #include "app/mainwindow/folder_tree.h"
@@ -287,19 +288,24 @@ void Frm_Main::buildToolbar() {
     m_toolbar->setMovable(false);
     m_toolbar->setFloatable(false);
     m_toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    const std::pair<const char*, QStyle::StandardPixmap> buttons[] = {
-        {"設定を開く", QStyle::SP_DialogOpenButton}, {"設定を保存", QStyle::SP_DialogSaveButton},
-        {"アルバム作成", QStyle::SP_FileDialogNewFolder}, {"オプション", QStyle::SP_FileDialogDetailedView},
-        {"ヘルプ", QStyle::SP_DialogHelpButton}};
-    int i = 0;
-    for (const auto& [caption, icon] : buttons) {
-        // Separators stand before the third, the fourth and the fifth button.
-        if (i >= 2) m_toolbar->addSeparator();
+    struct Button {
+        const char* caption;
+        QStyle::StandardPixmap icon;
+        bool separatorBefore;
+    };
+    // ブラウザで確認 stands with アルバム作成: both make the album.
+    const Button buttons[] = {{"設定を開く", QStyle::SP_DialogOpenButton, false},
+                              {"設定を保存", QStyle::SP_DialogSaveButton, false},
+                              {"アルバム作成", QStyle::SP_FileDialogNewFolder, true},
+                              {"ブラウザで確認", QStyle::SP_FileDialogContentsView, false},
+                              {"オプション", QStyle::SP_FileDialogDetailedView, true},
+                              {"ヘルプ", QStyle::SP_DialogHelpButton, true}};
+    for (const auto& [caption, icon, separatorBefore] : buttons) {
+        if (separatorBefore) m_toolbar->addSeparator();
         const QString text = QString::fromUtf8(caption);
         QAction* a = m_toolbar->addAction(style()->standardIcon(icon), text);
         a->setProperty("key", text);
         connect(a, &QAction::triggered, this, [this, text] { Toolbar_ButtonClick(text); });
-        ++i;
     }
 }
 
@@ -335,6 +341,7 @@ void Frm_Main::buildMenus() {
 
     QMenu* operation = menu("Menu_操作", "操作(&R)");
     item(operation, "Menu_アルバム作成", "アルバム作成", &Frm_Main::albumOutputCommand);
+    item(operation, "Menu_ブラウザで確認", "ブラウザで確認", &Frm_Main::browserPreviewCommand);
     item(operation, "Menu_EXIFの向きで回転", "EXIFの向きで回転", &Frm_Main::exifTurnCommand);
     QMenu* tools = menu("Menu_ツール", "ツール(&T)");
     item(tools, "Menu_オプション", "オプション(&O)", &Frm_Main::optionsCommand);
@@ -619,6 +626,7 @@ void Frm_Main::Toolbar_ButtonClick(const QString& key) {
     if (key == QStringLiteral("設定を開く")) openSettingsCommand();
     else if (key == QStringLiteral("設定を保存")) saveSettingsCommand();
     else if (key == QStringLiteral("アルバム作成")) albumOutputCommand();
+    else if (key == QStringLiteral("ブラウザで確認")) browserPreviewCommand();
     else if (key == QStringLiteral("オプション")) optionsCommand();
     else if (key == QStringLiteral("ヘルプ")) onlineHelpCommand();
 }
@@ -683,6 +691,43 @@ void Frm_Main::exifTurnCommand() {
     QTreeWidgetItem* node = m_tree->currentItem();
     if (!node && m_tree->topLevelItemCount() > 0) node = m_tree->topLevelItem(0);
     if (node) m_thumbnailPage->turnByExifCommand(FolderTree::keyOf(node));
+}
+
+void Frm_Main::browserPreviewCommand() {
+    QTreeWidgetItem* node = m_tree->currentItem();
+    if (!node || m_previewing) return;
+    m_menuPage->finishEdit();
+    const std::string key = pathBytes(FolderTree::keyOf(node));
+    const std::string folder = m_imageFolder;
+    const AlbumSettings settings = m_settings;
+    setPreviewing(true);
+    setStatusText(QStringLiteral("ブラウザで確認: ") + node->text(0) + QStringLiteral(" を作成中..."));
+    ThreadPool* pool = m_pool.get();
+    // The window waits for its pool before it goes, so the report finds it.
+    pool->submit([this, key, folder, settings, pool] {
+        const BrowserPreview preview = makeBrowserPreview(folder, key, settings, pool);
+        QMetaObject::invokeMethod(this, [this, preview] { browserPreviewDone(preview.page, preview.problem); },
+                                  Qt::QueuedConnection);
+    });
+}
+
+void Frm_Main::browserPreviewDone(const std::string& page, const std::string& problem) {
+    setPreviewing(false);
+    setStatusText({});
+    if (!problem.empty()) {
+        showMessage(this, problem, platform::MsgIcon::Exclamation);
+        emit browserPreviewShown({});
+        return;
+    }
+    if (openInBrowser(this, page)) confirm(QStringLiteral("ブラウザで開きました: ") + shownName(page));
+    emit browserPreviewShown(fromUtf8(page));
+}
+
+void Frm_Main::setPreviewing(bool previewing) {
+    m_previewing = previewing;
+    for (QAction* a : m_toolbar->actions())
+        if (a->property("key").toString() == QStringLiteral("ブラウザで確認")) a->setEnabled(!previewing);
+    if (QAction* a = findChild<QAction*>(QStringLiteral("Menu_ブラウザで確認"))) a->setEnabled(!previewing);
 }
 
 void Frm_Main::confirm(const QString& text) { m_statusBar->showMessage(text, 6000); }

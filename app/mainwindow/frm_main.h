@@ -112,6 +112,9 @@ public:
     void onlineHelpCommand();
     void versionCommand();
     void exifTurnCommand();
+    /// "ブラウザで確認": the album of the selected folder written in the chosen
+    /// page style into the temp folder, on the pool, then opened.
+    void browserPreviewCommand();
     void setOptionsCommand(FormCommand command) { m_optionsForm = std::move(command); }
     void setAlbumOutputCommand(FormCommand command) { m_albumOutputForm = std::move(command); }
 
@@ -165,6 +168,9 @@ signals:
     void imageFolderShown();
     /// An album run began or ended (the pages lock their ticks and turns).
     void runInProgressChanged(bool running);
+    /// A preview was made and handed to the browser (or a failure shown: an
+    /// empty page).
+    void browserPreviewShown(const QString& page);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -172,6 +178,8 @@ protected:
 
 private:
     void buildControls();
+    void browserPreviewDone(const std::string& page, const std::string& problem);
+    void setPreviewing(bool previewing);
     void buildMenus();
     void buildToolbar();
     void 変数初期化();
@@ -242,6 +250,7 @@ private:
     FolderSettingsStore m_store;
     /// The pictures of the album the thumbnail and enlarged pages show.
     ThumbnailModel m_thumbnailModel{m_store, m_settings};
+    bool m_previewing = false;  ///< a preview for the browser is being made
     bool m_treeListed = false;  ///< the album nodes of the shown folder are in the tree
     /// The keys of the albums the last scan found pictures in.
     std::unordered_set<std::string> m_albumsWithPictures;

@@ -40,6 +40,10 @@ inline constexpr NumberLimits largeHeight{360, 1, 768};
 inline constexpr NumberLimits largeQuality{90, 1, 100};
 }  // namespace album_limits
 
+/// The values of AlbumSettings::pageStyle.
+inline constexpr std::int16_t kClassicPages = 0;
+inline constexpr std::int16_t kModernPages = 1;
+
 /// The colours of every page kind when none is stored.
 inline constexpr Colour kDefaultTextColour = 8388608;   // 0x800000: blue 128
 inline constexpr Colour kDefaultLinkColour = 16711680;  // 0xFF0000: blue 255
@@ -86,6 +90,9 @@ struct AlbumSettings {
     /// before the picture is fitted into its box. 0: the copies are fitted
     /// first and then turned by the stored turn only.
     std::int16_t followOrientation = 0;
+    /// "ページ形式": 0 the classic pages (Shift_JIS, tables), 1 the HTML5 pages
+    /// that fit a phone and a 4K screen (UTF-8, a reflowing grid, 2x copies).
+    std::int16_t pageStyle = 0;
     std::array<PageStyle, 3> pages;  ///< indexed by pageIndex(PageKind)
     PageStyle& page(PageKind kind) { return pages[pageIndex(kind)]; }
     const PageStyle& page(PageKind kind) const { return pages[pageIndex(kind)]; }

@@ -52,6 +52,7 @@ OptionsFields fieldsFromSettings(const AlbumSettings& s) {
     }
     for (int c = 0; c < 6; ++c) f.captions[c] = s.*kAlbumCaptionFields[c].field != 0;
     f.followOrientation = s.followOrientation != 0;
+    f.modernPages = s.pageStyle == kModernPages;
     return f;
 }
 
@@ -115,6 +116,7 @@ ApplyOutcome applyFields(const OptionsFields& fields, AlbumSettings& settings) {
     }
     for (int c = 0; c < 6; ++c) settings.*kAlbumCaptionFields[c].field = fields.captions[c] ? 1 : 0;
     settings.followOrientation = fields.followOrientation ? 1 : 0;
+    settings.pageStyle = fields.modernPages ? kModernPages : kClassicPages;
     return outcome;
 }
 

@@ -48,6 +48,7 @@ struct OptionsFields {
     /// Thumbnail file name, date, comment; enlarged file name, date, comment.
     std::array<bool, 6> captions{};
     bool followOrientation = true;  ///< EXIFの向きに従う
+    bool modernPages = false;  ///< "ページ形式": the HTML5 pages
 
     bool operator==(const OptionsFields&) const = default;
 };

@@ -61,4 +61,7 @@ inline constexpr std::array<PageHtmlField, 3> kPageHtmlFields{{
     {"HTML3", &PageStyle::htmlBeforeBodyEnd},
 }};
 
+/// The page style (AlbumSettings::pageStyle), section "オプション".
+inline constexpr std::string_view kPageStyleKey = "ページ形式";
+
 }  // namespace mirofoto

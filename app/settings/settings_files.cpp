@@ -217,6 +217,9 @@ void 基本設定読込(std::string_view file, AlbumSettings& s, WindowPlacement
             page.*h.field = decodeHtmlBlock(readWholeIniValue(kSectionOptions, pageKey(h.keyBase, p), file));
     }
 
+    // Anything but "1" (missing, "0", a stray text) is the classic pages.
+    s.pageStyle = readWholeIniValue(kSectionOptions, kPageStyleKey, file) == "1" ? kModernPages : kClassicPages;
+
     const std::string imageFolder = readWholeIniValue(kSectionSettings, "画像フォルダ", file);
     s.imageFolder = imageFolder.empty() ? GetSpecialFolderPath(5) : imageFolder;
     s.outputFolder = readWholeIniValue(kSectionSettings, "HTML出力先", file);
@@ -255,6 +258,7 @@ bool 基本設定保存(std::string_view file, const AlbumSettings& s, const Win
         for (const PageHtmlField& h : kPageHtmlFields)
             put(kSectionOptions, pageKey(h.keyBase, p), encodeHtmlBlock(page.*h.field), file);
     }
+    put(kSectionOptions, kPageStyleKey, s.pageStyle == kModernPages ? "1" : "0", file);
     return ok;
 }
 

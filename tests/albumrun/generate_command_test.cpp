@@ -107,10 +107,25 @@ TEST_F(AlbumRunTest, GenerateUsesTheStoredSettingsOrAnAlbumSettingsFile) {
     EXPECT_EQ(GetImageSize(enlarged.string(), DetectionMode::ByContent).width, 100);
 }
 
+TEST_F(AlbumRunTest, GeneratePageStyleChoosesThePagesOfOneRun) {
+    photo("a.jpg", 64, 48);
+    CommandRun r = generate({"--image-folder", root, "--output", output, "--page-style", "modern"});
+    EXPECT_EQ(r.code, kGenerateDone) << r.err;
+    EXPECT_TRUE(has(testing_support::readBytes(output + "index.htm"), "<!DOCTYPE html>"));
+    EXPECT_TRUE(fs::exists(output + "photos/a_l.jpg"));  // the root album under its own name
+    // Not stored: the next run without the option makes the classic pages.
+    r = generate({"--image-folder", root, "--output", output, "--existing", "update"});
+    EXPECT_EQ(r.code, kGenerateDone) << r.err;
+    EXPECT_TRUE(has(testing_support::readBytes(output + "index.htm"), "<HTML>"));
+    EXPECT_FALSE(fs::exists(output + "photos"));
+    EXPECT_TRUE(fs::exists(output + EncodedName(root) + "/a_l.jpg"));
+}
+
 TEST(GenerateCommand, BadArgumentsAreUsageErrors) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--bogus"}, {"--existing", "sometimes"}, {"--output"}, {"--threads", "-1"},
-          {"--threads", "2x"}, {"--settings", "/nonexistent/album.mfs"}}) {
+          {"--threads", "2x"}, {"--settings", "/nonexistent/album.mfs"}, {"--page-style", "fancy"},
+          {"--page-style"}}) {
         const CommandRun r = generate(args);
         EXPECT_EQ(r.code, kGenerateUsage) << args[0];
         EXPECT_FALSE(r.err.empty());

@@ -67,6 +67,7 @@ private slots:
     void coloursAndBackgroundBrowse();
     void ctrlTabCycles();
     void everyFieldRoundTripsThroughTheSettingsFile();
+    void pageStyleChoice();
 };
 
 void OptionsDialogTest::pagesAndControls() {
@@ -287,6 +288,7 @@ void OptionsDialogTest::everyFieldRoundTripsThroughTheSettingsFile() {
     s.largeWidth = 640, s.largeHeight = 480, s.largeQuality = 85;
     s.thumbShowFileName = 0, s.thumbShowComment = 0, s.largeShowDate = 0;
     s.followOrientation = 0;
+    s.pageStyle = mirofoto::kModernPages;
     for (int p = 0; p < 3; ++p) {
         auto& st = s.pages[p];
         st.textColor = 0x102030u * (p + 1), st.linkColor = st.activeLinkColor = 0x405060u + p;
@@ -309,6 +311,26 @@ void OptionsDialogTest::everyFieldRoundTripsThroughTheSettingsFile() {
     QCOMPARE(t.settings, loaded);
     QVERIFY(mirofoto::基本設定保存(second, t.settings, placement));
     QCOMPARE(testing_support::readBytes(second), testing_support::readBytes(first));
+}
+
+void OptionsDialogTest::pageStyleChoice() {
+    Dialog t;
+    QVERIFY(t.get<QRadioButton>("Opt_ページ形式", 0)->isChecked());
+    t.get<QTabBar>("tbsOptions")->setCurrentIndex(2);
+    QRadioButton* modern = t.get<QRadioButton>("Opt_ページ形式", 1);
+    QTRY_VERIFY(modern->isVisible());
+    QTest::mouseClick(modern, Qt::LeftButton, {}, QPoint(6, modern->height() / 2));
+    QVERIFY(modern->isChecked());
+    t.click("cmdApply");
+    QCOMPARE(t.settings.pageStyle, mirofoto::kModernPages);
+    // The dialog opens on the record's choice, and gives it back.
+    t.reopen();
+    QVERIFY(t.get<QRadioButton>("Opt_ページ形式", 1)->isChecked());
+    t.get<QTabBar>("tbsOptions")->setCurrentIndex(2);
+    QRadioButton* classic = t.get<QRadioButton>("Opt_ページ形式", 0);
+    QTest::mouseClick(classic, Qt::LeftButton, {}, QPoint(6, classic->height() / 2));
+    t.click("cmdOK");
+    QCOMPARE(t.settings.pageStyle, mirofoto::kClassicPages);
 }
 
 QTEST_MAIN(OptionsDialogTest)

@@ -105,7 +105,7 @@ void FrameTest::toolbarAndTabs() {
     for (QAction* a : f.control<QToolBar>("Toolbar")->actions())
         toolbar << (a->isSeparator() ? QStringLiteral("|") : a->text() + "=" + a->property("key").toString());
     QCOMPARE(toolbar, (QStringList{"設定を開く=設定を開く", "設定を保存=設定を保存", "|", "アルバム作成=アルバム作成",
-                                   "|", "オプション=オプション", "|", "ヘルプ=ヘルプ"}));
+                                   "ブラウザで確認=ブラウザで確認", "|", "オプション=オプション", "|", "ヘルプ=ヘルプ"}));
     auto* tabs = f.control<QTabBar>("TabStrip");
     QStringList captionsAndKeys;
     for (int i = 0; i < tabs->count(); ++i) captionsAndKeys << tabs->tabText(i) + "=" + tabs->tabData(i).toString();

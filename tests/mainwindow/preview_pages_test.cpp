@@ -7,6 +7,7 @@
 
 #include "app/albumoutput/image_derivation.h"
 #include "app/mainwindow/preview_maker.h"
+#include "app/mainwindow/qt_text.h"
 #include "app/previews/preview_rules.h"
 #include "app/settings/ini_store.h"
 #include "app/util/jpeg_info.h"
@@ -101,6 +102,7 @@ private slots:
     void enlargedLinksAtTheEnds();
     void enlargedEmptyDisplayPastTheEnd();
     void exifCommandStoresTurnsOnly();
+    void browserPreviewWritesTheSelectedAlbumAndOpensIt();
     void clearsFolderChangesAndF5WhilePreviewsArePending();
     void captionsFollowTheirSwitches_data();
     void captionsFollowTheirSwitches();
@@ -526,6 +528,53 @@ void PreviewPagesTest::exifCommandStoresTurnsOnly() {
         const bool quarter = entries[i].fileName == "o6.jpg" || entries[i].fileName == "o8.jpg";
         QCOMPARE(fileSize(entries[i].thumbnailPath()), quarter ? QSize(68, 90) : QSize(120, 90));
     }
+}
+
+void PreviewPagesTest::browserPreviewWritesTheSelectedAlbumAndOpensIt() {
+    WindowFixture f;
+    photo(f.photos / "a.jpg", 400, 300);
+    photo(f.photos / "旅行" / "x.jpg", 400, 300);
+    photo(f.photos / "旅行" / "y.jpg", 300, 400);
+    fs::create_directories(f.photos / "空");
+    Frm_Main& w = f.open();
+    w.settings().pageStyle = mirofoto::kModernPages;
+    QAction* command = w.findChild<QAction*>(QStringLiteral("Menu_ブラウザで確認"));
+    QVERIFY(command);
+    QVERIFY(f.control<QMenu>("Menu_操作")->actions().contains(command));
+    QSignalSpy shown(&w, &Frm_Main::browserPreviewShown);
+
+    const auto node = [&](const QString& text) -> QTreeWidgetItem* {
+        for (QTreeWidgetItem* n : w.tree()->nodes())
+            if (n->text(0) == text) return n;
+        return nullptr;
+    };
+    QVERIFY(node(QStringLiteral("旅行")) && node(QStringLiteral("空")));
+    w.tree()->setCurrentItem(node(QStringLiteral("旅行")));
+    command->trigger();
+    QVERIFY(!command->isEnabled());  // one preview at a time
+    QVERIFY(shown.count() == 1 || shown.wait(20000));
+    QVERIFY(command->isEnabled());
+    const std::string page = pathBytes(shown.takeFirst().at(0).toString());
+    QVERIFY2(page.starts_with(mirofoto::storageLocation().tempFolder), page.c_str());
+    QCOMPARE(f.ui.calls.back().kind, std::string("document"));
+    QCOMPARE(f.ui.calls.back().text, page);
+    const std::string html = testing_support::readBytes(page);
+    QVERIFY(html.starts_with("<!DOCTYPE html>"));
+    QVERIFY(html.find("href=\"./x.htm\"") != std::string::npos && html.find("href=\"./y.htm\"") != std::string::npos);
+    // That album alone: the preview's menu page lists one.
+    const std::string menu = testing_support::readBytes(fs::path(page).parent_path().parent_path() / "index.htm");
+    std::size_t entries = 0;
+    for (std::size_t at = menu.find("<li>"); at != std::string::npos; at = menu.find("<li>", at + 1)) ++entries;
+    QCOMPARE(entries, std::size_t(1));
+
+    // A folder without pictures: said so, nothing opened.
+    const std::size_t calls = f.ui.calls.size();
+    w.tree()->setCurrentItem(node(QStringLiteral("空")));
+    command->trigger();
+    QVERIFY(shown.count() == 1 || shown.wait(20000));
+    QVERIFY(shown.takeFirst().at(0).toString().isEmpty());
+    QCOMPARE(f.ui.calls.size(), calls + 1);
+    QCOMPARE(f.ui.calls.back().text, std::string("このフォルダには画像がありません。"));
 }
 
 void PreviewPagesTest::clearsFolderChangesAndF5WhilePreviewsArePending() {

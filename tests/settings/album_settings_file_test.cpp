@@ -70,6 +70,7 @@ AlbumSettings unusualRecord() {
     s.pages[0].htmlAfterBodyStart = "<p>一行目</p>\r\n<p>二行目</p>";
     s.pages[1].htmlMiddle = "<hr>";
     s.pages[2].htmlBeforeBodyEnd = "\r\n";
+    s.pageStyle = kModernPages;
     return s;
 }
 
@@ -258,16 +259,16 @@ TEST_F(AlbumSettingsFile, PlacementIsStoredAsSingleNumbers) {
                   .value());
 }
 
-TEST_F(AlbumSettingsFile, LoadingReadsFortyEightValuesAndSavingWritesFortyEight) {
+TEST_F(AlbumSettingsFile, LoadingReadsFortyNineValuesAndSavingWritesFortyNine) {
     const AlbumSettings s = unusualRecord();
     const platform::ProfileCounters before = platform::profileCounters();
     ASSERT_TRUE(基本設定保存(file(), s, m_placement));
     const platform::ProfileCounters saved = platform::profileCounters();
     load();
     const platform::ProfileCounters loaded = platform::profileCounters();
-    EXPECT_EQ(saved.writes - before.writes, 48u);
+    EXPECT_EQ(saved.writes - before.writes, 49u);
     EXPECT_EQ(saved.reads - before.reads, 0u);
-    EXPECT_EQ(loaded.reads - saved.reads, 48u);
+    EXPECT_EQ(loaded.reads - saved.reads, 49u);
     EXPECT_EQ(loaded.writes - saved.writes, 0u);
 }
 
@@ -289,5 +290,24 @@ TEST_F(AlbumSettingsFile, SavingWritesEveryKeyInItsOrder) {
     expected.push_back("EXIF回転=1");
     for (int p = 0; p < 3; ++p)
         for (int b = 1; b <= 3; ++b) expected.push_back("HTML" + std::to_string(b) + std::to_string(p) + "=");
+    expected.push_back("ページ形式=0");
     EXPECT_EQ(linesOf(readBytes(file())), expected);
+}
+
+TEST_F(AlbumSettingsFile, PageStyleIsModernOnlyForTheTextOne) {
+    const struct {
+        const char* stored;
+        std::int16_t style;
+    } cases[] = {{"1", kModernPages}, {"0", kClassicPages}, {"", kClassicPages},
+                 {"2", kClassicPages}, {"01", kClassicPages}, {"modern", kClassicPages}};
+    for (const auto& c : cases) {
+        store("オプション", "ページ形式", c.stored);
+        EXPECT_EQ(load().pageStyle, c.style) << '"' << c.stored << '"';
+    }
+    // Saved and read back, a modern record stays modern.
+    AlbumSettings s = AlbumSettings::defaults();
+    s.pageStyle = kModernPages;
+    ASSERT_TRUE(基本設定保存(file(), s, m_placement));
+    EXPECT_EQ(readWholeIniValue("オプション", "ページ形式", file()), "1");
+    EXPECT_EQ(load().pageStyle, kModernPages);
 }

@@ -313,6 +313,16 @@ QWidget* Frm_Options::buildCaptionPage() {
         h->addStretch(1);
         v->addWidget(box);
     }
+    // Which pages the album gets; the files and settings are the same.
+    auto* style = new QGroupBox(QStringLiteral("ページ形式"), page);
+    auto* h = new QVBoxLayout(style);
+    const char* styles[2] = {"従来のページ", "スマートフォン・4K画面対応（HTML5）"};
+    for (int i = 0; i < 2; ++i) {
+        m_pageStyle[i] = new QRadioButton(q(styles[i]), style);
+        setIndex(m_pageStyle[i], "Opt_ページ形式", i);
+        h->addWidget(m_pageStyle[i]);
+    }
+    v->addWidget(style);
     v->addStretch(1);
     return page;
 }
@@ -353,6 +363,7 @@ void Frm_Options::fill() {
     }
     for (int i = 0; i < 6; ++i) m_captions[i]->setChecked(f.captions[i]);
     m_followOrientation->setChecked(f.followOrientation);
+    m_pageStyle[f.modernPages ? 1 : 0]->setChecked(true);
 }
 
 OptionsFields Frm_Options::fields() const {
@@ -371,6 +382,7 @@ OptionsFields Frm_Options::fields() const {
     }
     for (int i = 0; i < 6; ++i) f.captions[i] = m_captions[i]->isChecked();
     f.followOrientation = m_followOrientation->isChecked();
+    f.modernPages = m_pageStyle[1]->isChecked();
     return f;
 }
 

@@ -93,6 +93,7 @@ private:
     std::array<PageControls, 3> m_page;
     std::array<QCheckBox*, 6> m_captions{};
     QCheckBox* m_followOrientation = nullptr;  ///< EXIFの向きに従う
+    std::array<QRadioButton*, 2> m_pageStyle{};  ///< classic, HTML5
     bool m_inQualityRule = false;
 };
 
