@@ -240,6 +240,15 @@ void AlbumCopies::end(PictureBatch& jobs, const std::vector<AlbumImage>& images,
     for (std::size_t j = 0; j < images.size() && j < jobs.size() && j < m_planned.size(); ++j) {
         const PictureJob& job = jobs[j];
         const SourceCheck& c = job.check;
+        // A copy made now is recorded as written, with what decided its bytes.
+        const auto recordMade = [&](const std::string& file, const std::string& path, const CopyRecipes& r,
+                                    bool thumbnail) {
+            ++m_counts.made;
+            const std::optional<CopyStamp> written = copyStamp(path);
+            if (c.measured && written)
+                done.copies[file] = {images[j].listedName, c.stamp, c.hash, c.width, c.height,
+                                     thumbnail ? r.thumbnail : r.enlarged, *written};
+        };
         const auto settle = [&](Decision planned, const std::string& file, const std::string& path, bool kept,
                                 bool made, bool thumbnail) {
             if (planned == Decision::Keep) {
@@ -252,13 +261,7 @@ void AlbumCopies::end(PictureBatch& jobs, const std::vector<AlbumImage>& images,
                 done.copies[file] = std::move(e);
                 ++m_counts.kept;
             } else if (made) {
-                ++m_counts.made;
-                const std::optional<CopyStamp> written = copyStamp(path);
-                if (c.measured && written) {
-                    const CopyRecipes r = copyRecipes(c.width, c.height, m_settings, job.turn);
-                    done.copies[file] = {images[j].listedName, c.stamp, c.hash, c.width, c.height,
-                                         thumbnail ? r.thumbnail : r.enlarged, *written};
-                }
+                recordMade(file, path, copyRecipes(c.width, c.height, m_settings, job.turn), thumbnail);
             } else if (m_action == AlbumFolderAction::Update) {
                 // Not made again: a copy with old contents must not stay.
                 removeMadeFile(path);
@@ -277,13 +280,7 @@ void AlbumCopies::end(PictureBatch& jobs, const std::vector<AlbumImage>& images,
                 carry(file, done);
             } else if (planned == Decision::WriteProtected) {
             } else if (made) {
-                ++m_counts.made;
-                const std::optional<CopyStamp> written = copyStamp(path);
-                if (c.measured && written) {
-                    const CopyRecipes r = twiceCopyRecipes(c.width, c.height, m_settings, job.turn);
-                    done.copies[file] = {images[j].listedName, c.stamp, c.hash, c.width, c.height,
-                                         thumbnail ? r.thumbnail : r.enlarged, *written};
-                }
+                recordMade(file, path, twiceCopyRecipes(c.width, c.height, m_settings, job.turn), thumbnail);
             } else {
                 // Nothing of it stands, so nothing of it is the program's.
                 if (removeMadeFile(path)) done.owned.erase(file);

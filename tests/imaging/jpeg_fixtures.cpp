@@ -105,14 +105,10 @@ std::string makeCmykJpeg(int width, int height, int c, int m, int y, int k) {
     return compressFlat(width, height, JCS_CMYK, {inverted(c), inverted(m), inverted(y), inverted(k)}, {});
 }
 
-std::string linearRgbProfile() {
-    const cmsCIExyY white = {0.3127, 0.3290, 1.0};
-    const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
-    cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
-    cmsToneCurve* curves[3] = {linear, linear, linear};
-    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-    cmsFreeToneCurve(linear);
-    if (!profile) throw std::runtime_error("cmsCreateRGBProfile failed");
+namespace {
+
+// The profile's bytes, as an APP2 segment carries them; the profile is closed.
+std::string profileBytes(cmsHPROFILE profile) {
     cmsUInt32Number bytes = 0;
     cmsSaveProfileToMem(profile, nullptr, &bytes);
     std::string data(bytes, '\0');
@@ -122,15 +118,21 @@ std::string linearRgbProfile() {
     return data;
 }
 
+}  // namespace
+
+std::string linearRgbProfile() {
+    const cmsCIExyY white = {0.3127, 0.3290, 1.0};
+    const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
+    cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+    cmsToneCurve* curves[3] = {linear, linear, linear};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsFreeToneCurve(linear);
+    if (!profile) throw std::runtime_error("cmsCreateRGBProfile failed");
+    return profileBytes(profile);
+}
+
 std::string srgbProfile() {
-    cmsHPROFILE profile = cmsCreate_sRGBProfile();
-    cmsUInt32Number bytes = 0;
-    cmsSaveProfileToMem(profile, nullptr, &bytes);
-    std::string data(bytes, '\0');
-    const bool ok = cmsSaveProfileToMem(profile, data.data(), &bytes);
-    cmsCloseProfile(profile);
-    if (!ok) throw std::runtime_error("cmsSaveProfileToMem failed");
-    return data;
+    return profileBytes(cmsCreate_sRGBProfile());
 }
 
 std::string writeJpeg(const std::filesystem::path& file, int width, int height, const JpegOptions& options) {
