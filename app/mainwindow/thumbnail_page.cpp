@@ -134,6 +134,7 @@ void ThumbnailPage::attach(Frm_Main* window, ThumbnailModel& model, ThreadPool& 
     if (!onUiThread && !chosen.isEmpty()) threads = chosen.toUInt();
     m_maker = new PreviewMaker(pool, threads, this, onUiThread);
     connect(m_maker, &PreviewMaker::finished, this, &ThumbnailPage::onPreviewFinished);
+    connect(m_maker, &PreviewMaker::placeholderReady, this, &ThumbnailPage::onPlaceholder);
     connect(m_maker, &PreviewMaker::slotFreed, this, &ThumbnailPage::pump);
     // What the album run reads stays as it is while a run makes the album.
     connect(window, &Frm_Main::runInProgressChanged, this, [this](bool running) {
@@ -523,6 +524,18 @@ void ThumbnailPage::onPreviewFinished(const PreviewResult& result) {
     }
     placeCells(r.cell);
     emit cellDrawn(r.cell);
+}
+
+void ThumbnailPage::onPlaceholder(const PreviewResult& result) {
+    const PreviewRequest& r = result.request;
+    if (!m_model || !m_model->awaiting(r)) return;
+    Cell& c = *m_cells[r.cell];
+    c.image->setPixmap(QPixmap::fromImage(result.image));
+    const TwipsScale s = TwipsScale::of(this);
+    c.pictureWidth = s.toTwipsX(result.image.width());
+    c.pictureHeight = s.toTwipsY(result.image.height());
+    placeCells(r.cell);
+    emit placeholderShown(r.cell);
 }
 
 bool ThumbnailPage::previewsSettled() const {
