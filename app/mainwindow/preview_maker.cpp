@@ -41,15 +41,14 @@ QImage embeddedPlaceholder(const PreviewRequest& r, const CopyTurn& turn) {
     QImage thumb = QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()), "JPEG");
     if (thumb.isNull()) return {};
     thumb = thumb.convertToFormat(QImage::Format_RGB32);
-    // Dark enough to be a camera's padding, with room for JPEG noise.
-    const Rect content = trimBlackBands(thumb.width(), thumb.height(), [&](int x, int y) {
-        const QRgb p = thumb.pixel(x, y);
-        return qRed(p) < 24 && qGreen(p) < 24 && qBlue(p) < 24;
-    });
+    // Judged by brightness: JPEG keeps it sharp at a band's edge, while the
+    // colour (stored at half resolution) smears a row or two into the band.
+    const Rect content = trimBlackBands(thumb.width(), thumb.height(),
+                                        [&](int x, int y) { return qGray(thumb.pixel(x, y)) < 32; });
     if (!embeddedThumbnailFits(content.width, content.height, picture.width, picture.height)) return {};
     thumb = thumb.copy(content.left, content.top, content.width, content.height);
     const PictureTurn& t = turn.turn;
-    if (t.mirror) thumb = thumb.flipped(Qt::Horizontal);
+    if (t.mirror) thumb = thumb.mirrored(true, false);
     if (t.turn == 90 || t.turn == 180 || t.turn == 270) thumb = thumb.transformed(QTransform().rotate(t.turn));
     return thumb.scaled(size.width, size.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
