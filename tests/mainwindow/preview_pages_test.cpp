@@ -108,6 +108,13 @@ std::string withExifThumbnail(const QByteArray& jpeg, const QByteArray& thumb, i
     return out.insert(2, app1);
 }
 
+/// A picture cut off in its image data, with a sound embedded thumbnail.
+std::string damagedWithThumbnail() {
+    std::string damaged = withExifThumbnail(flatJpeg(400, 300, Qt::blue), flatJpeg(160, 120, Qt::red));
+    damaged.resize(damaged.rfind("\xFF\xDA") + 20);
+    return damaged;
+}
+
 bool near(QColor c, QColor want) {
     return std::abs(c.red() - want.red()) < 60 && std::abs(c.green() - want.green()) < 60 &&
            std::abs(c.blue() - want.blue()) < 60;
@@ -162,6 +169,7 @@ private slots:
     void pagesKeepTheirControlsApartAndInside_data();
     void pagesKeepTheirControlsApartAndInside();
     void embeddedThumbnailsStandInUntilThePreviewIsMade();
+    void aStandInGoesWhenItsPictureCannotBeMade();
 };
 
 void PreviewPagesTest::fivePicturesStandInTwoRows() {
@@ -932,6 +940,7 @@ void PreviewPagesTest::embeddedThumbnailsStandInUntilThePreviewIsMade() {
     // Taken in portrait: stored on its side, its thumbnail too (red on the left).
     testing_support::writeBytes(f.photos / "c.jpg",
                                 withExifThumbnail(flatJpeg(400, 300, blue), flatJpeg(160, 120, red, yellow), 6));
+    testing_support::writeBytes(f.photos / "d.jpg", damagedWithThumbnail());
 
     struct Seen {
         QSize size;
@@ -948,6 +957,10 @@ void PreviewPagesTest::embeddedThumbnailsStandInUntilThePreviewIsMade() {
     (void)w;
     QVERIFY(showThumbnails(f));
     for (int i = 0; i < 3; ++i) QVERIFY(page(f)->cellHasPicture(i));
+    // Damaged past its header: the stand-in goes again when the preview fails.
+    QVERIFY(seen.count(3));
+    QVERIFY(!page(f)->cellHasPicture(3));
+    QVERIFY(static_cast<QLabel*>(cellControl(f, "Img_サムネイル", 3))->pixmap().isNull());
 
     auto finalPicture = [&](int i) { return static_cast<QLabel*>(cellControl(f, "Img_サムネイル", i))->pixmap().toImage(); };
     QVERIFY(seen.count(0));
@@ -965,6 +978,27 @@ void PreviewPagesTest::embeddedThumbnailsStandInUntilThePreviewIsMade() {
     QVERIFY2(near(seen[2].bottom, yellow), qPrintable(seen[2].bottom.name()));
     QCOMPARE(finalPicture(2).size(), QSize(68, 90));
     QVERIFY(near(finalPicture(2).pixelColor(34, 45), blue));
+}
+
+// A cell scrolled into view (its file not made anew, only made when it is
+// missing) whose picture is damaged ends empty, as without a stand-in.
+void PreviewPagesTest::aStandInGoesWhenItsPictureCannotBeMade() {
+    WindowFixture f;
+    for (int i = 0; i < 23; ++i)
+        testing_support::writeBytes(f.photos / ("p" + std::to_string(10 + i) + ".jpg"), flatJpeg(400, 300, Qt::blue).toStdString());
+    testing_support::writeBytes(f.photos / "p33.jpg", damagedWithThumbnail());
+    std::vector<int> shown;
+    f.open();
+    connect(page(f), &ThumbnailPage::placeholderShown, this, [&](int i) { shown.push_back(i); });
+    QVERIFY(showThumbnails(f));
+    QVERIFY(shown.empty());
+    auto* bar = f.control<QScrollBar>("VScroll_サムネイル");
+    bar->setValue(bar->maximum());
+    QVERIFY(settled(f));
+    QCOMPARE(shown, std::vector<int>{23});
+    QVERIFY(page(f)->cellHasPicture(22));
+    QVERIFY(!page(f)->cellHasPicture(23));
+    QVERIFY(static_cast<QLabel*>(cellControl(f, "Img_サムネイル", 23))->pixmap().isNull());
 }
 
 QTEST_MAIN(PreviewPagesTest)
