@@ -1,13 +1,17 @@
 #include "app/mainwindow/preview_maker.h"
 
 #include "app/previews/preview_rules.h"
+#include "app/util/exif_info.h"
+#include "app/util/image_size.h"
 #include "app/util/paths.h"
 #include "app/util/thread_pool.h"
 
 #include <QMetaObject>
+#include <QTransform>
 
 #include <algorithm>
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -21,6 +25,32 @@ QByteArray readFileBytes(const std::string& path) {
     bytes << in.rdbuf();
     const std::string s = bytes.str();
     return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QImage embeddedPlaceholder(const PreviewRequest& r, const CopyTurn& turn) {
+    const ImageSizeInfo picture = GetImageSize(r.source, DetectionMode::Jpeg);
+    if (picture.width <= 0 || picture.height <= 0) return {};
+    const PixelSize size = exactPreviewSize(picture.width, picture.height, r.boxWidth, r.boxHeight, turn);
+    if (size.width <= 0 || size.height <= 0) return {};
+    // The control writes the thumbnail into a file of its own beside the
+    // preview; no other job works on this preview's name meanwhile.
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(r.destination).parent_path(), ec);
+    const std::string bytes = ReadEmbeddedThumbnail(r.source, r.destination + ".exif-thumbnail");
+    if (bytes.empty()) return {};
+    QImage thumb = QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()), "JPEG");
+    if (thumb.isNull()) return {};
+    thumb = thumb.convertToFormat(QImage::Format_RGB32);
+    // Judged by brightness: JPEG keeps it sharp at a band's edge, while the
+    // colour (stored at half resolution) smears a row or two into the band.
+    const Rect content = trimBlackBands(thumb.width(), thumb.height(),
+                                        [&](int x, int y) { return qGray(thumb.pixel(x, y)) < 32; });
+    if (!embeddedThumbnailFits(content.width, content.height, picture.width, picture.height)) return {};
+    thumb = thumb.copy(content.left, content.top, content.width, content.height);
+    const PictureTurn& t = turn.turn;
+    if (t.mirror) thumb = thumb.mirrored(true, false);
+    if (t.turn == 90 || t.turn == 180 || t.turn == 270) thumb = thumb.transformed(QTransform().rotate(t.turn));
+    return thumb.scaled(size.width, size.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 // The maker's jobs on the shared pool: how many are queued or running, and
@@ -108,6 +138,18 @@ void PreviewMaker::start(PreviewRequest r) {
             bool ok = exists && !r.force;
             if (!ok) {
                 const CopyTurn turn = previewTurn(r.source, r.storedTurn, r.followOrientation);
+                // While the picture is decoded and resized, its embedded
+                // thumbnail stands in (a thumbnail cell's only).
+                if (r.kind == PreviewRequest::Thumbnail) {
+                    PreviewResult early;
+                    early.request = r;
+                    early.image = embeddedPlaceholder(r, turn);
+                    early.ok = !early.image.isNull();
+                    std::lock_guard lock(jobs->mutex);
+                    if (early.ok && jobs->alive)
+                        QMetaObject::invokeMethod(
+                            this, [this, early] { emit placeholderReady(early); }, Qt::QueuedConnection);
+                }
                 ok = makePreviewFile(r.source, r.destination, r.boxWidth, r.boxHeight, r.quality, turn);
                 result.made = ok;
             }

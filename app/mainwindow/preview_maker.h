@@ -66,6 +66,10 @@ public:
 
 signals:
     void finished(const mirofoto::mainwindow::PreviewResult& result);
+    /// A thumbnail's stand-in while its file is made: the picture's embedded
+    /// EXIF thumbnail, turned and scaled to the size the file will have
+    /// (request and image only; never for a file that is only loaded).
+    void placeholderReady(const mirofoto::mainwindow::PreviewResult& result);
     /// A worker became free (after finished was emitted).
     void slotFreed();
 
@@ -86,6 +90,12 @@ private:
     int m_running = 0;
     bool m_onUiThread = false;
 };
+
+/// The stand-in for the request's file made of the picture's embedded EXIF
+/// thumbnail: its black bands cut, mirrored and turned as the file will be
+/// and scaled to the file's size. A null image when the picture has no
+/// usable thumbnail (none, not a JPEG, not of the picture's proportions).
+QImage embeddedPlaceholder(const PreviewRequest& request, const CopyTurn& turn);
 
 /// The whole file as bytes (the path's bytes as they are); empty when it
 /// cannot be read.

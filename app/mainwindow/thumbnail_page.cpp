@@ -29,6 +29,8 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include <utility>
+
 namespace mirofoto::mainwindow {
 namespace {
 
@@ -68,6 +70,7 @@ struct ThumbnailPage::Cell {
 
     int pictureWidth = 0;  ///< the shown picture's size in twips (0: none)
     int pictureHeight = 0;
+    bool standIn = false;  ///< the picture shown is the embedded thumbnail
 
     std::vector<QWidget*> widgets() const {
         return {frame, image, fileName, date, comment, tick, number, left, right};
@@ -134,6 +137,7 @@ void ThumbnailPage::attach(Frm_Main* window, ThumbnailModel& model, ThreadPool& 
     if (!onUiThread && !chosen.isEmpty()) threads = chosen.toUInt();
     m_maker = new PreviewMaker(pool, threads, this, onUiThread);
     connect(m_maker, &PreviewMaker::finished, this, &ThumbnailPage::onPreviewFinished);
+    connect(m_maker, &PreviewMaker::placeholderReady, this, &ThumbnailPage::onPlaceholder);
     connect(m_maker, &PreviewMaker::slotFreed, this, &ThumbnailPage::pump);
     // What the album run reads stays as it is while a run makes the album.
     connect(window, &Frm_Main::runInProgressChanged, this, [this](bool running) {
@@ -244,6 +248,7 @@ void ThumbnailPage::resetCell0() {
     c.tick->setChecked(true);
     c.number->setText(QStringLiteral("0000"));
     c.pictureWidth = c.pictureHeight = 0;
+    c.standIn = false;
     enableCaptions(c, true);
 }
 
@@ -511,18 +516,33 @@ void ThumbnailPage::onPreviewFinished(const PreviewResult& result) {
     const PreviewRequest& r = result.request;
     if (!m_model || !m_model->previewFinished(r, result.ok)) return;
     Cell& c = *m_cells[r.cell];
+    const bool standIn = std::exchange(c.standIn, false);
     if (result.ok) {
         c.image->setPixmap(QPixmap::fromImage(result.image));
         const TwipsScale s = TwipsScale::of(this);
         c.pictureWidth = s.toTwipsX(result.image.width());
         c.pictureHeight = s.toTwipsY(result.image.height());
-    } else if (r.force) {
-        // A failed making leaves the cell empty.
+    } else if (r.force || standIn) {
+        // A failed making leaves the cell empty; a stand-in is no picture of
+        // it either (the picture itself may be damaged).
         c.image->clear();
         c.pictureWidth = c.pictureHeight = 0;
     }
     placeCells(r.cell);
     emit cellDrawn(r.cell);
+}
+
+void ThumbnailPage::onPlaceholder(const PreviewResult& result) {
+    const PreviewRequest& r = result.request;
+    if (!m_model || !m_model->awaiting(r)) return;
+    Cell& c = *m_cells[r.cell];
+    c.image->setPixmap(QPixmap::fromImage(result.image));
+    const TwipsScale s = TwipsScale::of(this);
+    c.pictureWidth = s.toTwipsX(result.image.width());
+    c.pictureHeight = s.toTwipsY(result.image.height());
+    c.standIn = true;
+    placeCells(r.cell);
+    emit placeholderShown(r.cell);
 }
 
 bool ThumbnailPage::previewsSettled() const {

@@ -108,6 +108,8 @@ signals:
     void cellsBuilt();
     /// A cell took its picture.
     void cellDrawn(int index);
+    /// Cell i shows its picture's embedded thumbnail while its file is made.
+    void placeholderShown(int index);
     /// The EXIF command finished: the number of turns it stored.
     void turnsStored(int count);
 
@@ -131,6 +133,7 @@ private:
     bool onPage() const;
     void pump();
     void onPreviewFinished(const PreviewResult& result);
+    void onPlaceholder(const PreviewResult& result);
     void onScroll();
     void status(const QString& text);
     void turn(int index, bool left);

@@ -166,6 +166,47 @@ EnlargedScroll enlargedScroll(int pictureWidth, int pictureHeight, int pageWidth
     return s;
 }
 
+PixelSize exactPreviewSize(int pictureWidth, int pictureHeight, int boxWidth, int boxHeight, const CopyTurn& turn) {
+    if (pictureWidth <= 0 || pictureHeight <= 0) return {};
+    const int quarter = ((turn.turn.turn % 360) + 360) % 360;
+    const bool sideways = quarter == 90 || quarter == 270;
+    // Turned before the box: the box is fitted to the turned picture.
+    if (turn.beforeBox && sideways) std::swap(pictureWidth, pictureHeight);
+    const TargetSize fitted =
+        ResolvedSize(pictureWidth, pictureHeight, FitBox(pictureWidth, pictureHeight, boxWidth, boxHeight, true));
+    PixelSize size{fitted.width, fitted.height};
+    if (!turn.beforeBox && sideways) std::swap(size.width, size.height);
+    return size;
+}
+
+Rect trimBlackBands(int width, int height, const std::function<bool(int x, int y)>& dark) {
+    const auto rowDark = [&](int y) {
+        for (int x = 0; x < width; ++x)
+            if (!dark(x, y)) return false;
+        return true;
+    };
+    const auto columnDark = [&](int x, int top, int bottom) {
+        for (int y = top; y < bottom; ++y)
+            if (!dark(x, y)) return false;
+        return true;
+    };
+    int top = 0, bottom = height;
+    while (top < bottom && rowDark(top)) ++top;
+    if (top == bottom) return {0, 0, width, height};
+    while (rowDark(bottom - 1)) --bottom;
+    int left = 0, right = width;
+    while (columnDark(left, top, bottom)) ++left;
+    while (columnDark(right - 1, top, bottom)) --right;
+    return {left, top, right - left, bottom - top};
+}
+
+bool embeddedThumbnailFits(int thumbWidth, int thumbHeight, int pictureWidth, int pictureHeight) {
+    if (thumbWidth <= 0 || thumbHeight <= 0 || pictureWidth <= 0 || pictureHeight <= 0) return false;
+    const double thumb = double(thumbWidth) / thumbHeight;
+    const double picture = double(pictureWidth) / pictureHeight;
+    return std::abs(thumb / picture - 1.0) <= 0.02;
+}
+
 void warmUpImageLibrary() {
     // A decode of no file starts the library and fails at once.
     const ImgctlLibrary& lib = ImgctlLibrary::instance();

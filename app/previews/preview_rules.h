@@ -140,6 +140,30 @@ struct EnlargedScroll {
 };
 EnlargedScroll enlargedScroll(int pictureWidth, int pictureHeight, int pageWidth, int pageHeight);
 
+// ---- the placeholder shown while a preview is made ----
+
+/// The pixel size the cached preview of a width x height picture will have
+/// in the box, turned as given: what a placeholder takes so that nothing
+/// moves when the preview replaces it. 0 x 0 for a picture of no size.
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const PixelSize&) const = default;
+};
+PixelSize exactPreviewSize(int pictureWidth, int pictureHeight, int boxWidth, int boxHeight, const CopyTurn& turn);
+
+/// The part of a width x height image left when whole rows and columns that
+/// are black (dark(x, y) for every pixel of them) are cut from its four
+/// edges, as cameras pad a thumbnail to a fixed shape. An image that is
+/// black throughout keeps its whole size (nothing to tell its shape by).
+Rect trimBlackBands(int width, int height, const std::function<bool(int x, int y)>& dark);
+
+/// Whether an embedded thumbnail of that size (after its black bands are
+/// cut) shows the picture's proportions, within 2%: one that does not was
+/// left behind by an editor that cropped the picture, and must not be
+/// shown in its place.
+bool embeddedThumbnailFits(int thumbWidth, int thumbHeight, int pictureWidth, int pictureHeight);
+
 /// Loads and starts the image library, so that the first preview does not
 /// wait for it. Safe on any thread; does nothing the second time.
 void warmUpImageLibrary();

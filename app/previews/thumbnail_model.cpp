@@ -271,6 +271,12 @@ bool ThumbnailModel::previewFinished(const PreviewRequest& r, bool ok) {
     return true;
 }
 
+bool ThumbnailModel::awaiting(const PreviewRequest& r) const {
+    if (r.kind != PreviewRequest::Thumbnail || r.epoch != m_epoch || !cellExists(r.cell)) return false;
+    const Cell& c = m_cells[r.cell];
+    return c.pending && c.ticket == r.ticket;
+}
+
 bool ThumbnailModel::settled(const ThumbnailView& view) const {
     if (m_scanPending) return false;
     for (int i = 0; i < m_built; ++i) {

@@ -174,6 +174,9 @@ public:
     /// An answer came: true when the cell still waits for it (the view shows
     /// it: the picture when ok, an empty cell when a forced making failed).
     bool previewFinished(const PreviewRequest& request, bool ok);
+    /// Whether the cell still waits for this request's answer (a stand-in for
+    /// it may be shown meanwhile).
+    bool awaiting(const PreviewRequest& request) const;
     /// Nothing is waiting and no cell in view still wants its picture.
     bool settled(const ThumbnailView& view) const;
     bool hasPicture(int index) const;

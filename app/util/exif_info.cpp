@@ -11,7 +11,9 @@
 
 #include <atomic>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 
 namespace mirofoto {
 namespace {
@@ -174,6 +176,39 @@ int ReadExifOrientation(std::string_view path, IDispatch* control) {
     } catch (const std::exception&) {
         return 0;
     }
+}
+
+std::string ReadEmbeddedThumbnail(std::string_view path, const std::string& scratchFile, IDispatch* control) {
+    constexpr DISPID kSaveThumbnail = 1;
+    std::string bytes;
+    try {
+        std::string why;
+        if (!control) control = exifControl(&why);
+        if (!control) return {};
+        const std::u16string fileNameText = platform::pathToUtf16(path);
+        Variant fileName{std::u16string_view(fileNameText)};
+        Variant loaded;
+        if (invoke(control, kLoadHeader, DISPATCH_METHOD, &fileName, 1, &loaded) != S_OK) {
+            platform::com::takeErrorText();
+            return {};
+        }
+        const ComPtr<IDispatch> exif = dispatchOf(loaded);
+        if (!exif) return {};
+        const std::u16string scratchText = platform::pathToUtf16(scratchFile);
+        Variant scratch{std::u16string_view(scratchText)};
+        Variant written;
+        const HRESULT hr = invoke(exif.get(), kSaveThumbnail, DISPATCH_METHOD, &scratch, 1, &written);
+        if (SUCCEEDED(hr) && written.toLong().value_or(0) != 0) {
+            std::ifstream in(scratchFile, std::ios::binary);
+            bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        } else {
+            platform::com::takeErrorText();
+        }
+    } catch (const std::exception&) {
+        bytes.clear();
+    }
+    std::remove(scratchFile.c_str());
+    return bytes;
 }
 
 void ReleaseShootingDateReader() { t_exifCtl.reset(); }

@@ -25,6 +25,14 @@ std::string ReadShootingDate(std::string_view path, std::string* why = nullptr);
 /// own); 0 when the file has no EXIF data or no such tag.
 int ReadExifOrientation(std::string_view path, IDispatch* control = nullptr);
 
+/// The JPEG thumbnail embedded in the picture's EXIF data, as its bytes;
+/// empty when there is none, the file has no EXIF data or Tagora cannot be
+/// created. The control only writes a thumbnail into a file: it goes
+/// through scratchFile (a path of the caller's own, in the preview cache),
+/// which is removed again.
+std::string ReadEmbeddedThumbnail(std::string_view path, const std::string& scratchFile,
+                                  IDispatch* control = nullptr);
+
 /// Lets go of the calling thread's control (the next ReadShootingDate makes
 /// a new one), so that the Tagora module may be unloaded.
 void ReleaseShootingDateReader();

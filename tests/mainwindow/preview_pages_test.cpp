@@ -16,6 +16,8 @@
 #include "samples/photo_maker.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QPainter>
 #include <QCheckBox>
 #include <QImageReader>
 #include <QLabel>
@@ -62,6 +64,60 @@ QSize fileSize(const std::string& path) {
 fs::file_time_type modified(const std::string& path) {
     std::error_code ec;
     return fs::last_write_time(path, ec);
+}
+
+/// A JPEG of one colour; with a band colour, the picture's right half has it.
+QByteArray flatJpeg(int width, int height, QColor colour, QColor rightHalf = {}, int blackRows = 0) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    const QRect content(0, blackRows, width, height - 2 * blackRows);
+    painter.fillRect(content, colour);
+    if (rightHalf.isValid()) painter.fillRect(QRect(width / 2, blackRows, width - width / 2, content.height()), rightHalf);
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 95);
+    return bytes;
+}
+
+/// The JPEG with an EXIF block after its start marker: the main directory
+/// (Orientation when given) and the thumbnail directory pointing at thumb.
+std::string withExifThumbnail(const QByteArray& jpeg, const QByteArray& thumb, int orientation = 0) {
+    std::string tiff = std::string("II*\0\x08\0\0\0", 8);
+    auto u16 = [&](unsigned v) { tiff += char(v & 0xFF), tiff += char(v >> 8); };
+    auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+    const int mainEntries = orientation ? 1 : 0;
+    const std::uint32_t ifd1 = 8 + 2 + 12 * mainEntries + 4;
+    u16(mainEntries);
+    if (orientation) u16(274), u16(3), u32(1), u16(orientation), u16(0);
+    u32(ifd1);
+    const std::uint32_t data = ifd1 + 2 + 12 * 2 + 4;
+    u16(2);
+    u16(0x0201), u16(4), u32(1), u32(data);
+    u16(0x0202), u16(4), u32(1), u32(static_cast<std::uint32_t>(thumb.size()));
+    u32(0);
+    tiff.append(thumb.constData(), static_cast<std::size_t>(thumb.size()));
+    const std::string body = std::string("Exif\0\0", 6) + tiff;
+    const std::size_t length = body.size() + 2;
+    std::string app1 = "\xFF\xE1";
+    app1 += char(length >> 8), app1 += char(length & 0xFF);
+    app1 += body;
+    std::string out(jpeg.constData(), static_cast<std::size_t>(jpeg.size()));
+    return out.insert(2, app1);
+}
+
+/// A picture cut off in its image data, with a sound embedded thumbnail.
+std::string damagedWithThumbnail() {
+    std::string damaged = withExifThumbnail(flatJpeg(400, 300, Qt::blue), flatJpeg(160, 120, Qt::red));
+    damaged.resize(damaged.rfind("\xFF\xDA") + 20);
+    return damaged;
+}
+
+bool near(QColor c, QColor want) {
+    return std::abs(c.red() - want.red()) < 60 && std::abs(c.green() - want.green()) < 60 &&
+           std::abs(c.blue() - want.blue()) < 60;
 }
 
 ThumbnailPage* page(WindowFixture& f) { return f.window().thumbnailPage(); }
@@ -112,6 +168,8 @@ private slots:
     void theShownAlbumIsNamed();
     void pagesKeepTheirControlsApartAndInside_data();
     void pagesKeepTheirControlsApartAndInside();
+    void embeddedThumbnailsStandInUntilThePreviewIsMade();
+    void aStandInGoesWhenItsPictureCannotBeMade();
 };
 
 void PreviewPagesTest::fivePicturesStandInTwoRows() {
@@ -865,6 +923,82 @@ void PreviewPagesTest::pagesKeepTheirControlsApartAndInside() {
         QVERIFY2(shown.endsWith(QChar(0x2026)) && shown.size() > 1, qPrintable(shown));
         QCOMPARE(page(f)->cellFileName(7), QString::fromUtf8(names[1]));
     }
+}
+
+
+// While a cell's preview is made, the picture's embedded thumbnail stands in:
+// at the preview's size, turned as the preview is; a thumbnail of another
+// shape (left behind by an editor that cropped the picture) never shows.
+void PreviewPagesTest::embeddedThumbnailsStandInUntilThePreviewIsMade() {
+    WindowFixture f;
+    const QColor blue(0, 0, 255), red(255, 0, 0), yellow(255, 255, 0), green(0, 255, 0);
+    // 16:9 with a 4:3 thumbnail padded by black bands, as cameras make them.
+    testing_support::writeBytes(f.photos / "a.jpg",
+                                withExifThumbnail(flatJpeg(400, 225, blue), flatJpeg(160, 120, red, {}, 15)));
+    // Cropped to a square after the thumbnail was made.
+    testing_support::writeBytes(f.photos / "b.jpg", withExifThumbnail(flatJpeg(300, 300, blue), flatJpeg(160, 120, green)));
+    // Taken in portrait: stored on its side, its thumbnail too (red on the left).
+    testing_support::writeBytes(f.photos / "c.jpg",
+                                withExifThumbnail(flatJpeg(400, 300, blue), flatJpeg(160, 120, red, yellow), 6));
+    testing_support::writeBytes(f.photos / "d.jpg", damagedWithThumbnail());
+
+    struct Seen {
+        QSize size;
+        QColor top, centre, bottom;
+    };
+    std::map<int, Seen> seen;
+    Frm_Main& w = f.open();
+    connect(page(f), &ThumbnailPage::placeholderShown, this, [&](int i) {
+        const QImage shown = static_cast<QLabel*>(cellControl(f, "Img_サムネイル", i))->pixmap().toImage();
+        seen[i] = {shown.size(), shown.pixelColor(shown.width() / 2, shown.height() / 5),
+                   shown.pixelColor(shown.width() / 2, shown.height() / 2),
+                   shown.pixelColor(shown.width() / 2, shown.height() * 4 / 5)};
+    });
+    (void)w;
+    QVERIFY(showThumbnails(f));
+    for (int i = 0; i < 3; ++i) QVERIFY(page(f)->cellHasPicture(i));
+    // Damaged past its header: the stand-in goes again when the preview fails.
+    QVERIFY(seen.count(3));
+    QVERIFY(!page(f)->cellHasPicture(3));
+    QVERIFY(static_cast<QLabel*>(cellControl(f, "Img_サムネイル", 3))->pixmap().isNull());
+
+    auto finalPicture = [&](int i) { return static_cast<QLabel*>(cellControl(f, "Img_サムネイル", i))->pixmap().toImage(); };
+    QVERIFY(seen.count(0));
+    QVERIFY2(near(seen[0].centre, red), qPrintable(seen[0].centre.name()));
+    QCOMPARE(seen[0].size, QSize(120, 68));
+    QCOMPARE(finalPicture(0).size(), QSize(120, 68));  // nothing moved when the preview came
+    QVERIFY(near(finalPicture(0).pixelColor(60, 34), blue));
+
+    QVERIFY(!seen.count(1));  // stale: the cell waited for its preview
+    QVERIFY(near(finalPicture(1).pixelColor(45, 45), blue));
+
+    QVERIFY(seen.count(2));
+    QCOMPARE(seen[2].size, QSize(68, 90));
+    QVERIFY2(near(seen[2].top, red), qPrintable(seen[2].top.name()));        // its left half, turned upright
+    QVERIFY2(near(seen[2].bottom, yellow), qPrintable(seen[2].bottom.name()));
+    QCOMPARE(finalPicture(2).size(), QSize(68, 90));
+    QVERIFY(near(finalPicture(2).pixelColor(34, 45), blue));
+}
+
+// A cell scrolled into view (its file not made anew, only made when it is
+// missing) whose picture is damaged ends empty, as without a stand-in.
+void PreviewPagesTest::aStandInGoesWhenItsPictureCannotBeMade() {
+    WindowFixture f;
+    for (int i = 0; i < 23; ++i)
+        testing_support::writeBytes(f.photos / ("p" + std::to_string(10 + i) + ".jpg"), flatJpeg(400, 300, Qt::blue).toStdString());
+    testing_support::writeBytes(f.photos / "p33.jpg", damagedWithThumbnail());
+    std::vector<int> shown;
+    f.open();
+    connect(page(f), &ThumbnailPage::placeholderShown, this, [&](int i) { shown.push_back(i); });
+    QVERIFY(showThumbnails(f));
+    QVERIFY(shown.empty());
+    auto* bar = f.control<QScrollBar>("VScroll_サムネイル");
+    bar->setValue(bar->maximum());
+    QVERIFY(settled(f));
+    QCOMPARE(shown, std::vector<int>{23});
+    QVERIFY(page(f)->cellHasPicture(22));
+    QVERIFY(!page(f)->cellHasPicture(23));
+    QVERIFY(static_cast<QLabel*>(cellControl(f, "Img_サムネイル", 23))->pixmap().isNull());
 }
 
 QTEST_MAIN(PreviewPagesTest)

@@ -2,6 +2,7 @@
 #include "app/previews/preview_rules.h"
 #include "app/settings/ini_store.h"
 #include "app/util/exif_info.h"
+#include "app/util/image_size.h"
 #include "samples/photo_maker.h"
 #include "tests/support/program_home.h"
 #include "tests/support/test_support.h"
@@ -254,4 +255,77 @@ TEST(Turns, OrientationIsReadThroughTagora) {
     writeBytes(tmp / "plain.jpg", plain);
     EXPECT_EQ(ReadExifOrientation(tmp.str("plain.jpg")), 0);
     EXPECT_EQ(ReadExifOrientation(tmp.str("missing.jpg")), 0);
+}
+
+// The stand-in shown while a thumbnail is made must take the file's size, or
+// the cell's captions jump when the file arrives: checked against files the
+// preview maker really makes, turned both ways.
+TEST(Placeholder, TakesTheSizeOfTheFileMadeLater) {
+    TempDir tmp;
+    struct Case {
+        int width, height, boxWidth, boxHeight;
+        CopyTurn turn;
+    };
+    const std::vector<Case> cases = {
+        {400, 300, 120, 90, {}},
+        {300, 400, 120, 90, {}},
+        {401, 299, 120, 90, {}},
+        {100, 60, 120, 90, {}},                          // never made larger
+        {400, 300, 120, 90, {false, {false, 90}}},       // boxed, then turned
+        {400, 300, 120, 90, {true, {false, 90}}},        // turned, then boxed
+        {400, 300, 120, 90, {true, {true, 270}}},
+        {640, 200, 120, 90, {true, {true, 180}}},
+    };
+    for (const Case& c : cases) {
+        samples::PhotoSpec spec;
+        spec.width = c.width;
+        spec.height = c.height;
+        const std::string source = tmp.str("p.jpg");
+        samples::writePhotoJpeg(source, spec);
+        const std::string out = tmp.str("cache/p_s.jpg");
+        ASSERT_TRUE(makePreviewFile(source, out, c.boxWidth, c.boxHeight, 60, c.turn));
+        const ImageSizeInfo made = GetImageSize(out, DetectionMode::Jpeg);
+        EXPECT_EQ(exactPreviewSize(c.width, c.height, c.boxWidth, c.boxHeight, c.turn),
+                  (PixelSize{made.width, made.height}))
+            << c.width << "x" << c.height << " turn " << c.turn.turn.turn << (c.turn.beforeBox ? " before" : "");
+    }
+    EXPECT_EQ(exactPreviewSize(0, 300, 120, 90, {}), PixelSize{});
+}
+
+// Which embedded thumbnails may stand in: the picture's shape once black
+// bands are cut, within 2%; a cropped picture's stale thumbnail may not.
+TEST(Placeholder, EmbeddedThumbnailsOfThePicturesShapeOnly) {
+    struct Case {
+        const char* what;
+        int width, height;           // the thumbnail
+        int bandTop, bandBottom;     // black rows
+        int bandLeft, bandRight;     // black columns
+        int pictureWidth, pictureHeight;
+        bool fits;
+    };
+    const std::vector<Case> cases = {
+        {"same shape", 160, 120, 0, 0, 0, 0, 4000, 3000, true},
+        {"letterboxed 16:9 in 4:3", 160, 120, 15, 15, 0, 0, 1920, 1080, true},
+        {"pillarboxed 2:3 in 4:3", 160, 120, 0, 0, 40, 40, 2000, 3000, true},
+        {"within 2%", 160, 120, 0, 0, 0, 0, 4080, 3000, true},
+        {"just past 2%", 160, 120, 0, 0, 0, 0, 4100, 3000, false},
+        {"cropped to a square later", 160, 120, 0, 0, 0, 0, 3000, 3000, false},
+        {"bands but another shape", 160, 120, 15, 15, 0, 0, 4000, 3000, false},
+        {"all black", 160, 120, 120, 0, 0, 0, 4000, 3000, true},
+    };
+    for (const Case& c : cases) {
+        const auto dark = [&](int x, int y) {
+            return y < c.bandTop || y >= c.height - c.bandBottom || x < c.bandLeft || x >= c.width - c.bandRight;
+        };
+        const Rect content = trimBlackBands(c.width, c.height, dark);
+        if (c.bandTop < c.height)
+            EXPECT_EQ(content, (Rect{c.bandLeft, c.bandTop, c.width - c.bandLeft - c.bandRight,
+                                     c.height - c.bandTop - c.bandBottom}))
+                << c.what;
+        else
+            EXPECT_EQ(content, (Rect{0, 0, c.width, c.height})) << c.what;
+        EXPECT_EQ(embeddedThumbnailFits(content.width, content.height, c.pictureWidth, c.pictureHeight), c.fits)
+            << c.what;
+    }
+    EXPECT_FALSE(embeddedThumbnailFits(0, 0, 4000, 3000));
 }

@@ -144,13 +144,16 @@ TEST(ThumbnailModel, TurnedCellComesFirstAndStaleAnswersAreDropped) {
         EXPECT_TRUE(a.model.previewFinished(answer, true));
     }
     EXPECT_FALSE(a.model.settled(shown));  // the turned cell still waits
-    // A second turn makes the first answer stale.
+    // A second turn makes the first answer stale, and any stand-in for it.
+    EXPECT_TRUE(a.model.awaiting(*turned));
     a.model.turnQuarter(5, true);
+    EXPECT_FALSE(a.model.awaiting(*turned));
     EXPECT_FALSE(a.model.previewFinished(*turned, true));
     const auto again = a.model.nextPreview(shown, {});
     ASSERT_TRUE(again);
     EXPECT_EQ(again->storedTurn, 90);
     EXPECT_TRUE(a.model.previewFinished(*again, false));
+    EXPECT_FALSE(a.model.awaiting(*again));  // answered: a late stand-in must not cover it
     EXPECT_FALSE(a.model.hasPicture(5));
     EXPECT_TRUE(a.model.settled(shown));
 
