@@ -14,6 +14,7 @@
 #include "platform/paths.h"
 
 #include <vips/vips.h>
+#include <vips/vector.h>
 
 #include <cstdio>  // before jpeglib.h, which uses FILE
 #include <jpeglib.h>
@@ -115,6 +116,13 @@ bool startVips() {
         // scales better than threads inside one small pipeline. VIPS_CONCURRENCY
         // still overrides.
         if (!std::getenv("VIPS_CONCURRENCY")) vips_concurrency_set(1);
+        // No run-time compiled loops (liborc): liborc 0.4.33 frees compiled
+        // code without taking its lock, and a vertical reduce compiles a
+        // program per resize and frees it when the pipeline goes. Two
+        // threads dropping their pipelines at once corrupted the heap
+        // (SIGSEGV in orc_code_free, "corrupted double-linked list").
+        // libvips' plain C loops do the same work.
+        vips_vector_set_enabled(FALSE);
         ok = true;
     });
     return ok;

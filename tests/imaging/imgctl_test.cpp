@@ -234,6 +234,18 @@ TEST(Imgctl, LibvipsFormatModulesAreNotLoaded) {
     EXPECT_EQ(maps.find("vips-modules-"), std::string::npos);
 }
 
+TEST(Imgctl, ResizingCompilesNoOrcCode) {
+    // liborc frees compiled code without its lock: two threads letting go
+    // of resize pipelines at once corrupted the heap. Its code lives in an
+    // "orcexec" mapping, so none may appear.
+    TempDir dir;
+    const DibHandle dib(lib(), writeJpeg(dir / "a.jpg", 640, 480));
+    ASSERT_TRUE(dib);
+    ASSERT_TRUE(lib().resizeDIB(dib.get(), 301, 227));
+    ASSERT_TRUE(lib().dibToJPG(dir.str("out.jpg"), dib.get(), 80, false));
+    EXPECT_EQ(testing_support::readBytes("/proc/self/maps").find("orcexec"), std::string::npos);
+}
+
 // Every failure keeps its reason: the errno of the file system, or whether
 // the data is no decodable JPEG, with the library's own text.
 TEST(Imgctl, AFailureKeepsItsReason) {
