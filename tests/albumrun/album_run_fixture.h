@@ -20,6 +20,16 @@
 
 namespace albumrun_testing {
 
+/// An observer that answers every question with No and tells nobody.
+class Silent : public mirofoto::AlbumRunObserver {
+public:
+    platform::MsgResult ask(mirofoto::AlbumQuestion, std::string_view, platform::MsgButtons,
+                            platform::MsgIcon) override {
+        return platform::MsgResult::No;
+    }
+    void tell(std::string_view, platform::MsgIcon) override {}
+};
+
 /// While it lives, the calling thread (and every thread it starts) meets
 /// file permissions as an ordinary user does, so that a test run as root
 /// also finds a file it may not read. Not root: nothing to do.

@@ -15,18 +15,9 @@ using albumrun_testing::AlbumRunTest;
 
 namespace {
 
-class Silent : public AlbumRunObserver {
-public:
-    platform::MsgResult ask(AlbumQuestion, std::string_view, platform::MsgButtons, platform::MsgIcon) override {
-        return platform::MsgResult::No;
-    }
-    void tell(std::string_view, platform::MsgIcon) override {}
-};
+using albumrun_testing::Silent;
 
-std::string bytesOf(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+std::string bytesOf(const fs::path& p) { return testing_support::readBytes(p); }
 
 std::map<std::string, std::string> tree(const fs::path& folder) {
     std::map<std::string, std::string> files;
