@@ -1,6 +1,6 @@
 // Pic_サムネイルページ: one cell per picture of the album folder selected in
 // the tree, placed in twips, its thumbnail made on a worker when it comes
-// into view.
+// into view. Widgets exist for the cells near the view only.
 #include "app/mainwindow/tab_keys.h"
 #include "app/mainwindow/frm_main.h"
 #include "app/mainwindow/page_widgets.h"
@@ -37,6 +37,13 @@ namespace {
 
 void place(QWidget* w, const Rect& r) { setTwipsGeometry(w, {r.left, r.top, r.width, r.height}); }
 
+/// Rows bound above and below the rows in view, so a step of the scroll bar
+/// finds its cells ready.
+constexpr int kMarginRows = 1;
+/// The pixels of pictures remembered for cells without widgets (about 2,000
+/// thumbnails of the default size).
+constexpr int kRememberedPixels = 24 * 1000 * 1000;
+
 }  // namespace
 
 /// The thumbnail of a cell: a left-button release opens the picture.
@@ -71,6 +78,7 @@ struct ThumbnailPage::Cell {
     int pictureWidth = 0;  ///< the shown picture's size in twips (0: none)
     int pictureHeight = 0;
     bool standIn = false;  ///< the picture shown is the embedded thumbnail
+    int index = -1;        ///< the cell the widgets show (-1: none)
 
     std::vector<QWidget*> widgets() const {
         return {frame, image, fileName, date, comment, tick, number, left, right};
@@ -89,7 +97,7 @@ ThumbnailPage::ThumbnailPage(QWidget* parent)
       m_menuLink(new LinkLabel(clipArea())),
       m_vScroll(new QScrollBar(Qt::Vertical, this)),
       m_hScroll(new QScrollBar(Qt::Horizontal, this)),
-      m_buildTimer(new QTimer(this)) {
+      m_pictures(kRememberedPixels) {
     setAccessibleName(QStringLiteral("サムネイルページ"));
     m_menuLink->setObjectName(QStringLiteral("Lbl_リンクメニューページ"));
     m_menuLink->setProperty("index", 0);
@@ -109,11 +117,8 @@ ThumbnailPage::ThumbnailPage(QWidget* parent)
     connect(m_menuLink, &LinkLabel::activated, this, [this] {
         if (m_window) m_window->selectTab(kTabMenu);
     });
-    m_buildTimer->setInterval(0);
-    m_buildTimer->setSingleShot(true);
-    connect(m_buildTimer, &QTimer::timeout, this, &ThumbnailPage::buildMore);
     m_template = cellTemplate(120, 90, 15, 15);
-    makeCell(0);
+    makeCell();
     resetCell0();
 }
 
@@ -142,7 +147,8 @@ void ThumbnailPage::attach(Frm_Main* window, ThumbnailModel& model, ThreadPool& 
     // What the album run reads stays as it is while a run makes the album.
     connect(window, &Frm_Main::runInProgressChanged, this, [this](bool running) {
         m_model->setRunInProgress(running);
-        for (int i = 0; i < m_model->built(); ++i) lockForRun(*m_cells[i], running);
+        for (auto& c : m_cells)
+            if (c->index >= 0) lockForRun(*c, running);
     });
 }
 
@@ -162,16 +168,17 @@ CellTemplate ThumbnailPage::currentTemplate() const {
     return cellTemplate(settings ? settings->thumbWidth : 120, settings ? settings->thumbHeight : 90, s.x, s.y);
 }
 
-ThumbnailPage::Cell& ThumbnailPage::makeCell(int index) {
+ThumbnailPage::Cell& ThumbnailPage::makeCell() {
     auto cell = std::make_unique<Cell>();
     Cell& c = *cell;
+    Cell* slot = &c;
     c.frame = new QFrame(clipArea());
     c.frame->setObjectName(QStringLiteral("Shp_サムネイル枠"));
     c.frame->setFrameShape(QFrame::Box);
     c.frame->setAttribute(Qt::WA_TransparentForMouseEvents);
-    c.image = new ThumbnailImage(clipArea(), [this, index] {
-        if (!m_window) return;
-        m_window->setCurrentImage(index);
+    c.image = new ThumbnailImage(clipArea(), [this, slot] {
+        if (!m_window || slot->index < 0) return;
+        m_window->setCurrentImage(slot->index);
         m_window->selectTab(kTabEnlarged);
     });
     c.image->setObjectName(QStringLiteral("Img_サムネイル"));
@@ -196,7 +203,7 @@ ThumbnailPage::Cell& ThumbnailPage::makeCell(int index) {
     c.right->setAccessibleName(QStringLiteral("右に回転"));
     c.right->setToolTip(QStringLiteral("右に90度回転"));
     for (QWidget* w : c.widgets()) {
-        w->setProperty("index", index);
+        w->setProperty("index", -1);
         w->setVisible(false);
     }
     // The captions take a smaller face, so a date fits the frame's width as
@@ -208,14 +215,17 @@ ThumbnailPage::Cell& ThumbnailPage::makeCell(int index) {
     setForeground(c.fileName, toQColor(m_style.textColor));
     setForeground(c.date, toQColor(m_style.textColor));
     setForeground(c.number, toQColor(m_style.textColor));
-    connect(c.tick, &QCheckBox::clicked, this, [this, index] { Chk_画像選択_Click(index); });
-    connect(c.left, &QPushButton::clicked, this, [this, index] { Cmd_LTurn_Click(index); });
-    connect(c.right, &QPushButton::clicked, this, [this, index] { Cmd_RTurn_Click(index); });
-    connect(c.comment, &InputBox::lostFocus, this, [this, index] { Txt_コメント_LostFocus(index); });
-    connect(c.comment, &InputBox::commitRequested, this, [this, index] { Txt_コメント_LostFocus(index); });
-    connect(c.comment, &InputBox::cancelRequested, this, [this, index] {
-        if (index < m_model->count())
-            m_cells[index]->comment->setText(QString::fromStdString(m_model->entries()[index].comment));
+    // The slot answers for the cell it shows when the event comes.
+    connect(c.tick, &QCheckBox::clicked, this, [this, slot] { Chk_画像選択_Click(slot->index); });
+    connect(c.left, &QPushButton::clicked, this, [this, slot] { Cmd_LTurn_Click(slot->index); });
+    connect(c.right, &QPushButton::clicked, this, [this, slot] { Cmd_RTurn_Click(slot->index); });
+    connect(c.comment, &InputBox::lostFocus, this, [this, slot] { Txt_コメント_LostFocus(slot->index); });
+    connect(c.comment, &InputBox::commitRequested, this, [this, slot] { Txt_コメント_LostFocus(slot->index); });
+    connect(c.comment, &InputBox::cancelRequested, this, [this, slot] {
+        const int index = slot->index;
+        if (!m_model || index < 0 || index >= m_model->count()) return;
+        m_drafts.erase(index);
+        slot->comment->setText(QString::fromStdString(m_model->entries()[index].comment));
     });
     m_cells.push_back(std::move(cell));
     return *m_cells.back();
@@ -237,7 +247,11 @@ QFont ThumbnailPage::captionFont() const {
 
 void ThumbnailPage::resetCell0() {
     Cell& c = *m_cells[0];
-    for (QWidget* w : c.widgets()) w->hide();
+    c.index = -1;
+    for (QWidget* w : c.widgets()) {
+        w->hide();
+        w->setProperty("index", 0);
+    }
     c.image->clear();
     c.image->setProperty("tag", QByteArray());
     m_template = currentTemplate();
@@ -263,8 +277,8 @@ void ThumbnailPage::finishComment() {
     // A comment typed but not yet left is written before its box goes.
     QWidget* focus = QApplication::focusWidget();
     if (!focus) return;
-    for (std::size_t i = 0; i < m_cells.size(); ++i)
-        if (m_cells[i]->comment == focus) return Txt_コメント_LostFocus(static_cast<int>(i));
+    for (const auto& c : m_cells)
+        if (c->comment == focus && c->index >= 0) return Txt_コメント_LostFocus(c->index);
 }
 
 void ThumbnailPage::windowClosing() {
@@ -285,10 +299,11 @@ void ThumbnailPage::clear() {
     if (m_scan) m_scan->cancelled = true;
     m_scan.reset();
     if (scanning) status(QString());
-    m_building = false;
-    m_buildTimer->stop();
     m_cells.resize(1);
     resetCell0();
+    m_pictures.clear();
+    m_drafts.clear();
+    m_placed = false;
     if (m_window) m_window->hideProgress();
     m_vScroll->setValue(0);
     m_hScroll->setValue(0);
@@ -363,7 +378,9 @@ void ThumbnailPage::onScanDone(quint64 epoch, std::vector<ImageEntry> entries) {
         emit cellsBuilt();
         return;
     }
-    // サムネイル初期設定, a slice per event-loop turn.
+    // サムネイル初期設定: every picture is a cell at once; only the rows near
+    // the view get widgets.
+    m_model->buildAll();
     m_template = currentTemplate();
     {
         const QFont small = captionFont();
@@ -372,9 +389,14 @@ void ThumbnailPage::onScanDone(quint64 epoch, std::vector<ImageEntry> entries) {
                                static_cast<QWidget*>(cell->comment), static_cast<QWidget*>(cell->number)})
                 w->setFont(small);
     }
-    m_building = true;
     setScrollMaxima();
-    buildMore();
+    rebind();
+    if (onPage()) {
+        placeCells(-1);
+        drawVisible();
+    }
+    pump();
+    emit cellsBuilt();
 }
 
 void ThumbnailPage::setScrollMaxima() {
@@ -386,36 +408,100 @@ void ThumbnailPage::setScrollMaxima() {
     m_hScroll->setPageStep(std::max(1, m_template.frameWidth / 100));
 }
 
-void ThumbnailPage::buildMore() {
-    if (!m_building) return;
-    QElapsedTimer t;
-    t.start();
-    const int count = m_model->count();
-    const bool first = m_model->built() == 0;
-    const bool shown = onPage();
-    const ThumbnailView v = view(true);
-    while (m_model->built() < count && (t.elapsed() < 8 || m_model->built() == 0)) {
-        const int i = m_model->buildCell(shown && !first ? &v : nullptr);
-        if (i >= static_cast<int>(m_cells.size())) makeCell(i);
-        fillCell(i);
-        if (shown) placeCells(i);
-    }
-    if (first && shown) {
-        placeCells(-1);
-        drawVisible();
-    }
-    if (m_model->built() < count) {
-        m_buildTimer->start();
-        return;
-    }
-    m_building = false;
-    m_model->buildingDone();
-    pump();
-    emit cellsBuilt();
+ThumbnailPage::Cell* ThumbnailPage::boundCell(int index) const {
+    if (index < 0) return nullptr;
+    for (const auto& c : m_cells)
+        if (c->index == index) return c.get();
+    return nullptr;
 }
 
-void ThumbnailPage::fillCell(int i) {
-    Cell& c = *m_cells[i];
+ThumbnailPage::Cell* ThumbnailPage::slotHolding(const QWidget* widget) const {
+    if (!widget) return nullptr;
+    for (const auto& c : m_cells)
+        if (c->index >= 0)
+            for (QWidget* w : c->widgets())
+                if (w == widget) return c.get();
+    return nullptr;
+}
+
+int ThumbnailPage::boundCellCount() const {
+    int n = 0;
+    for (const auto& c : m_cells) n += c->index >= 0;
+    return n;
+}
+
+void ThumbnailPage::rebind() {
+    const int count = m_model ? m_model->count() : 0;
+    int from = 0, to = 0;
+    if (count > 0) {
+        const int columns = std::max(1, m_window ? m_window->settings().columns : 1);
+        const CellRows rows = cellRowsInView(m_template, m_vScroll->value(), twipsGeometry(this).height);
+        from = std::min(count, std::max(0, rows.first - kMarginRows) * columns);
+        to = std::min<long long>(count, (static_cast<long long>(rows.last) + kMarginRows + 1) * columns);
+    }
+    for (auto& c : m_cells)
+        if (c->index >= 0 && (c->index < from || c->index >= to)) unbindCell(*c);
+    bool changed = false;
+    std::size_t free = 0;
+    for (int i = from; i < to; ++i) {
+        if (boundCell(i)) continue;
+        while (free < m_cells.size() && m_cells[free]->index >= 0) ++free;
+        Cell& slot = free < m_cells.size() ? *m_cells[free] : makeCell();
+        bindCell(slot, i);
+        changed = true;
+    }
+    if (changed) chainTabOrder();
+}
+
+void ThumbnailPage::chainTabOrder() {
+    std::vector<Cell*> bound;
+    for (const auto& c : m_cells)
+        if (c->index >= 0) bound.push_back(c.get());
+    std::sort(bound.begin(), bound.end(), [](const Cell* a, const Cell* b) { return a->index < b->index; });
+    QWidget* previous = nullptr;
+    for (const Cell* c : bound)
+        for (QWidget* w : {static_cast<QWidget*>(c->comment), static_cast<QWidget*>(c->tick),
+                           static_cast<QWidget*>(c->left), static_cast<QWidget*>(c->right)}) {
+            if (previous) QWidget::setTabOrder(previous, w);
+            previous = w;
+        }
+}
+
+void ThumbnailPage::rememberPicture(int index, const QPixmap& picture) {
+    if (picture.isNull()) {
+        m_pictures.remove(index);
+        return;
+    }
+    m_pictures.insert(index, new QPixmap(picture), std::max<qsizetype>(1, qsizetype(picture.width()) * picture.height()));
+}
+
+void ThumbnailPage::unbindCell(Cell& c) {
+    const int i = c.index;
+    if (i < 0) return;
+    // The focus leaves first, so the box is written as leaving it writes.
+    if (QWidget* focus = QApplication::focusWidget(); focus && slotHolding(focus) == &c) {
+        if (focus == c.comment) Txt_コメント_LostFocus(i);
+        setFocus(Qt::OtherFocusReason);
+    }
+    if (m_model && i < m_model->count()) {
+        const QString typed = c.comment->text();
+        if (typed != QString::fromStdString(m_model->entries()[i].comment)) m_drafts[i] = typed;
+        else m_drafts.erase(i);
+        if (!c.standIn && m_model->hasPicture(i)) rememberPicture(i, c.image->pixmap());
+    }
+    c.index = -1;
+    for (QWidget* w : c.widgets()) {
+        w->hide();
+        w->setProperty("index", -1);
+    }
+    c.image->clear();
+    c.pictureWidth = c.pictureHeight = 0;
+    c.standIn = false;
+}
+
+void ThumbnailPage::bindCell(Cell& c, int i) {
+    c.index = i;
+    for (QWidget* w : c.widgets()) w->setProperty("index", i);
     const ImageEntry& e = m_model->entries()[i];
     const QString name = shownName(e.fileName);
     // A picture whose tick and turn are stored under another's key says so.
@@ -438,8 +524,8 @@ void ThumbnailPage::fillCell(int i) {
     c.image->setProperty("tag", QByteArray::fromStdString(e.path()));
     c.image->setAccessibleName(name);
     c.date->setText(QString::fromStdString(dateCaption(e.shootingDate)));
-    const QString comment = QString::fromStdString(e.comment);
-    c.comment->setText(comment);
+    const auto draft = m_drafts.find(i);
+    c.comment->setText(draft != m_drafts.end() ? draft->second : QString::fromStdString(e.comment));
     c.comment->setCursorPosition(0);
     const bool ticked = m_model->ticked(i);
     c.tick->setChecked(ticked);
@@ -447,6 +533,66 @@ void ThumbnailPage::fillCell(int i) {
     enableCaptions(c, ticked);
     c.number->setText(QStringLiteral("%1").arg(i + 1, 4, 10, QLatin1Char('0')));
     c.tick->setAccessibleName(QStringLiteral("アルバムに載せる: ") + name);
+    // The picture made earlier: remembered, or read back from its cached file.
+    c.standIn = false;
+    QPixmap picture;
+    if (m_model->hasPicture(i)) {
+        if (const QPixmap* remembered = m_pictures.object(i)) picture = *remembered;
+        else picture.load(QString::fromStdString(e.thumbnailPath()));
+    }
+    if (picture.isNull()) {
+        c.image->clear();
+        c.pictureWidth = c.pictureHeight = 0;
+    } else {
+        c.image->setPixmap(picture);
+        const TwipsScale s = TwipsScale::of(this);
+        c.pictureWidth = s.toTwipsX(picture.width());
+        c.pictureHeight = s.toTwipsY(picture.height());
+    }
+}
+
+void ThumbnailPage::scrollToCell(int index) {
+    if (!m_model || index < 0 || index >= m_model->count()) return;
+    const int columns = std::max(1, m_window ? m_window->settings().columns : 1);
+    const int v = m_vScroll->value();
+    const Rect frame = cellLayout(index, columns, m_template, m_sizes, v, m_hScroll->value()).frame;
+    const int shown = twipsGeometry(clipArea()).height;
+    int to = v;
+    if (frame.top < 0) {
+        to = v + (frame.top - 99) / 100;  // its top just inside the page
+    } else if (frame.top + frame.height > shown) {
+        const int over = frame.top + frame.height - shown;
+        to = v + (over + 99) / 100;  // its bottom just inside the page
+    }
+    m_vScroll->setValue(std::clamp(to, 0, m_vScroll->maximum()));
+    if (!boundCell(index)) placeCells(-1);
+}
+
+bool ThumbnailPage::focusNextPrevChild(bool next) {
+    QWidget* focus = QApplication::focusWidget();
+    const Cell* from = slotHolding(focus);
+    if (from && m_model) {
+        const auto reachable = [](const Cell& c) {
+            std::vector<QWidget*> out;
+            for (QWidget* w : {static_cast<QWidget*>(c.comment), static_cast<QWidget*>(c.tick),
+                               static_cast<QWidget*>(c.left), static_cast<QWidget*>(c.right)})
+                if (!w->isHidden() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) out.push_back(w);
+            return out;
+        };
+        const std::vector<QWidget*> own = reachable(*from);
+        const int to = from->index + (next ? 1 : -1);
+        if (!own.empty() && focus == (next ? own.back() : own.front()) && to >= 0 && to < m_model->count()) {
+            scrollToCell(to);
+            if (const Cell* target = boundCell(to)) {
+                const std::vector<QWidget*> theirs = reachable(*target);
+                if (!theirs.empty()) {
+                    (next ? theirs.front() : theirs.back())->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+                    return true;
+                }
+            }
+        }
+    }
+    return StyledPage::focusNextPrevChild(next);
 }
 
 void ThumbnailPage::placeCells(int index) {
@@ -454,14 +600,16 @@ void ThumbnailPage::placeCells(int index) {
     const TwipsRect link = twipsGeometry(m_menuLink);
     // 210 high: it ends where the first row of frames begins.
     place(m_menuLink, thumbnailMenuLink(link.width > 0 ? link.width : 1800, 210, v, h));
-    const int count = m_model ? m_model->built() : 0;
-    if (index >= count) return;
-    const int from = index < 0 ? 0 : index, to = index < 0 ? count : index + 1;
+    if (index < 0) {
+        rebind();
+        m_placed = m_model && m_model->count() > 0;
+    }
     const int columns = m_window ? m_window->settings().columns : 1;
     const AlbumSettings* s = m_window ? &m_window->settings() : nullptr;
-    for (int i = from; i < to; ++i) {
-        Cell& c = *m_cells[i];
-        const CellLayout l = cellLayout(i, columns, m_template, m_sizes, v, h, c.pictureWidth, c.pictureHeight);
+    for (auto& slot : m_cells) {
+        Cell& c = *slot;
+        if (c.index < 0 || (index >= 0 && c.index != index)) continue;
+        const CellLayout l = cellLayout(c.index, columns, m_template, m_sizes, v, h, c.pictureWidth, c.pictureHeight);
         place(c.frame, l.frame);
         place(c.tick, l.tick);
         place(c.number, l.number);
@@ -515,7 +663,15 @@ void ThumbnailPage::pump() {
 void ThumbnailPage::onPreviewFinished(const PreviewResult& result) {
     const PreviewRequest& r = result.request;
     if (!m_model || !m_model->previewFinished(r, result.ok)) return;
-    Cell& c = *m_cells[r.cell];
+    Cell* bound = boundCell(r.cell);
+    if (!bound) {
+        // Kept for when the cell is bound again (its file is there too).
+        if (result.ok) rememberPicture(r.cell, QPixmap::fromImage(result.image));
+        else if (r.force) m_pictures.remove(r.cell);
+        emit cellDrawn(r.cell);
+        return;
+    }
+    Cell& c = *bound;
     const bool standIn = std::exchange(c.standIn, false);
     if (result.ok) {
         c.image->setPixmap(QPixmap::fromImage(result.image));
@@ -535,7 +691,10 @@ void ThumbnailPage::onPreviewFinished(const PreviewResult& result) {
 void ThumbnailPage::onPlaceholder(const PreviewResult& result) {
     const PreviewRequest& r = result.request;
     if (!m_model || !m_model->awaiting(r)) return;
-    Cell& c = *m_cells[r.cell];
+    // A cell without widgets waits for its exact preview.
+    Cell* bound = boundCell(r.cell);
+    if (!bound) return;
+    Cell& c = *bound;
     c.image->setPixmap(QPixmap::fromImage(result.image));
     const TwipsScale s = TwipsScale::of(this);
     c.pictureWidth = s.toTwipsX(result.image.width());
@@ -550,14 +709,26 @@ bool ThumbnailPage::previewsSettled() const {
     return !m_model || m_model->settled(view(isVisibleTo(parentWidget())));
 }
 
-bool ThumbnailPage::firstCellShown() const { return !m_cells[0]->image->isHidden(); }
+bool ThumbnailPage::firstCellShown() const { return cellShown(0); }
 bool ThumbnailPage::cellHasPicture(int i) const {
-    return i >= 0 && i < cellCount() && m_model && m_model->hasPicture(i) && !m_cells[i]->image->pixmap().isNull();
+    if (i < 0 || i >= cellCount() || !m_model->hasPicture(i)) return false;
+    const Cell* c = boundCell(i);
+    return !c || !c->image->pixmap().isNull();
 }
-bool ThumbnailPage::cellShown(int i) const { return i >= 0 && i < cellCount() && !m_cells[i]->image->isHidden(); }
-QString ThumbnailPage::cellFileName(int i) const { return m_cells[i]->fileName->property("name").toString(); }
-QString ThumbnailPage::cellDate(int i) const { return m_cells[i]->date->text(); }
-QString ThumbnailPage::cellComment(int i) const { return m_cells[i]->comment->text(); }
+bool ThumbnailPage::cellShown(int i) const { return m_placed && i >= 0 && i < cellCount(); }
+QString ThumbnailPage::cellFileName(int i) const {
+    return i >= 0 && i < cellCount() ? shownName(m_model->entries()[i].fileName) : QString();
+}
+QString ThumbnailPage::cellDate(int i) const {
+    return i >= 0 && i < cellCount() ? QString::fromStdString(dateCaption(m_model->entries()[i].shootingDate))
+                                     : QString();
+}
+QString ThumbnailPage::cellComment(int i) const {
+    if (i < 0 || i >= cellCount()) return QString();
+    if (const Cell* c = boundCell(i)) return c->comment->text();
+    const auto draft = m_drafts.find(i);
+    return draft != m_drafts.end() ? draft->second : QString::fromStdString(m_model->entries()[i].comment);
+}
 
 void ThumbnailPage::onScroll() {
     if (m_busy) return;
@@ -609,8 +780,9 @@ void ThumbnailPage::layoutPage(const PageStyle& look) {
 // ---- the cells' events ----
 
 void ThumbnailPage::Chk_画像選択_Click(int i) {
-    if (!m_model || i < 0 || i >= m_model->built() || !m_window) return;
-    Cell& c = *m_cells[i];
+    Cell* bound = boundCell(i);
+    if (!m_model || !bound || i >= m_model->built() || !m_window) return;
+    Cell& c = *bound;
     const bool ticked = c.tick->isChecked();
     if (m_model->runInProgress()) {
         c.tick->setChecked(!ticked);
@@ -630,11 +802,13 @@ void ThumbnailPage::Cmd_LTurn_Click(int i) { turn(i, true); }
 void ThumbnailPage::Cmd_RTurn_Click(int i) { turn(i, false); }
 
 void ThumbnailPage::Txt_コメント_LostFocus(int i) {
-    if (!m_model || i < 0 || i >= m_model->built()) return;
-    Cell& c = *m_cells[i];
+    Cell* bound = boundCell(i);
+    if (!m_model || !bound || i >= m_model->built()) return;
+    Cell& c = *bound;
     const CommentResult result = m_model->commitComment(i, c.comment->text().toStdString());
     const QString text = QString::fromStdString(result.text);
     if (c.comment->text() != text) c.comment->setText(text);
+    if (result.outcome != CommentResult::Refused) m_drafts.erase(i);
     if (result.message.empty()) return;
     if (result.outcome == CommentResult::Written) {
         if (m_window) m_window->confirm(QString::fromStdString(result.message));

@@ -1,9 +1,12 @@
 // The thumbnail page of the main window, a view over the ThumbnailModel
 // (app/previews/thumbnail_model.h), which holds the pictures, their ticks,
-// turns and comments and decides which preview is made next. The page
-// builds and places the cells' widgets, hands the model what the user did
-// and shows what it answers; the frame shows, hides, lays it out and
-// styles it. The cached previews are made on worker threads by the
+// turns and comments and decides which preview is made next. Every picture
+// of the folder is a cell as soon as the list is in, but widgets exist only
+// for the rows in view and a row around them: a set of widgets is bound to
+// a cell while it is near the view and bound to another as the page
+// scrolls, so a folder of ten thousand pictures costs what one of fifty
+// does. The page places the widgets, hands the model what the user did and
+// shows what it answers; the frame shows, hides, lays it out and styles it. The cached previews are made on worker threads by the
 // PreviewMaker, and the model takes a result only while the cell (and the
 // folder) it was asked for still stands.
 #pragma once
@@ -11,6 +14,11 @@
 #include "app/mainwindow/styled_page.h"
 #include "app/previews/thumbnail_model.h"
 
+#include <QCache>
+#include <QPixmap>
+#include <QString>
+
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -19,7 +27,6 @@ class QFrame;
 class QLabel;
 class QPushButton;
 class QScrollBar;
-class QTimer;
 
 namespace mirofoto {
 class ThreadPool;
@@ -79,9 +86,10 @@ public:
     // ---- what the enlarged page and the tests read ----
     const std::vector<ImageEntry>& entries() const;
     ThumbnailModel* model() const { return m_model; }
-    int cellCount() const { return static_cast<int>(m_cells.size()); }
+    /// The pictures listed: every one is a cell, whether widgets show it now or not.
+    int cellCount() const { return m_model ? m_model->count() : 0; }
     /// The cells of the listed folder all exist and no scan is pending.
-    bool ready() const { return !(m_model && m_model->scanPending()) && !m_building; }
+    bool ready() const { return !(m_model && m_model->scanPending()); }
     /// No preview is being made or waiting to be made for a cell in view.
     bool previewsSettled() const;
     bool cellHasPicture(int index) const;
@@ -90,6 +98,14 @@ public:
     QString cellComment(int index) const;
     /// Whether cell i's thumbnail is shown (it is hidden with no pictures).
     bool cellShown(int index) const;
+    /// Whether cell i has widgets now (it is in view or next to it); only a
+    /// bound cell's widgets carry its index.
+    bool cellBound(int index) const { return boundCell(index) != nullptr; }
+    /// The number of cells that have widgets.
+    int boundCellCount() const;
+    /// Scrolls the page the least that shows cell i's frame whole, so its
+    /// widgets are bound.
+    void scrollToCell(int index);
     PreviewMaker* maker() const { return m_maker; }
     Frm_Main* window() const { return m_window; }
     /// The EXIF command on an album folder (a tree node's key).
@@ -115,6 +131,9 @@ signals:
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
+    /// Tab from a cell's last control (Shift+Tab from its first) goes to the
+    /// next (previous) cell, scrolled into view and bound if it was not.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     struct Cell;
@@ -123,9 +142,21 @@ private:
     void resetCell0();
     /// During an album run the ticks and turns stay as the run reads them.
     void lockForRun(Cell& c, bool running);
-    Cell& makeCell(int index);
-    void fillCell(int index);
-    void buildMore();
+    Cell& makeCell();
+    /// Shows cell index in the slot's widgets: everything is read from the
+    /// model (and the pictures remembered here), so binding again refreshes.
+    void bindCell(Cell& slot, int index);
+    /// The slot's cell leaves the bound rows: a comment being typed is
+    /// written first, as leaving its box does, and the picture remembered.
+    void unbindCell(Cell& slot);
+    /// Binds the cells of the rows in view and a row around them, and frees
+    /// the slots of cells that left them.
+    void rebind();
+    Cell* boundCell(int index) const;
+    Cell* slotHolding(const QWidget* widget) const;
+    /// Tab walks the bound cells in their order, whatever slots they took.
+    void chainTabOrder();
+    void rememberPicture(int index, const QPixmap& picture);
     void onScanDone(quint64 epoch, std::vector<ImageEntry> entries);
     void setScrollMaxima();
     /// What the model needs to know of the page as it stands.
@@ -148,16 +179,21 @@ private:
     LinkLabel* m_menuLink;
     QScrollBar* m_vScroll;
     QScrollBar* m_hScroll;
-    std::vector<std::unique_ptr<Cell>> m_cells;  ///< element 0 always exists
+    std::vector<std::unique_ptr<Cell>> m_cells;  ///< the slots; element 0 always exists
+    /// Pictures of cells without widgets, by index, so a cell scrolled back
+    /// shows its picture at once; bounded by the pixels held.
+    QCache<int, QPixmap> m_pictures;
+    /// Comments typed into cells that have since lost their widgets and could
+    /// not be written (the file refused them): the box shows them again.
+    std::map<int, QString> m_drafts;
+    bool m_placed = false;  ///< the cells of the list were placed on the page
     CellTemplate m_template;
     CellControlSizes m_sizes;
     PageStyle m_style;
     QString m_folder;
     QString m_shownAlbum;
-    bool m_building = false;
     bool m_busy = false;
     bool m_warmedUp = false;
-    QTimer* m_buildTimer;
     std::shared_ptr<ScanState> m_scan;
 };
 

@@ -107,6 +107,12 @@ public:
     /// is in it, it is made anew if the list came in after a clear.
     int buildCell(const ThumbnailView* view);
     void buildingDone() { m_forceNewCells = false; }
+    /// Every listed picture is a cell at once (the page gives widgets only to
+    /// those near its view).
+    void buildAll() {
+        m_built = count();
+        m_forceNewCells = false;
+    }
     int built() const { return m_built; }
 
     /// RedrawThumbnails: set by a clear, by F5 and by the options dialog.
