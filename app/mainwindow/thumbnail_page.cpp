@@ -40,9 +40,10 @@ void place(QWidget* w, const Rect& r) { setTwipsGeometry(w, {r.left, r.top, r.wi
 /// Rows bound above and below the rows in view, so a step of the scroll bar
 /// finds its cells ready.
 constexpr int kMarginRows = 1;
-/// The pixels of pictures remembered for cells without widgets (about 2,000
-/// thumbnails of the default size).
-constexpr int kRememberedPixels = 24 * 1000 * 1000;
+/// The pixels of pictures remembered for cells without widgets: 16 MB, some
+/// 370 thumbnails of the default size; older ones are read back from their
+/// cached files.
+constexpr int kRememberedPixels = 4 * 1000 * 1000;
 
 }  // namespace
 
