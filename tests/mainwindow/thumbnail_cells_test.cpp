@@ -196,6 +196,19 @@ void ThumbnailCellsTest::tabWalksOnPastTheCellsWithWidgets() {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), f.element(next, to));
     }
+    // The focus chain (what Tab and a screen reader walk) takes the cells
+    // with widgets in their order, whichever widgets they were given.
+    const std::vector<int> now = boundIndexes(f);
+    QStringList want, walked;
+    for (int i : now)
+        for (const char* name : {"Txt_コメント", "Chk_画像選択", "Cmd_LTurn", "Cmd_RTurn"})
+            want << QStringLiteral("%1 %2").arg(QString::fromUtf8(name)).arg(i);
+    QWidget* at = f.element("Txt_コメント", now.front());
+    for (int steps = 0; at && walked.size() < want.size() && steps < 5000; ++steps, at = at->nextInFocusChain())
+        if (at->isVisible() && (at->focusPolicy() & Qt::TabFocus) && at->property("index").toInt() >= 0 &&
+            at->parentWidget() == page(f)->clipArea())
+            walked << QStringLiteral("%1 %2").arg(at->objectName()).arg(at->property("index").toInt());
+    QCOMPARE(walked, want);
 }
 
 QTEST_MAIN(ThumbnailCellsTest)
