@@ -73,6 +73,9 @@ MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/preview_pages_window_test
 # (menu-800x600.png, thumbnails-506x395.png, …).
 MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/preview_pages_window_tests" \
   pagesKeepTheirControlsApartAndInside >/dev/null
+# A folder of 500 pictures scrolled to its middle (thumbnails-500-middle.png).
+MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/thumbnail_cells_window_tests" \
+  aLargeFolderHasWidgetsOnlyNearTheView >/dev/null
 # The six pages of the options dialog, and the album output form during a
 # run, from their tests.
 MIROFOTO_SCREENSHOT_DIR=$out QT_QPA_PLATFORM=xcb "$bin/options_dialog_tests" pagesAndControls >/dev/null

@@ -20,11 +20,11 @@ using namespace mirofoto::mainwindow;
 
 namespace {
 
-/// count small 4:3 pictures p000.jpg, p001.jpg, ...
+/// count small 4:3 pictures p000.jpg, p001.jpg, ..., each of its own colour.
 void pictures(WindowFixture& f, int count) {
     QImage image(400, 300, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
     for (int i = 0; i < count; ++i) {
+        image.fill(QColor::fromHsv(i * 37 % 360, 160, 220));
         char name[16];
         std::snprintf(name, sizeof name, "p%03d.jpg", i);
         QVERIFY(image.save(QString::fromStdString((f.photos / name).string()), "JPEG", 80));
@@ -98,6 +98,13 @@ void ThumbnailCellsTest::aLargeFolderHasWidgetsOnlyNearTheView() {
     for (int i = 0; i < columns * 2; ++i) QVERIFY2(page(f)->cellHasPicture(i), qPrintable(QString::number(i)));
 
     auto* bar = f.control<QScrollBar>("VScroll_サムネイル");
+    QVERIFY(scrollTo(f, bar->maximum() / 2));
+    bound = boundIndexes(f);
+    QVERIFY(bound.front() > 200 && bound.back() < 300);
+    for (int i : bound) QCOMPARE(page(f)->cellFileName(i), f.element("Lbl_ファイル名", i)->property("name").toString());
+    if (const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR"); !dir.isEmpty())
+        w.grab().save(QStringLiteral("%1/thumbnails-500-middle.png").arg(QString::fromUtf8(dir)));
+
     QVERIFY(scrollTo(f, bar->maximum()));
     QVERIFY(widgetSets(f) <= 8 * columns);
     bound = boundIndexes(f);
