@@ -473,7 +473,8 @@ void ThumbnailPage::rememberPicture(int index, const QPixmap& picture) {
         m_pictures.remove(index);
         return;
     }
-    m_pictures.insert(index, new QPixmap(picture), std::max<qsizetype>(1, qsizetype(picture.width()) * picture.height()));
+    const qsizetype pixels = qsizetype(picture.width()) * picture.height();
+    m_pictures.insert(index, new QPixmap(picture), std::max<qsizetype>(1, pixels));
 }
 
 void ThumbnailPage::unbindCell(Cell& c) {
@@ -587,7 +588,8 @@ bool ThumbnailPage::focusNextPrevChild(bool next) {
             if (const Cell* target = boundCell(to)) {
                 const std::vector<QWidget*> theirs = reachable(*target);
                 if (!theirs.empty()) {
-                    (next ? theirs.front() : theirs.back())->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+                    QWidget* first = next ? theirs.front() : theirs.back();
+                    first->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
                     return true;
                 }
             }

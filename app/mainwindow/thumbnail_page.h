@@ -6,9 +6,10 @@
 // a cell while it is near the view and bound to another as the page
 // scrolls, so a folder of ten thousand pictures costs what one of fifty
 // does. The page places the widgets, hands the model what the user did and
-// shows what it answers; the frame shows, hides, lays it out and styles it. The cached previews are made on worker threads by the
-// PreviewMaker, and the model takes a result only while the cell (and the
-// folder) it was asked for still stands.
+// shows what it answers; the frame shows, hides, lays it out and styles it.
+// The cached previews are made on worker threads by the PreviewMaker, and
+// the model takes a result only while the cell (and the folder) it was
+// asked for still stands.
 #pragma once
 
 #include "app/mainwindow/styled_page.h"
