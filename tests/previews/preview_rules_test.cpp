@@ -51,8 +51,7 @@ TEST(CacheFolderName, StableUniqueAndOneValidName) {
 TEST(ImageEntries, JpegNamesInNameOrderWithCacheNames) {
     TempDir tmp;
     for (const char* name : {"c.jpe", "e.png", "a.JPG", "d.jpeg.bak", "b.Jpeg"}) writeBytes(tmp / name, "x");
-    const auto entries =
-        scanImageEntries(tmp.str(), "/tmp/t", {{}, [](const std::string&) { return std::string(); }});
+    const auto entries = scanImageEntries(tmp.str(), "/tmp/t");
     ASSERT_EQ(entries.size(), 3u);
     const std::string folder = tmp.str() + "/";
     const std::string cache = "/tmp/t/" + CacheFolderName(folder) + "/";
