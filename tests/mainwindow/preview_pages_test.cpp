@@ -1069,6 +1069,8 @@ void PreviewPagesTest::datesAndCommentsFollowTheList() {
     QCOMPARE(progress->maximum(), kCount);
     QVERIFY(progress->value() > 0 && progress->value() < kCount);
     QCOMPARE(allRead.count(), 0);
+    const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/thumbnails-reading-details.png");
 
     // At the end of the page the last cells wait for their read.
     auto* bar = f.control<QScrollBar>("VScroll_サムネイル");
@@ -1107,6 +1109,7 @@ void PreviewPagesTest::datesAndCommentsFollowTheList() {
     QVERIFY(settled(f));
     QTRY_COMPARE(status->text(), QString());
     QVERIFY(!progress->isVisible());
+    if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/thumbnails-details-read.png");
 }
 
 QTEST_MAIN(PreviewPagesTest)
