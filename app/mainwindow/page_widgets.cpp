@@ -37,6 +37,11 @@ void LinkLabel::paintEvent(QPaintEvent* event) {
 
 InputBox::InputBox(QWidget* parent) : QLineEdit(parent) {}
 
+void InputBox::focusInEvent(QFocusEvent* event) {
+    emit enteringFocus();
+    QLineEdit::focusInEvent(event);
+}
+
 void InputBox::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     // Switching to another application or opening a menu does not end the

@@ -29,11 +29,15 @@ class InputBox : public QLineEdit {
 public:
     explicit InputBox(QWidget* parent);
 signals:
+    /// Raised before the box takes the focus (and selects its text on Tab),
+    /// so that what it shows can be brought up to date first.
+    void enteringFocus();
     void lostFocus();
     void commitRequested();  ///< Enter
     void cancelRequested();  ///< Escape
 
 protected:
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 };

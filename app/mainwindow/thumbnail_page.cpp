@@ -125,6 +125,7 @@ ThumbnailPage::ThumbnailPage(QWidget* parent)
 
 ThumbnailPage::~ThumbnailPage() {
     if (m_scan) m_scan->cancelled = true;
+    if (m_details) m_details->cancelled = true;
     delete m_maker;  // waits for the running jobs; their results die with it
     m_maker = nullptr;
 }
@@ -220,6 +221,12 @@ ThumbnailPage::Cell& ThumbnailPage::makeCell() {
     connect(c.tick, &QCheckBox::clicked, this, [this, slot] { Chk_画像選択_Click(slot->index); });
     connect(c.left, &QPushButton::clicked, this, [this, slot] { Cmd_LTurn_Click(slot->index); });
     connect(c.right, &QPushButton::clicked, this, [this, slot] { Cmd_RTurn_Click(slot->index); });
+    // The user edits what the file holds, never an empty box standing for a
+    // comment not read yet.
+    connect(c.comment, &InputBox::enteringFocus, this, [this, slot] {
+        const int index = slot->index;
+        if (m_model && index >= 0 && index < m_model->count() && m_model->ensureDetails(index)) refreshDetails(index);
+    });
     connect(c.comment, &InputBox::lostFocus, this, [this, slot] { Txt_コメント_LostFocus(slot->index); });
     connect(c.comment, &InputBox::commitRequested, this, [this, slot] { Txt_コメント_LostFocus(slot->index); });
     connect(c.comment, &InputBox::cancelRequested, this, [this, slot] {
@@ -287,6 +294,7 @@ void ThumbnailPage::windowClosing() {
     // No preview may be written after the temp folder is removed.
     if (m_model) m_model->dropPending();
     if (m_scan) m_scan->cancelled = true;
+    if (m_details) m_details->cancelled = true;
     delete m_maker;
     m_maker = nullptr;
 }
@@ -299,7 +307,11 @@ void ThumbnailPage::clear() {
     if (m_maker && m_model) m_maker->setCurrentEpoch(PreviewRequest::Thumbnail, m_model->epoch());
     if (m_scan) m_scan->cancelled = true;
     m_scan.reset();
-    if (scanning) status(QString());
+    const bool reading = m_details != nullptr;
+    if (m_details) m_details->cancelled = true;
+    m_details.reset();
+    m_detailsBusy = false;
+    if (scanning || reading) status(QString());
     m_cells.resize(1);
     resetCell0();
     m_pictures.clear();
@@ -339,25 +351,12 @@ void ThumbnailPage::display(const QString& folderKey, const QString& albumText, 
     // The page waits for its pool before it goes, so the job may name it;
     // what it posts dies with the page.
     ThumbnailPage* self = this;
+    // Names only: the dates and comments follow on the pool once the list
+    // is in, the cells in view first, with the search's progress meanwhile.
     m_maker->run([self, state, epoch, folder, temp] {
         if (state->cancelled) return;
         ImageScanHooks hooks;
-        int lastShown = -1;
-        hooks.progress = [&](int done, int count) {
-            if (state->cancelled) return false;
-            // About a hundred progress steps, whatever the count.
-            if (done == count || done == 1 || done - lastShown >= std::max(1, count / 100)) {
-                lastShown = done;
-                QMetaObject::invokeMethod(
-                    self, [self, state, done, count] {
-                        if (state->cancelled || !self->m_window) return;
-                        self->status(QStringLiteral("画像ファイル検索中..."));
-                        self->m_window->showProgress(done, count);
-                    },
-                    Qt::QueuedConnection);
-            }
-            return true;
-        };
+        hooks.progress = [&](int, int) { return !state->cancelled; };
         std::vector<ImageEntry> entries = scanImageEntries(folder, temp, hooks);
         if (state->cancelled) return;
         QMetaObject::invokeMethod(
@@ -372,17 +371,22 @@ void ThumbnailPage::onScanDone(quint64 epoch, std::vector<ImageEntry> entries) {
     if (!m_model || !m_model->listed(epoch, std::move(entries))) return;
     m_scan.reset();
     unsetCursor();
-    status(QString());
-    if (m_window) m_window->hideProgress();
     emit listed(m_model->count());
     if (m_model->count() == 0) {
+        status(QString());
+        if (m_window) m_window->hideProgress();
         emit cellsBuilt();
+        emit detailsAllRead();
         return;
     }
     // サムネイル初期設定: every picture is a cell at once; only the rows near
     // the view get widgets.
     m_model->buildAll();
     m_template = currentTemplate();
+    // The first dates and comments are asked for before any preview: they
+    // are those of the cells in view, and cost a header each.
+    m_details = std::make_shared<ScanState>();
+    readMoreDetails();
     {
         const QFont small = captionFont();
         for (auto& cell : m_cells)
@@ -660,7 +664,79 @@ void ThumbnailPage::pump() {
         status(shownName(m_model->entries()[r->cell].fileName) + QStringLiteral(" を表示中..."));
         m_maker->request(std::move(*r));
     }
-    if (m_maker->idle()) status(QString());
+    if (m_maker->idle()) restStatus();
+}
+
+void ThumbnailPage::restStatus() {
+    if (!m_window) return;
+    if (m_details && m_model && !m_model->allDetailsRead()) {
+        status(QStringLiteral("画像ファイル検索中..."));
+        m_window->showProgress(m_model->detailsReadCount(), m_model->count());
+        return;
+    }
+    status(QString());
+    m_window->hideProgress();
+}
+
+void ThumbnailPage::readMoreDetails() {
+    if (!m_model || !m_maker || !m_details || m_detailsBusy) return;
+    // A batch a little larger than a screen: the answers come back often
+    // enough for the progress, and a scroll is served by the next batch.
+    constexpr int kBatch = 48;
+    std::optional<ThumbnailModel::DetailsBatch> batch = m_model->nextDetailsBatch(view(onPage()), kBatch);
+    if (!batch) {
+        if (m_model->allDetailsRead()) {
+            m_details.reset();
+            if (m_maker->idle()) restStatus();
+            emit detailsAllRead();
+        }
+        return;
+    }
+    m_detailsBusy = true;
+    if (m_maker->idle()) restStatus();
+    const DetailsReader read = m_backgroundReader ? m_backgroundReader : m_model->detailsReader();
+    ThumbnailPage* self = this;
+    m_maker->run([self, state = m_details, read, batch = std::move(*batch)] {
+        std::vector<ImageDetails> details;
+        details.reserve(batch.paths.size());
+        for (const std::string& path : batch.paths) {
+            if (state->cancelled) return;
+            try {
+                details.push_back(read(path));
+            } catch (...) {
+                details.push_back({});  // a picture that cannot be read shows no date and no comment
+            }
+        }
+        QMetaObject::invokeMethod(
+            self, [self, state, epoch = batch.epoch, cells = batch.cells, details = std::move(details)] {
+                if (state->cancelled) return;
+                self->onDetailsRead(epoch, cells, details);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ThumbnailPage::onDetailsRead(quint64 epoch, const std::vector<int>& cells,
+                                  const std::vector<ImageDetails>& details) {
+    m_detailsBusy = false;
+    if (!m_model) return;
+    for (const int i : m_model->detailsArrived(epoch, cells, details)) refreshDetails(i);
+    readMoreDetails();
+    // The cells in view may have waited for their captions only.
+    if (m_maker && m_maker->idle()) pump();
+}
+
+void ThumbnailPage::refreshDetails(int i) {
+    if (!m_model || i < 0 || i >= cellCount()) return;
+    Cell* bound = boundCell(i);
+    if (!bound) return;  // binding shows what the model holds
+    Cell& c = *bound;
+    const ImageEntry& e = m_model->entries()[i];
+    c.date->setText(QString::fromStdString(dateCaption(e.shootingDate)));
+    // Text the user typed stays: it is written when the box is left.
+    if (c.comment->isModified()) return;
+    c.comment->setText(QString::fromStdString(e.comment));
+    c.comment->setCursorPosition(0);
 }
 
 void ThumbnailPage::onPreviewFinished(const PreviewResult& result) {
@@ -709,7 +785,9 @@ void ThumbnailPage::onPlaceholder(const PreviewResult& result) {
 
 bool ThumbnailPage::previewsSettled() const {
     if (!ready() || (m_maker && !m_maker->idle())) return false;
-    return !m_model || m_model->settled(view(isVisibleTo(parentWidget())));
+    if (!m_model) return true;
+    const ThumbnailView v = view(isVisibleTo(parentWidget()));
+    return m_model->settled(v) && (!v.shown || m_model->detailsInView(v));
 }
 
 bool ThumbnailPage::firstCellShown() const { return cellShown(0); }
@@ -722,12 +800,14 @@ bool ThumbnailPage::cellShown(int i) const { return m_placed && i >= 0 && i < ce
 QString ThumbnailPage::cellFileName(int i) const {
     return i >= 0 && i < cellCount() ? shownName(m_model->entries()[i].fileName) : QString();
 }
-QString ThumbnailPage::cellDate(int i) const {
+QString ThumbnailPage::cellDate(int i) {
+    if (m_model && i >= 0 && i < cellCount() && m_model->ensureDetails(i)) refreshDetails(i);
     return i >= 0 && i < cellCount() ? QString::fromStdString(dateCaption(m_model->entries()[i].shootingDate))
                                      : QString();
 }
-QString ThumbnailPage::cellComment(int i) const {
+QString ThumbnailPage::cellComment(int i) {
     if (i < 0 || i >= cellCount()) return QString();
+    if (m_model && m_model->ensureDetails(i)) refreshDetails(i);
     if (const Cell* c = boundCell(i)) return c->comment->text();
     const auto draft = m_drafts.find(i);
     return draft != m_drafts.end() ? draft->second : QString::fromStdString(m_model->entries()[i].comment);

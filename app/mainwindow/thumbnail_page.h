@@ -91,12 +91,20 @@ public:
     int cellCount() const { return m_model ? m_model->count() : 0; }
     /// The cells of the listed folder all exist and no scan is pending.
     bool ready() const { return !(m_model && m_model->scanPending()); }
-    /// No preview is being made or waiting to be made for a cell in view.
+    /// No preview is being made or waiting to be made for a cell in view,
+    /// and the cells in view show their dates and comments.
     bool previewsSettled() const;
     bool cellHasPicture(int index) const;
     QString cellFileName(int index) const;
-    QString cellDate(int index) const;
-    QString cellComment(int index) const;
+    /// Cell i's date and comment captions, read from the picture first when
+    /// the reads on the pool have not reached it yet.
+    QString cellDate(int index);
+    QString cellComment(int index);
+    /// Shows picture i's date and comment in its cell, when it has one.
+    void refreshDetails(int index);
+    /// How the dates and comments are read on the pool (the model's reader
+    /// when none is set); tests hold a read back with it.
+    void setBackgroundDetailsReader(DetailsReader read) { m_backgroundReader = std::move(read); }
     /// Whether cell i's thumbnail is shown (it is hidden with no pictures).
     bool cellShown(int index) const;
     /// Whether cell i has widgets now (it is in view or next to it); only a
@@ -123,6 +131,8 @@ signals:
     void listed(int count);
     /// The cells of a scan are all built (or the folder had no pictures).
     void cellsBuilt();
+    /// Every picture of the folder has its date and comment read.
+    void detailsAllRead();
     /// A cell took its picture.
     void cellDrawn(int index);
     /// Cell i shows its picture's embedded thumbnail while its file is made.
@@ -159,6 +169,12 @@ private:
     void chainTabOrder();
     void rememberPicture(int index, const QPixmap& picture);
     void onScanDone(quint64 epoch, std::vector<ImageEntry> entries);
+    /// Asks the pool for the next dates and comments, one batch at a time.
+    void readMoreDetails();
+    void onDetailsRead(quint64 epoch, const std::vector<int>& cells, const std::vector<ImageDetails>& details);
+    /// The status bar when nothing is being drawn: the search text and its
+    /// progress while dates and comments are still being read.
+    void restStatus();
     void setScrollMaxima();
     /// What the model needs to know of the page as it stands.
     ThumbnailView view(bool shown) const;
@@ -196,6 +212,9 @@ private:
     bool m_busy = false;
     bool m_warmedUp = false;
     std::shared_ptr<ScanState> m_scan;
+    std::shared_ptr<ScanState> m_details;  ///< the reads of the shown folder's dates and comments
+    bool m_detailsBusy = false;            ///< a batch is on the pool
+    DetailsReader m_backgroundReader;
 };
 
 }  // namespace mirofoto::mainwindow

@@ -67,13 +67,18 @@ std::vector<ImageEntry> scanImageEntries(std::string_view folderText, std::strin
         const std::string stem = RemoveExtension(e.fileName);
         e.thumbnailFileName = stem + std::string(kThumbnailSuffix);
         e.enlargedFileName = stem + std::string(kEnlargedSuffix);
-        const std::string path = e.path();
-        e.shootingDate = hooks.readDate ? hooks.readDate(path) : ReadShootingDate(path);
-        e.comment = ReadJpegComment(path);
         entries.push_back(std::move(e));
         if (hooks.progress && !hooks.progress(i + 1, count)) break;
     }
     return entries;
+}
+
+ImageDetails readImageDetails(const std::string& path,
+                              const std::function<std::string(const std::string& path)>& readDate) {
+    ImageDetails d;
+    d.shootingDate = readDate ? readDate(path) : ReadShootingDate(path);
+    d.comment = ReadJpegComment(path);
+    return d;
 }
 
 std::string dateCaption(std::string_view dateText) {

@@ -25,6 +25,10 @@ struct ImageEntry {
     std::string enlargedFileName;   ///< stem + "_l.jpg"
     std::string shootingDate;       ///< "yyyy/mm/dd hh:mm:ss" or empty
     std::string comment;            ///< UTF-8, empty when none
+    /// Whether shootingDate and comment were read from the file: a scan
+    /// lists the names only, and they follow. Until then their empty texts
+    /// say nothing about the file.
+    bool detailsRead = false;
 
     std::string path() const { return folder + fileName; }
     std::string thumbnailPath() const { return cacheFolder + thumbnailFileName; }
@@ -38,16 +42,29 @@ struct ImageEntry {
 std::string CacheFolderName(std::string_view folder);
 
 /// The entries of the JPEG pictures of a folder, in the program's name
-/// order, with date and comment read now. progress (when given) is called
-/// with (done, count) after each picture; a false answer stops the scan
-/// (the entries read so far are returned). readDate reads the shooting date
-/// (ReadShootingDate when empty).
+/// order: names and cache names only, no file is opened (dates and
+/// comments are read afterwards, with readImageDetails). progress (when
+/// given) is called with (done, count) after each picture; a false answer
+/// stops the scan (the entries listed so far are returned).
 struct ImageScanHooks {
     std::function<bool(int done, int count)> progress;
-    std::function<std::string(const std::string& path)> readDate;
 };
 std::vector<ImageEntry> scanImageEntries(std::string_view folder, std::string_view tempFolder,
                                          const ImageScanHooks& hooks = {});
+
+/// A picture's shooting date ("yyyy/mm/dd hh:mm:ss") and comment (UTF-8).
+struct ImageDetails {
+    std::string shootingDate;
+    std::string comment;
+    bool operator==(const ImageDetails&) const = default;
+};
+using DetailsReader = std::function<ImageDetails(const std::string& path)>;
+/// Reads them from the file's header segments only: both readers stop at
+/// the start of the compressed data and decode no pixel. A missing,
+/// unreadable or damaged file gives empty texts. readDate reads the date
+/// (ReadShootingDate when empty).
+ImageDetails readImageDetails(const std::string& path,
+                              const std::function<std::string(const std::string& path)>& readDate = {});
 
 /// The date caption: "yyyy年mm月dd日 hh時nn分", empty for no date.
 std::string dateCaption(std::string_view dateText);

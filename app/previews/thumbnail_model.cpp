@@ -28,6 +28,9 @@ void ThumbnailModel::clear() {
     m_sharing.clear();
     m_cells.clear();
     m_turned.clear();
+    m_detailsAsked.clear();
+    m_detailsNext = 0;
+    m_detailsReadCount = 0;
     m_built = 0;
     m_forceNewCells = false;
     m_redraw = true;
@@ -54,6 +57,10 @@ bool ThumbnailModel::listed(std::uint64_t epoch, std::vector<ImageEntry> entries
     m_sharing = picturesSharingSettings(m_albumText, m_entries.empty() ? std::string() : m_entries.front().folder,
                                         names);
     m_cells.assign(m_entries.size(), Cell{});
+    m_detailsAsked.assign(m_entries.size(), 0);
+    m_detailsNext = 0;
+    m_detailsReadCount = static_cast<int>(
+        std::count_if(m_entries.begin(), m_entries.end(), [](const ImageEntry& e) { return e.detailsRead; }));
     m_built = 0;
     // Cells listed after a clear make their thumbnails anew as they come
     // into view, as the first drawing pass does.
@@ -70,6 +77,75 @@ int ThumbnailModel::buildCell(const ThumbnailView* view) {
     const int i = m_built++;
     if (view && inView(i, *view)) m_cells[i].force = m_forceNewCells;
     return i;
+}
+
+// ---- dates and comments ----
+
+DetailsReader ThumbnailModel::detailsReader() const {
+    if (m_readDetails) return m_readDetails;
+    return [](const std::string& path) { return readImageDetails(path); };
+}
+
+std::optional<ThumbnailModel::DetailsBatch> ThumbnailModel::nextDetailsBatch(const ThumbnailView& view, int size) {
+    const std::size_t most = static_cast<std::size_t>(std::max(1, size));
+    const auto wanted = [this](std::size_t i) { return !m_entries[i].detailsRead && !m_detailsAsked[i]; };
+    DetailsBatch batch;
+    batch.epoch = m_epoch;
+    // The cells in view, whether built yet or not: the page shows them first.
+    const std::size_t columns = static_cast<std::size_t>(std::max<int>(1, m_settings.columns));
+    const CellRows rows = cellRowsInView(view.cell, view.vScroll, view.pageHeight);
+    for (std::size_t i = static_cast<std::size_t>(rows.first) * columns;
+         i < m_entries.size() && i < static_cast<std::size_t>(rows.last + 1) * columns && batch.cells.size() < most;
+         ++i)
+        if (wanted(i) && inView(static_cast<int>(i), view)) batch.cells.push_back(static_cast<int>(i));
+    if (batch.cells.empty()) {
+        while (m_detailsNext < m_entries.size() && !wanted(m_detailsNext)) ++m_detailsNext;
+        for (std::size_t i = m_detailsNext; i < m_entries.size() && batch.cells.size() < most; ++i)
+            if (wanted(i)) batch.cells.push_back(static_cast<int>(i));
+    }
+    if (batch.cells.empty()) return std::nullopt;
+    for (const int i : batch.cells) {
+        m_detailsAsked[i] = 1;
+        batch.paths.push_back(m_entries[i].path());
+    }
+    return batch;
+}
+
+std::vector<int> ThumbnailModel::detailsArrived(std::uint64_t epoch, const std::vector<int>& cells,
+                                                const std::vector<ImageDetails>& details) {
+    std::vector<int> taken;
+    if (epoch != m_epoch) return taken;
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+        const int i = cells[k];
+        if (i < 0 || i >= count()) continue;
+        m_detailsAsked[i] = 0;
+        // Read meanwhile (a comment box was entered, a comment written): the
+        // worker's older answer must not undo it.
+        if (m_entries[i].detailsRead) continue;
+        takeDetails(i, k < details.size() ? details[k] : ImageDetails{});
+        taken.push_back(i);
+    }
+    return taken;
+}
+
+bool ThumbnailModel::detailsInView(const ThumbnailView& view) const {
+    for (const int i : cellsInView(view))
+        if (!m_entries[i].detailsRead) return false;
+    return true;
+}
+
+bool ThumbnailModel::ensureDetails(int i) {
+    if (i < 0 || i >= count() || m_entries[i].detailsRead) return false;
+    takeDetails(i, detailsReader()(m_entries[i].path()));
+    return true;
+}
+
+void ThumbnailModel::takeDetails(int i, ImageDetails details) {
+    ImageEntry& e = m_entries[i];
+    e.shootingDate = std::move(details.shootingDate);
+    e.comment = std::move(details.comment);
+    e.detailsRead = true;
+    ++m_detailsReadCount;
 }
 
 // ---- ticks and turns ----
@@ -113,6 +189,8 @@ CommentResult ThumbnailModel::commitComment(int i, std::string_view typed) {
     CommentResult result;
     result.text = trimSpaces(typed);
     if (!cellExists(i)) return result;
+    // What the file holds is compared, never a comment not read yet.
+    ensureDetails(i);
     ImageEntry& e = m_entries[i];
     Cell& c = m_cells[i];
     if (result.text == e.comment) return result;

@@ -119,6 +119,37 @@ public:
     bool redraw() const { return m_redraw; }
     void setRedraw(bool redraw) { m_redraw = redraw; }
 
+    // ---- dates and comments ----
+
+    /// How a picture's date and comment are read, now or on a worker
+    /// (readImageDetails when none is set).
+    void setDetailsReader(DetailsReader read) { m_readDetails = std::move(read); }
+    DetailsReader detailsReader() const;
+    /// Pictures whose date and comment are still to be read, at most size
+    /// of them: those of the cells in view first, top to bottom (only they,
+    /// while any is left, so that they come back at once), then the rest in
+    /// name order. From now on they are never asked for again; the answer
+    /// names the epoch. Nothing when every picture is read or asked for.
+    struct DetailsBatch {
+        std::uint64_t epoch = 0;
+        std::vector<int> cells;
+        std::vector<std::string> paths;
+    };
+    std::optional<DetailsBatch> nextDetailsBatch(const ThumbnailView& view, int size);
+    /// A batch's answer, details[k] for cells[k]: the cells that took theirs
+    /// (one read meanwhile, or written by the user, keeps what it has).
+    /// Nothing when the page was cleared or shown another folder meanwhile.
+    std::vector<int> detailsArrived(std::uint64_t epoch, const std::vector<int>& cells,
+                                    const std::vector<ImageDetails>& details);
+    /// Reads picture i's date and comment now when they are not yet (one
+    /// header): true when it did, so the cell shows them anew.
+    bool ensureDetails(int index);
+    /// Whether every built cell in view has its date and comment read.
+    bool detailsInView(const ThumbnailView& view) const;
+    /// How many pictures have their date and comment read.
+    int detailsReadCount() const { return m_detailsReadCount; }
+    bool allDetailsRead() const { return m_detailsReadCount >= count(); }
+
     // ---- ticks and turns ----
 
     /// While an album run makes the album, ticks and turns stay as it reads them.
@@ -141,7 +172,9 @@ public:
     // ---- comments ----
 
     /// The comment box of cell i was left with text: trimmed, and written
-    /// into the picture when it differs from what is stored. A write that
+    /// into the picture when it differs from what is stored (read first
+    /// when it was not yet, so an unread comment is never taken for an
+    /// empty one). A write that
     /// fails leaves the file as it was and says why, once per text.
     CommentResult commitComment(int index, std::string_view text);
 
@@ -206,11 +239,16 @@ private:
     bool cellExists(int index) const { return index >= 0 && index < m_built; }
     bool wanted(int index, const std::function<bool(const std::string&)>& busyWith) const;
     void makeAnew(int index);
+    void takeDetails(int index, ImageDetails details);
     std::string commentRefusal(const std::string& path, std::string_view text) const;
 
     FolderSettingsStore& m_store;
     const AlbumSettings& m_settings;
     std::function<int(const std::string& path)> m_readOrientation;
+    DetailsReader m_readDetails;
+    std::vector<char> m_detailsAsked;  ///< per picture: its read is under way
+    std::size_t m_detailsNext = 0;     ///< no picture before it is left to ask for
+    int m_detailsReadCount = 0;
     std::string m_folder;
     std::string m_albumText;
     std::vector<ImageEntry> m_entries;

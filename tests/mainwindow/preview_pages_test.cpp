@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -30,7 +31,9 @@
 #include <QTreeWidgetItem>
 
 #include <filesystem>
+#include <future>
 #include <map>
+#include <mutex>
 #include <unistd.h>
 
 using namespace window_testing;
@@ -170,6 +173,7 @@ private slots:
     void pagesKeepTheirControlsApartAndInside();
     void embeddedThumbnailsStandInUntilThePreviewIsMade();
     void aStandInGoesWhenItsPictureCannotBeMade();
+    void datesAndCommentsFollowTheList();
 };
 
 void PreviewPagesTest::fivePicturesStandInTwoRows() {
@@ -999,6 +1003,96 @@ void PreviewPagesTest::aStandInGoesWhenItsPictureCannotBeMade() {
     QVERIFY(page(f)->cellHasPicture(22));
     QVERIFY(!page(f)->cellHasPicture(23));
     QVERIFY(static_cast<QLabel*>(cellControl(f, "Img_サムネイル", 23))->pixmap().isNull());
+}
+
+// The list comes in before any date or comment is read: the cells in view
+// show theirs first, the others follow on the pool while the search's
+// progress shows, and a comment typed while its picture's read is still
+// under way is the one that stays, in the file and in the cell.
+void PreviewPagesTest::datesAndCommentsFollowTheList() {
+    WindowFixture f;
+    constexpr int kCount = 40, kLast = kCount - 1;
+    const auto two = [](int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
+    for (int i = 0; i < kCount; ++i) {
+        samples::PhotoSpec spec;
+        spec.width = 160;
+        spec.height = 120;
+        spec.shootingDate = ("2026:04:" + two(1 + i % 28) + " 09:" + two(i) + ":00").toStdString();
+        spec.commentCp932 = *platform::utf8ToCp932(("写真" + two(i)).toStdString());
+        samples::writePhotoJpeg(f.photos.str(("IMG_" + two(i) + ".jpg").toStdString()), spec);
+    }
+    const auto shows = [&](int i, const QString& comment) {
+        return static_cast<QLabel*>(cellControl(f, "Lbl_撮影日時", i))->text() ==
+                   QStringLiteral("2026年04月%1日 09時%2分").arg(two(1 + i % 28), two(i)) &&
+               static_cast<QLineEdit*>(cellControl(f, "Txt_コメント", i))->text() == comment;
+    };
+    Frm_Main& w = f.open();
+    // The pool's answer for the last picture (its old comment) waits for
+    // the test; every read on the pool is counted.
+    struct Reads {
+        std::promise<void> gate;
+        std::shared_future<void> held = gate.get_future().share();
+        std::mutex mutex;
+        std::map<std::string, int> count;
+        bool opened = false;
+        void open() {
+            if (!std::exchange(opened, true)) gate.set_value();
+        }
+    };
+    auto reads = std::make_shared<Reads>();
+    struct Open {
+        std::shared_ptr<Reads> reads;
+        ~Open() { reads->open(); }  // a failed check must not leave a worker waiting
+    } open{reads};
+    const std::string lastPath = f.photos.str("IMG_39.jpg");
+    page(f)->setBackgroundDetailsReader([reads, lastPath](const std::string& path) {
+        const mirofoto::ImageDetails read = mirofoto::readImageDetails(path);
+        if (path == lastPath) reads->held.wait();
+        std::lock_guard lock(reads->mutex);
+        ++reads->count[path];
+        return read;
+    });
+    QSignalSpy allRead(page(f), &ThumbnailPage::detailsAllRead);
+    QVERIFY(showThumbnails(f));
+    QVERIFY(shows(0, "写真00") && shows(5, "写真05"));
+    auto* status = f.control<QLabel>("StatusBar_Panel2");
+    auto* progress = f.control<QProgressBar>("ProgressBar");
+    QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("画像ファイル検索中..."), 20000);
+    QVERIFY(progress->isVisible() && progress->maximum() == kCount && progress->value() < kCount);
+    const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/thumbnails-reading-details.png");
+
+    // At the end of the page the last cells wait for their reads. Entering
+    // a box brings what the file holds; the typed text replaces it and is
+    // written when the box is left.
+    auto* bar = f.control<QScrollBar>("VScroll_サムネイル");
+    bar->setValue(bar->maximum());
+    auto* box = static_cast<QLineEdit*>(cellControl(f, "Txt_コメント", kLast));
+    QCOMPARE(box->text(), QString());
+    box->setFocus(Qt::TabFocusReason);
+    QCOMPARE(box->text(), QStringLiteral("写真39"));
+    box->selectAll();
+    // Typed as an input method hands it over: one key event with the text.
+    QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QStringLiteral("新しい"), Qt::NoModifier);
+    w.imageFolderBox()->setFocus(Qt::OtherFocusReason);
+    QCOMPARE(QString::fromStdString(mirofoto::ReadJpegComment(lastPath)), QStringLiteral("新しい"));
+
+    // The held answer comes back with the old comment and changes nothing;
+    // the others at the end show theirs.
+    reads->open();
+    QVERIFY(allRead.count() == 1 || allRead.wait(20000));
+    QVERIFY(shows(kLast, "新しい") && shows(kLast - 1, "写真38") && shows(kLast - 4, "写真35"));
+    QCOMPARE(QString::fromStdString(page(f)->entries()[kLast].comment), QStringLiteral("新しい"));
+    QCOMPARE(QString::fromStdString(mirofoto::ReadJpegComment(lastPath)), QStringLiteral("新しい"));
+    {
+        std::lock_guard lock(reads->mutex);
+        QCOMPARE(int(reads->count.size()), kCount);
+        for (const auto& [path, n] : reads->count) QVERIFY2(n == 1, path.c_str());
+    }
+    QVERIFY(settled(f));
+    QTRY_COMPARE(status->text(), QString());
+    QVERIFY(!progress->isVisible());
+    if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/thumbnails-details-read.png");
 }
 
 QTEST_MAIN(PreviewPagesTest)

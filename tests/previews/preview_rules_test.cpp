@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 
 using namespace mirofoto;
@@ -51,8 +52,7 @@ TEST(CacheFolderName, StableUniqueAndOneValidName) {
 TEST(ImageEntries, JpegNamesInNameOrderWithCacheNames) {
     TempDir tmp;
     for (const char* name : {"c.jpe", "e.png", "a.JPG", "d.jpeg.bak", "b.Jpeg"}) writeBytes(tmp / name, "x");
-    const auto entries =
-        scanImageEntries(tmp.str(), "/tmp/t", {{}, [](const std::string&) { return std::string(); }});
+    const auto entries = scanImageEntries(tmp.str(), "/tmp/t");
     ASSERT_EQ(entries.size(), 3u);
     const std::string folder = tmp.str() + "/";
     const std::string cache = "/tmp/t/" + CacheFolderName(folder) + "/";
@@ -63,6 +63,46 @@ TEST(ImageEntries, JpegNamesInNameOrderWithCacheNames) {
         EXPECT_EQ(entries[i].fileName, want[i][0]);
         EXPECT_EQ(entries[i].thumbnailPath(), cache + want[i][1]);
         EXPECT_EQ(entries[i].enlargedPath(), cache + want[i][2]);
+    }
+}
+
+// The date and comment come from the header alone: a picture whose image
+// data is cut off still gives both, and a file that is missing, empty, no
+// JPEG or cut inside its header gives what its whole segments hold, never
+// a crash.
+TEST(ImageDetails, ReadFromTheHeaderAloneAndEmptyForWhatIsNotThere) {
+    samples::PhotoSpec spec;
+    spec.width = 320;
+    spec.height = 240;
+    spec.shootingDate = "2026:07:01 10:20:30";
+    spec.commentCp932 = "\x8A\x43\x95\xD3";  // 海辺
+    const std::string photo = samples::makePhotoJpeg(spec);
+    const std::size_t scan = photo.rfind("\xFF\xDA");
+    const std::size_t comment = photo.find("\xFF\xFE");
+    ASSERT_NE(scan, std::string::npos);
+    ASSERT_LT(comment, scan);
+    const std::string date = "2026/07/01 10:20:30";
+    struct Case {
+        const char* name;
+        std::optional<std::string> bytes;  // nothing: no such file
+        ImageDetails want;
+    };
+    const std::vector<Case> cases = {
+        {"whole photo", photo, {date, "海辺"}},
+        {"image data cut off after the scan header", photo.substr(0, scan + 14), {date, "海辺"}},
+        {"image data garbled", photo.substr(0, scan + 14) + std::string(5000, '\x5A'), {date, "海辺"}},
+        {"cut inside the comment", photo.substr(0, comment + 5), {date, ""}},
+        {"cut after the start marker", photo.substr(0, 2), {"", ""}},
+        {"empty file", std::string(), {"", ""}},
+        {"no JPEG", std::string("GIF89a") + std::string(100, '\0'), {"", ""}},
+        {"missing", std::nullopt, {"", ""}},
+    };
+    TempDir tmp;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = tmp.str(std::string(c.name) + ".jpg");
+        if (c.bytes) writeBytes(path, *c.bytes);
+        EXPECT_EQ(readImageDetails(path), c.want);
     }
 }
 

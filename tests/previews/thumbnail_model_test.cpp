@@ -3,15 +3,18 @@
 // order in which previews are asked for.
 #include "app/previews/thumbnail_model.h"
 #include "app/util/jpeg_info.h"
+#include "platform/codepage.h"
 #include "samples/photo_maker.h"
 #include "tests/support/program_home.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <numeric>
 
 #include <unistd.h>
 
@@ -40,8 +43,9 @@ struct Album {
         model.show(folder(), "album");
         const auto scan = model.beginScan();
         ASSERT_TRUE(scan);
-        ASSERT_TRUE(model.listed(scan->epoch, scanImageEntries(scan->folder, home.path("temp"),
-                                                                {{}, [](const std::string&) { return ""; }})));
+        // Dates come from the EXIF reader only where a test gives them.
+        model.setDetailsReader([](const std::string& path) { return readImageDetails(path, [](const std::string&) { return std::string(); }); });
+        ASSERT_TRUE(model.listed(scan->epoch, scanImageEntries(scan->folder, home.path("temp"))));
         while (model.buildCell(nullptr) >= 0) {
         }
     }
@@ -278,4 +282,103 @@ TEST(ThumbnailModel, AReadOnlyPictureKeepsItsFileAndSaysWhy) {
     EXPECT_EQ(r.outcome, CommentResult::Refused);
     EXPECT_NE(r.message.find("ファイルに書き込む権限がありません。"), std::string::npos) << r.message;
     EXPECT_EQ(readBytes(path), before);
+}
+
+// ---- dates and comments, read after the list ----
+
+namespace {
+
+// Batches of dates and comments asked for with the view until none is left,
+// each answered (or not) at once; the cells in the order asked for.
+std::vector<int> askAll(Album& a, const ThumbnailView& v, int size, bool answer = true) {
+    std::vector<int> asked;
+    while (const auto b = a.model.nextDetailsBatch(v, size)) {
+        EXPECT_LE(b->cells.size(), static_cast<std::size_t>(size));
+        EXPECT_EQ(b->paths.front(), a.model.entries()[b->cells.front()].path());
+        if (answer) a.model.detailsArrived(b->epoch, b->cells, std::vector<ImageDetails>(b->cells.size(), {"", "c"}));
+        asked.insert(asked.end(), b->cells.begin(), b->cells.end());
+    }
+    return asked;
+}
+
+std::vector<std::string> names(int count) {
+    std::vector<std::string> out;
+    for (int i = 0; i < count; ++i) out.push_back("p" + std::to_string(100 + i) + ".jpg");
+    return out;
+}
+
+}  // namespace
+
+TEST(ThumbnailModel, DatesAndCommentsOfTheCellsInViewAreReadFirstEachOnce) {
+    Album a;
+    a.open(names(60));  // four columns, fifteen rows
+    const ThumbnailView middle = a.view(6 * 2850 / 100, 4000);  // rows 6 and 7
+    const std::vector<int> inView = a.model.cellsInView(middle);
+    ASSERT_EQ(inView.front(), 24);
+    EXPECT_FALSE(a.model.detailsInView(middle));
+    // The view alone first, even with room for more; then the rest in name
+    // order, none asked for twice while its answer is under way.
+    const auto first = a.model.nextDetailsBatch(middle, 40);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->cells, inView);
+    EXPECT_EQ(a.model.nextDetailsBatch(middle, 3)->cells, (std::vector<int>{0, 1, 2}));
+    // A scroll to the end: its cells jump the queue.
+    const ThumbnailView end = a.view(14 * 2850 / 100, 4000);
+    std::vector<int> rest = askAll(a, end, 7);
+    EXPECT_EQ(std::vector<int>(rest.begin(), rest.begin() + 4), a.model.cellsInView(end));
+    EXPECT_TRUE(std::is_sorted(rest.begin() + 4, rest.end()));
+    EXPECT_FALSE(a.model.allDetailsRead());  // the first two batches are not answered
+    rest.insert(rest.end(), inView.begin(), inView.end());
+    rest.insert(rest.end(), {0, 1, 2});
+    std::sort(rest.begin(), rest.end());
+    std::vector<int> every(60);
+    std::iota(every.begin(), every.end(), 0);
+    EXPECT_EQ(rest, every);
+    a.model.detailsArrived(first->epoch, first->cells, std::vector<ImageDetails>(first->cells.size()));
+    EXPECT_TRUE(a.model.detailsInView(middle));
+}
+
+TEST(ThumbnailModel, AStaleBatchOfDatesAndCommentsIsDropped) {
+    Album a;
+    const ThumbnailView v = a.view(0, 4000);
+    const std::vector<ImageDetails> old(8, ImageDetails{"2001/01/01 00:00:00", "old"});
+    for (const bool closing : {false, true}) {
+        SCOPED_TRACE(closing ? "window closed" : "folder listed anew");
+        a.open(names(8));
+        const auto before = a.model.nextDetailsBatch(v, 8);
+        ASSERT_TRUE(before);
+        if (closing) a.model.dropPending();
+        else a.open(names(8));
+        EXPECT_TRUE(a.model.detailsArrived(before->epoch, before->cells, old).empty());
+        EXPECT_EQ(a.model.detailsReadCount(), 0);
+        EXPECT_EQ(a.model.entries()[0].comment, "");
+    }
+    a.open(names(8));
+    EXPECT_EQ(askAll(a, v, 100).size(), 8u);  // a new list asks for every picture again
+    EXPECT_TRUE(a.model.allDetailsRead());
+}
+
+TEST(ThumbnailModel, ACommentLeftBeforeTheReadArrivesIsComparedWithTheFileAndKept) {
+    Album a;
+    samples::PhotoSpec spec;
+    spec.width = 64;
+    spec.height = 48;
+    spec.commentCp932 = *platform::utf8ToCp932("古い");
+    for (const char* name : {"a.jpg", "b.jpg"}) writeBytes(a.photos / name, samples::makePhotoJpeg(spec));
+    a.open({"a.jpg", "b.jpg"});
+    const auto batch = a.model.nextDetailsBatch(a.view(0, 4000), 8);
+    ASSERT_TRUE(batch);
+    std::vector<ImageDetails> answers;  // the worker reads the old comments...
+    for (const std::string& path : batch->paths) answers.push_back(a.model.detailsReader()(path));
+    // ...while the user leaves a new one in the first box, and the second
+    // box with what the file holds: compared with the file, not with an
+    // empty text, so nothing is written there.
+    const std::string second = readBytes(a.photos / "b.jpg");
+    EXPECT_EQ(a.model.commitComment(0, "新しい").outcome, CommentResult::Written);
+    EXPECT_EQ(a.model.commitComment(1, "古い").outcome, CommentResult::Unchanged);
+    EXPECT_EQ(readBytes(a.photos / "b.jpg"), second);
+    // The late answer changes neither.
+    EXPECT_TRUE(a.model.detailsArrived(batch->epoch, batch->cells, answers).empty());
+    EXPECT_EQ(a.model.entries()[0].comment, "新しい");
+    EXPECT_EQ(ReadJpegComment(a.folder() + "a.jpg"), "新しい");
 }
