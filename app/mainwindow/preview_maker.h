@@ -66,9 +66,10 @@ public:
 
 signals:
     void finished(const mirofoto::mainwindow::PreviewResult& result);
-    /// A thumbnail's stand-in while its file is made: the picture's embedded
-    /// EXIF thumbnail, turned and scaled to the size the file will have
-    /// (request and image only; never for a file that is only loaded).
+    /// A stand-in while a file is made: the picture's embedded EXIF
+    /// thumbnail (or, for an enlarged preview, its cached thumbnail), turned
+    /// and scaled to the size the file will have (request and image only;
+    /// never for a file that is only loaded).
     void placeholderReady(const mirofoto::mainwindow::PreviewResult& result);
     /// A worker became free (after finished was emitted).
     void slotFreed();
@@ -92,10 +93,16 @@ private:
 };
 
 /// The stand-in for the request's file made of the picture's embedded EXIF
-/// thumbnail: its black bands cut, mirrored and turned as the file will be
-/// and scaled to the file's size. A null image when the picture has no
-/// usable thumbnail (none, not a JPEG, not of the picture's proportions).
-QImage embeddedPlaceholder(const PreviewRequest& request, const CopyTurn& turn);
+/// thumbnail (its bytes): its black bands cut, mirrored and turned as the
+/// file will be and scaled to the file's size. A null image when the picture
+/// has no usable thumbnail (none, not a JPEG, not of the picture's
+/// proportions).
+QImage embeddedPlaceholder(const PreviewRequest& request, const CopyTurn& turn, const std::string& thumbnail);
+
+/// The stand-in made of the request's standInFile (a cached preview of the
+/// picture, already turned): scaled to the file's size. A null image when
+/// there is none, it does not load or its proportions are not the file's.
+QImage cachedPlaceholder(const PreviewRequest& request, const CopyTurn& turn);
 
 /// The whole file as bytes (the path's bytes as they are); empty when it
 /// cannot be read.

@@ -554,6 +554,12 @@ bool ThumbnailPage::firstCellShown() const { return !m_cells[0]->image->isHidden
 bool ThumbnailPage::cellHasPicture(int i) const {
     return i >= 0 && i < cellCount() && m_model && m_model->hasPicture(i) && !m_cells[i]->image->pixmap().isNull();
 }
+bool ThumbnailPage::cellShowsPicture(int i) const {
+    return cellHasPicture(i) || (i >= 0 && i < cellCount() && m_cells[i]->standIn);
+}
+std::vector<int> ThumbnailPage::cellsInView() const {
+    return m_model ? m_model->cellsInView(view(isVisibleTo(parentWidget()))) : std::vector<int>{};
+}
 bool ThumbnailPage::cellShown(int i) const { return i >= 0 && i < cellCount() && !m_cells[i]->image->isHidden(); }
 QString ThumbnailPage::cellFileName(int i) const { return m_cells[i]->fileName->property("name").toString(); }
 QString ThumbnailPage::cellDate(int i) const { return m_cells[i]->date->text(); }

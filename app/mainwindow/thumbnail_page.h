@@ -85,6 +85,10 @@ public:
     /// No preview is being made or waiting to be made for a cell in view.
     bool previewsSettled() const;
     bool cellHasPicture(int index) const;
+    /// Cell i shows a picture: its preview, or a stand-in while it is made.
+    bool cellShowsPicture(int index) const;
+    /// The cells in view now, as the model counts them.
+    std::vector<int> cellsInView() const;
     QString cellFileName(int index) const;
     QString cellDate(int index) const;
     QString cellComment(int index) const;

@@ -202,6 +202,12 @@ PreviewRequest ThumbnailModel::previewRequest(int i, PreviewRequest::Kind kind) 
     r.quality = thumbnail ? m_settings.thumbQuality : m_settings.largeQuality;
     r.storedTurn = m_store.storedTurn(r.source);
     r.followOrientation = m_settings.followOrientation != 0;
+    // The cell's thumbnail file stands in only while it is current: not
+    // when it is to be made anew (a turn, F5) or is being made.
+    if (!thumbnail && cellExists(i)) {
+        const Cell& c = m_cells[i];
+        if (c.hasPicture && !c.force && !c.pending) r.standInFile = e.thumbnailPath();
+    }
     return r;
 }
 

@@ -36,6 +36,9 @@ struct PreviewRequest {
     std::optional<int> storedTurn;   ///< nothing when no turn is stored
     bool followOrientation = false;  ///< the settings' "EXIFの向きに従う"
     bool force = false;  ///< make it even when the file exists
+    /// A cached preview of the picture that may stand in, scaled up, while
+    /// the file is made (an enlarged preview's thumbnail); empty for none.
+    std::string standInFile;
 };
 
 /// What the page shows now: the cell template and scroll value (twips and

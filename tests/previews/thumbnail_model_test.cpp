@@ -143,6 +143,12 @@ TEST(ThumbnailModel, TurnedCellComesFirstAndStaleAnswersAreDropped) {
         answer.ticket = 1;  // the cell's first request
         EXPECT_TRUE(a.model.previewFinished(answer, true));
     }
+    // An enlarged preview's stand-in is the cell's thumbnail file only while
+    // that file is current: made, and not waiting to be made anew.
+    EXPECT_EQ(a.model.previewRequest(2, PreviewRequest::Enlarged).standInFile, a.model.entries()[2].thumbnailPath());
+    EXPECT_EQ(a.model.previewRequest(4, PreviewRequest::Enlarged).standInFile, "");  // never made
+    EXPECT_EQ(a.model.previewRequest(5, PreviewRequest::Enlarged).standInFile, "");  // turned, being made
+    EXPECT_EQ(a.model.previewRequest(2, PreviewRequest::Thumbnail).standInFile, "");
     EXPECT_FALSE(a.model.settled(shown));  // the turned cell still waits
     // A second turn makes the first answer stale, and any stand-in for it.
     EXPECT_TRUE(a.model.awaiting(*turned));
