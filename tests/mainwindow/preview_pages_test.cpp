@@ -1029,7 +1029,11 @@ void PreviewPagesTest::theEnlargedPageShowsAStandInAtItsSizeFirst() {
                     twipsGeometry(f.control("Lbl_拡大画像ファイル名"))};
     };
     std::optional<Seen> standIn;
-    connect(w.enlargedPage(), &EnlargedPage::placeholderShown, this, [&](int) { standIn = look(); });
+    const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR");
+    connect(w.enlargedPage(), &EnlargedPage::placeholderShown, this, [&](int i) {
+        standIn = look();
+        if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + QStringLiteral("/enlarged-stand-in-%1.png").arg(i));
+    });
     QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
     auto display = [&](int i) {
         standIn.reset();
