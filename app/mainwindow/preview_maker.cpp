@@ -72,6 +72,17 @@ QImage cachedPlaceholder(const PreviewRequest& r, const CopyTurn& turn) {
     return cached.scaled(size.width, size.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+namespace {
+
+CopyTurn turnAndHeader(const PreviewRequest& r, std::optional<ExifPreviewHeader>& header) {
+    return previewTurn(r.source, r.storedTurn, r.followOrientation, [&](const std::string&) {
+        if (!header) header = ReadExifPreviewHeader(r.source);
+        return header->orientation;
+    });
+}
+
+}  // namespace
+
 // The maker's jobs on the shared pool: how many are queued or running, and
 // whether the maker still takes their results.
 struct PreviewMaker::Jobs {
@@ -133,6 +144,38 @@ void PreviewMaker::request(PreviewRequest r) {
 
 void PreviewMaker::run(std::function<void()> job) { submit(std::move(job)); }
 
+void PreviewMaker::sendStandIn(const std::shared_ptr<Jobs>& jobs, const PreviewRequest& r, const CopyTurn& turn,
+                               std::optional<ExifPreviewHeader>& header) {
+    // The cached thumbnail scaled up (an enlarged preview's), else the
+    // embedded one.
+    PreviewResult early;
+    early.request = r;
+    if (r.kind == PreviewRequest::Enlarged) early.image = cachedPlaceholder(r, turn);
+    if (early.image.isNull()) {
+        if (!header) header = ReadExifPreviewHeader(r.source);
+        early.image = embeddedPlaceholder(r, turn, header->thumbnail);
+    }
+    early.ok = !early.image.isNull();
+    std::lock_guard lock(jobs->mutex);
+    if (early.ok && jobs->alive)
+        QMetaObject::invokeMethod(this, [this, early] { emit placeholderReady(early); }, Qt::QueuedConnection);
+}
+
+void PreviewMaker::requestStandIns(std::vector<PreviewRequest> requests) {
+    if (requests.empty()) return;
+    auto job = [this, epochs = m_epochs, jobs = m_jobs, requests = std::move(requests)] {
+        for (const PreviewRequest& r : requests) {
+            if (epochs[r.kind].load() > r.epoch) return;
+            if (!r.force && PathExists(r.destination)) continue;
+            std::optional<ExifPreviewHeader> header;
+            const CopyTurn turn = turnAndHeader(r, header);
+            sendStandIn(jobs, r, turn, header);
+        }
+    };
+    if (m_onUiThread) job();
+    else submit(std::move(job));
+}
+
 void PreviewMaker::serveWaiting() {
     for (auto it = m_waiting.begin(); it != m_waiting.end() && m_running < static_cast<int>(m_threads);) {
         if (busyWith(it->destination)) {
@@ -164,26 +207,9 @@ void PreviewMaker::start(PreviewRequest r) {
             if (!ok) {
                 // One reading of the header gives the turn and the stand-in.
                 std::optional<ExifPreviewHeader> header;
-                const auto readHeader = [&]() -> const ExifPreviewHeader& {
-                    if (!header) header = ReadExifPreviewHeader(r.source);
-                    return *header;
-                };
-                const CopyTurn turn = previewTurn(r.source, r.storedTurn, r.followOrientation,
-                                                  [&](const std::string&) { return readHeader().orientation; });
-                // While the picture is decoded and resized, a stand-in shows:
-                // the cached thumbnail scaled up (an enlarged preview's), else
-                // the embedded one.
-                PreviewResult early;
-                early.request = r;
-                if (r.kind == PreviewRequest::Enlarged) early.image = cachedPlaceholder(r, turn);
-                if (early.image.isNull()) early.image = embeddedPlaceholder(r, turn, readHeader().thumbnail);
-                early.ok = !early.image.isNull();
-                {
-                    std::lock_guard lock(jobs->mutex);
-                    if (early.ok && jobs->alive)
-                        QMetaObject::invokeMethod(
-                            this, [this, early] { emit placeholderReady(early); }, Qt::QueuedConnection);
-                }
+                const CopyTurn turn = turnAndHeader(r, header);
+                // While the picture is decoded and resized, a stand-in shows.
+                if (r.withStandIn) sendStandIn(jobs, r, turn, header);
                 ok = makePreviewFile(r.source, r.destination, r.boxWidth, r.boxHeight, r.quality, turn);
                 result.made = ok;
             }

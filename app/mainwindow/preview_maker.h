@@ -9,6 +9,7 @@
 
 #include "app/previews/thumbnail_model.h"
 #include "app/settings/album_settings.h"
+#include "app/util/exif_info.h"
 
 #include <QImage>
 #include <QObject>
@@ -20,6 +21,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace mirofoto {
 class ThreadPool;
@@ -56,6 +58,11 @@ public:
     /// Starts the request now, or as soon as a worker (and its file) is
     /// free, before any later request.
     void request(PreviewRequest request);
+    /// Makes the stand-ins of these requests (standInOnly), in their order,
+    /// in one job on the pool that takes no worker from the files: each
+    /// comes back through placeholderReady as soon as it is made. Requests
+    /// whose file exists (and is only to be loaded) have none.
+    void requestStandIns(std::vector<PreviewRequest> requests);
     /// Runs other work (warming up the image library) on the pool; it counts
     /// as a job of the maker, which waits for it when it goes.
     void run(std::function<void()> job);
@@ -81,6 +88,9 @@ private:
 
     struct Jobs;
     void submit(std::function<void()> job);
+    /// Makes the request's stand-in and sends it (on a worker).
+    void sendStandIn(const std::shared_ptr<Jobs>& jobs, const PreviewRequest& r, const CopyTurn& turn,
+                     std::optional<ExifPreviewHeader>& header);
 
     ThreadPool& m_pool;
     unsigned m_threads = 1;

@@ -503,6 +503,9 @@ void ThumbnailPage::pump() {
     if (!m_maker || !m_model) return;
     const ThumbnailView v = view(onPage());
     const auto busyWith = [this](const std::string& file) { return m_maker->busyWith(file); };
+    // The stand-ins of the cells in view first: they come from the
+    // pictures' headers, long before the files.
+    m_maker->requestStandIns(m_model->standInsWanted(v));
     while (m_maker->freeSlots() > 0) {
         std::optional<PreviewRequest> r = m_model->nextPreview(v, busyWith);
         if (!r) break;

@@ -102,9 +102,11 @@ std::optional<int> ThumbnailModel::turnQuarter(int i, bool left) {
 void ThumbnailModel::makeAnew(int i) {
     Cell& c = m_cells[i];
     ++c.ticket;
+    ++c.standInTicket;
     c.pending = false;
     c.attempted = false;
     c.force = true;
+    c.standInAsked = false;
 }
 
 // ---- comments ----
@@ -228,7 +230,10 @@ std::vector<int> ThumbnailModel::cellsInView(const ThumbnailView& view) const {
 void ThumbnailModel::drawVisible(const ThumbnailView& view) {
     for (const int i : cellsInView(view)) {
         Cell& c = m_cells[i];
-        if (m_redraw) c.force = true;
+        if (m_redraw) {
+            c.force = true;
+            c.standInAsked = false;
+        }
         c.attempted = false;
     }
     if (m_built > 0) m_redraw = false;
@@ -261,9 +266,27 @@ std::optional<PreviewRequest> ThumbnailModel::nextPreview(const ThumbnailView& v
     r.epoch = m_epoch;
     r.ticket = ++c.ticket;
     r.force = c.force;
+    r.withStandIn = !c.standInAsked;
     c.pending = true;
     c.force = false;
     return r;
+}
+
+std::vector<PreviewRequest> ThumbnailModel::standInsWanted(const ThumbnailView& view) {
+    std::vector<PreviewRequest> wantedNow;
+    if (!view.shown) return wantedNow;
+    for (const int i : cellsInView(view)) {
+        Cell& c = m_cells[i];
+        if (c.standInAsked || !wanted(i, {})) continue;
+        c.standInAsked = true;
+        PreviewRequest r = previewRequest(i, PreviewRequest::Thumbnail);
+        r.epoch = m_epoch;
+        r.ticket = ++c.standInTicket;
+        r.force = c.force;
+        r.standInOnly = true;
+        wantedNow.push_back(std::move(r));
+    }
+    return wantedNow;
 }
 
 bool ThumbnailModel::previewFinished(const PreviewRequest& r, bool ok) {
@@ -272,6 +295,7 @@ bool ThumbnailModel::previewFinished(const PreviewRequest& r, bool ok) {
     if (c.ticket != r.ticket) return false;
     c.pending = false;
     c.attempted = true;
+    ++c.standInTicket;  // a stand-in still on its way must not cover the answer
     if (ok) c.hasPicture = true;
     else if (r.force) c.hasPicture = false;  // a failed making leaves the cell empty
     return true;
@@ -280,6 +304,7 @@ bool ThumbnailModel::previewFinished(const PreviewRequest& r, bool ok) {
 bool ThumbnailModel::awaiting(const PreviewRequest& r) const {
     if (r.kind != PreviewRequest::Thumbnail || r.epoch != m_epoch || !cellExists(r.cell)) return false;
     const Cell& c = m_cells[r.cell];
+    if (r.standInOnly) return c.standInTicket == r.ticket;
     return c.pending && c.ticket == r.ticket;
 }
 

@@ -39,6 +39,12 @@ struct PreviewRequest {
     /// A cached preview of the picture that may stand in, scaled up, while
     /// the file is made (an enlarged preview's thumbnail); empty for none.
     std::string standInFile;
+    /// Only a stand-in is wanted, no file (its ticket is the cell's
+    /// stand-in ticket).
+    bool standInOnly = false;
+    /// A stand-in is to be made while the file is made (not when one was
+    /// asked for on its own already).
+    bool withStandIn = true;
 };
 
 /// What the page shows now: the cell template and scroll value (twips and
@@ -178,8 +184,14 @@ public:
     /// it: the picture when ok, an empty cell when a forced making failed).
     bool previewFinished(const PreviewRequest& request, bool ok);
     /// Whether the cell still waits for this request's answer (a stand-in for
-    /// it may be shown meanwhile).
+    /// it may be shown meanwhile); for a stand-in-only request, whether its
+    /// stand-in may still be shown (the cell's file has not come since).
     bool awaiting(const PreviewRequest& request) const;
+    /// The stand-ins to make now, before any file: for each cell in view
+    /// that wants its picture and has had none asked for since it last did
+    /// (each is asked for once). Reading a header costs little, so a screen
+    /// fills with them long before the files are made.
+    std::vector<PreviewRequest> standInsWanted(const ThumbnailView& view);
     /// Nothing is waiting and no cell in view still wants its picture.
     bool settled(const ThumbnailView& view) const;
     bool hasPicture(int index) const;
@@ -190,7 +202,9 @@ private:
         bool pending = false;
         bool force = false;
         bool attempted = false;
+        bool standInAsked = false;
         std::uint64_t ticket = 0;
+        std::uint64_t standInTicket = 0;  ///< a new one drops the stand-ins asked for before
         std::string refusedComment;  ///< the text whose write was refused (told once)
     };
     struct ExifRun {

@@ -175,6 +175,49 @@ TEST(ThumbnailModel, TurnedCellComesFirstAndStaleAnswersAreDropped) {
     EXPECT_TRUE(a.model.redraw());
 }
 
+// The stand-ins of a screen are asked for at once and once, ahead of the
+// files; one that comes back after its cell's file, or after the cell was
+// made anew, must not cover what the cell shows.
+TEST(ThumbnailModel, StandInsOfTheCellsInViewComeFirstAndOnce) {
+    Album a;
+    a.open({"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg", "f.jpg"});
+    const ThumbnailView shown = a.view(0, 3000), hidden = a.view(0, 3000, false);
+    EXPECT_TRUE(a.model.standInsWanted(hidden).empty());
+    const std::vector<PreviewRequest> first = a.model.standInsWanted(shown);
+    std::vector<int> cells;
+    for (const PreviewRequest& r : first) {
+        cells.push_back(r.cell);
+        EXPECT_TRUE(r.standInOnly);
+        EXPECT_EQ(r.destination, a.model.entries()[r.cell].thumbnailPath());
+        EXPECT_TRUE(a.model.awaiting(r));
+    }
+    EXPECT_EQ(cells, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_TRUE(a.model.standInsWanted(shown).empty());
+
+    // The files follow without a stand-in of their own.
+    const auto file0 = a.model.nextPreview(shown, {});
+    ASSERT_TRUE(file0);
+    EXPECT_EQ(file0->cell, 0);
+    EXPECT_FALSE(file0->withStandIn);
+    EXPECT_TRUE(a.model.awaiting(first[0]));  // still shown while the file is made
+    EXPECT_TRUE(a.model.previewFinished(*file0, true));
+    EXPECT_FALSE(a.model.awaiting(first[0]));
+    EXPECT_FALSE(a.model.awaiting(*file0));
+
+    // A turned cell gets a stand-in of its new turn; the old one is stale.
+    a.model.turnQuarter(1, false);
+    const std::vector<PreviewRequest> turned = a.model.standInsWanted(shown);
+    ASSERT_EQ(turned.size(), 1u);
+    EXPECT_EQ(turned[0].cell, 1);
+    EXPECT_EQ(turned[0].storedTurn, 90);
+    EXPECT_FALSE(a.model.awaiting(first[1]));
+    EXPECT_TRUE(a.model.awaiting(turned[0]));
+    EXPECT_TRUE(a.model.awaiting(first[2]));
+    a.model.clear();
+    EXPECT_FALSE(a.model.awaiting(first[2]));
+    EXPECT_FALSE(a.model.awaiting(turned[0]));
+}
+
 TEST(ThumbnailModel, CommentWritesAndTheReasonsTheyAreRefused) {
     Album a;
     samples::PhotoSpec spec;
