@@ -140,7 +140,19 @@ void EnlargedPage::onPreviewFinished(const PreviewResult& result) {
     if (r.kind != PreviewRequest::Enlarged || r.ticket != m_ticket) return;
     m_pending = false;
     if (m_window) m_window->setStatusText(QString());
-    if (result.ok) showPicture(result.image);
+    if (result.ok) {
+        showPicture(result.image);
+    } else if (!m_shownSize.isEmpty()) {
+        // A stand-in is no picture of a file that cannot be made (the
+        // picture may be damaged past its header): the page ends empty.
+        m_picture->clear();
+        m_shownSize = QSize();
+        const TwipsScale scale = TwipsScale::of(this);
+        m_pictureWidth = qRound(m_window->settings().largeWidth * scale.x);
+        m_pictureHeight = qRound(m_window->settings().largeHeight * scale.y);
+        adjustScrollBars();
+        placeControls();
+    }
     emit pictureShown(r.cell);
 }
 

@@ -1014,6 +1014,7 @@ void PreviewPagesTest::theEnlargedPageShowsAStandInAtItsSizeFirst() {
     testing_support::writeBytes(f.photos / "b.jpg", withExifThumbnail(flatJpeg(300, 300, blue), flatJpeg(160, 120, green)));
     testing_support::writeBytes(f.photos / "c.jpg",
                                 withExifThumbnail(flatJpeg(400, 300, blue), flatJpeg(160, 120, red, yellow), 6));
+    testing_support::writeBytes(f.photos / "d.jpg", damagedWithThumbnail());
     Frm_Main& w = f.open();
     QVERIFY(showThumbnails(f));
     auto* picture = f.control<QLabel>("Img_拡大画像");
@@ -1080,6 +1081,12 @@ void PreviewPagesTest::theEnlargedPageShowsAStandInAtItsSizeFirst() {
     QCOMPARE(exact.size, QSize(270, 360));
     QVERIFY(near(exact.top, blue));
     QCOMPARE(exact.name, standIn->name);
+
+    // Damaged past its header: the stand-in goes again, the page ends empty.
+    QVERIFY(display(3));
+    QVERIFY(standIn);
+    QVERIFY(picture->pixmap().isNull());
+    QCOMPARE(twipsGeometry(picture).width, 480 * 15);
 }
 
 QTEST_MAIN(PreviewPagesTest)
