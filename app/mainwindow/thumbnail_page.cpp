@@ -537,7 +537,7 @@ void ThumbnailPage::onPreviewFinished(const PreviewResult& result) {
 
 void ThumbnailPage::onPlaceholder(const PreviewResult& result) {
     const PreviewRequest& r = result.request;
-    if (!m_model || !m_model->awaiting(r)) return;
+    if (!m_model || !m_model->takeStandIn(r)) return;
     Cell& c = *m_cells[r.cell];
     c.image->setPixmap(QPixmap::fromImage(result.image));
     const TwipsScale s = TwipsScale::of(this);

@@ -107,6 +107,7 @@ void ThumbnailModel::makeAnew(int i) {
     c.attempted = false;
     c.force = true;
     c.standInAsked = false;
+    c.standInShown = false;
 }
 
 // ---- comments ----
@@ -233,6 +234,7 @@ void ThumbnailModel::drawVisible(const ThumbnailView& view) {
         if (m_redraw) {
             c.force = true;
             c.standInAsked = false;
+            c.standInShown = false;
         }
         c.attempted = false;
     }
@@ -266,7 +268,7 @@ std::optional<PreviewRequest> ThumbnailModel::nextPreview(const ThumbnailView& v
     r.epoch = m_epoch;
     r.ticket = ++c.ticket;
     r.force = c.force;
-    r.withStandIn = !c.standInAsked;
+    r.withStandIn = !c.standInShown;
     c.pending = true;
     c.force = false;
     return r;
@@ -287,6 +289,12 @@ std::vector<PreviewRequest> ThumbnailModel::standInsWanted(const ThumbnailView& 
         wantedNow.push_back(std::move(r));
     }
     return wantedNow;
+}
+
+bool ThumbnailModel::takeStandIn(const PreviewRequest& r) {
+    if (!awaiting(r) || m_cells[r.cell].standInShown) return false;
+    m_cells[r.cell].standInShown = true;
+    return true;
 }
 
 bool ThumbnailModel::previewFinished(const PreviewRequest& r, bool ok) {

@@ -42,8 +42,8 @@ struct PreviewRequest {
     /// Only a stand-in is wanted, no file (its ticket is the cell's
     /// stand-in ticket).
     bool standInOnly = false;
-    /// A stand-in is to be made while the file is made (not when one was
-    /// asked for on its own already).
+    /// A stand-in is to be made while the file is made (not when the cell
+    /// shows one already).
     bool withStandIn = true;
 };
 
@@ -192,6 +192,14 @@ public:
     /// (each is asked for once). Reading a header costs little, so a screen
     /// fills with them long before the files are made.
     std::vector<PreviewRequest> standInsWanted(const ThumbnailView& view);
+    /// Whether the view is to show this request's stand-in: the request is
+    /// still awaited and its cell shows none yet for this making (the same
+    /// picture would come twice when a file's job made its own before the
+    /// early one came). From then on it counts as shown, and the cell's
+    /// file, when asked for, needs none of its own; until then the file's
+    /// job makes one too, so a file made before the early stand-in's turn
+    /// came never shows without one first.
+    bool takeStandIn(const PreviewRequest& request);
     /// Nothing is waiting and no cell in view still wants its picture.
     bool settled(const ThumbnailView& view) const;
     bool hasPicture(int index) const;
@@ -203,6 +211,7 @@ private:
         bool force = false;
         bool attempted = false;
         bool standInAsked = false;
+        bool standInShown = false;
         std::uint64_t ticket = 0;
         std::uint64_t standInTicket = 0;  ///< a new one drops the stand-ins asked for before
         std::string refusedComment;  ///< the text whose write was refused (told once)

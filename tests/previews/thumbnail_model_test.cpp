@@ -194,11 +194,19 @@ TEST(ThumbnailModel, StandInsOfTheCellsInViewComeFirstAndOnce) {
     EXPECT_EQ(cells, (std::vector<int>{0, 1, 2, 3}));
     EXPECT_TRUE(a.model.standInsWanted(shown).empty());
 
-    // The files follow without a stand-in of their own.
+    // A file follows without a stand-in of its own once its cell shows one;
+    // one asked for before its stand-in came makes one too.
+    EXPECT_TRUE(a.model.takeStandIn(first[0]));
+    EXPECT_FALSE(a.model.takeStandIn(first[0]));  // shown already
     const auto file0 = a.model.nextPreview(shown, {});
     ASSERT_TRUE(file0);
     EXPECT_EQ(file0->cell, 0);
     EXPECT_FALSE(file0->withStandIn);
+    const auto file1 = a.model.nextPreview(shown, {});
+    ASSERT_TRUE(file1);
+    EXPECT_TRUE(file1->withStandIn);
+    EXPECT_TRUE(a.model.takeStandIn(*file1));
+    EXPECT_FALSE(a.model.takeStandIn(first[1]));  // the early one, come late: the same picture
     EXPECT_TRUE(a.model.awaiting(first[0]));  // still shown while the file is made
     EXPECT_TRUE(a.model.previewFinished(*file0, true));
     EXPECT_FALSE(a.model.awaiting(first[0]));
@@ -211,7 +219,7 @@ TEST(ThumbnailModel, StandInsOfTheCellsInViewComeFirstAndOnce) {
     EXPECT_EQ(turned[0].cell, 1);
     EXPECT_EQ(turned[0].storedTurn, 90);
     EXPECT_FALSE(a.model.awaiting(first[1]));
-    EXPECT_TRUE(a.model.awaiting(turned[0]));
+    EXPECT_TRUE(a.model.takeStandIn(turned[0]));  // the new turn's replaces the old
     EXPECT_TRUE(a.model.awaiting(first[2]));
     a.model.clear();
     EXPECT_FALSE(a.model.awaiting(first[2]));
