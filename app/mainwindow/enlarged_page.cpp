@@ -81,6 +81,7 @@ void EnlargedPage::attach(Frm_Main* window, ThumbnailPage* thumbnails, Thumbnail
     m_thumbnails = thumbnails;
     m_model = &model;
     connect(thumbnails->maker(), &PreviewMaker::finished, this, &EnlargedPage::onPreviewFinished);
+    connect(thumbnails->maker(), &PreviewMaker::placeholderReady, this, &EnlargedPage::onPlaceholder);
 }
 
 void EnlargedPage::display(int i) {
@@ -99,6 +100,7 @@ void EnlargedPage::display(int i) {
     const bool exists = i >= 0 && i < count && i < m_thumbnails->cellCount() && m_thumbnails->cellShown(i) &&
                         m_thumbnails->maker();
     m_picture->clear();
+    m_shownSize = QSize();
     m_pictureWidth = qRound(s.largeWidth * scale.x);
     m_pictureHeight = qRound(s.largeHeight * scale.y);
     if (!exists) {
@@ -139,15 +141,39 @@ void EnlargedPage::onPreviewFinished(const PreviewResult& result) {
     m_pending = false;
     if (m_window) m_window->setStatusText(QString());
     if (result.ok) {
-        const QPixmap picture = QPixmap::fromImage(result.image);
-        m_picture->setPixmap(picture);
+        showPicture(result.image);
+    } else if (!m_shownSize.isEmpty()) {
+        // A stand-in is no picture of a file that cannot be made (the
+        // picture may be damaged past its header): the page ends empty.
+        m_picture->clear();
+        m_shownSize = QSize();
         const TwipsScale scale = TwipsScale::of(this);
-        m_pictureWidth = scale.toTwipsX(picture.width());
-        m_pictureHeight = scale.toTwipsY(picture.height());
+        m_pictureWidth = qRound(m_window->settings().largeWidth * scale.x);
+        m_pictureHeight = qRound(m_window->settings().largeHeight * scale.y);
         adjustScrollBars();
         placeControls();
     }
     emit pictureShown(r.cell);
+}
+
+void EnlargedPage::onPlaceholder(const PreviewResult& result) {
+    const PreviewRequest& r = result.request;
+    if (r.kind != PreviewRequest::Enlarged || r.ticket != m_ticket || !m_pending) return;
+    showPicture(result.image);
+    emit placeholderShown(r.cell);
+}
+
+void EnlargedPage::showPicture(const QImage& image) {
+    const QPixmap picture = QPixmap::fromImage(image);
+    m_picture->setPixmap(picture);
+    const TwipsScale scale = TwipsScale::of(this);
+    const int width = scale.toTwipsX(picture.width()), height = scale.toTwipsY(picture.height());
+    if (width == m_pictureWidth && height == m_pictureHeight && m_shownSize == picture.size()) return;
+    m_pictureWidth = width;
+    m_pictureHeight = height;
+    m_shownSize = picture.size();
+    adjustScrollBars();
+    placeControls();
 }
 
 void EnlargedPage::resetScroll() {

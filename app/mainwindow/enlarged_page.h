@@ -5,6 +5,9 @@
 
 #include "app/mainwindow/styled_page.h"
 
+#include <QSize>
+
+class QImage;
 class QLabel;
 class QScrollBar;
 
@@ -43,9 +46,16 @@ public:
 signals:
     /// The display finished: the picture is shown (or stays empty).
     void pictureShown(int index);
+    /// A stand-in (the picture's thumbnail scaled up to the enlarged size)
+    /// shows while the enlarged picture is made.
+    void placeholderShown(int index);
 
 private:
     void onPreviewFinished(const PreviewResult& result);
+    void onPlaceholder(const PreviewResult& result);
+    /// Shows the picture at its size; the scroll bars are set again only
+    /// when the size changes, so a stand-in's replacement moves nothing.
+    void showPicture(const QImage& image);
     void onLink(int which);
 
     Frm_Main* m_window = nullptr;
@@ -64,6 +74,7 @@ private:
     int m_index = -1;
     int m_pictureWidth = 0;   ///< twips
     int m_pictureHeight = 0;
+    QSize m_shownSize;  ///< the picture shown (empty: none yet)
     quint64 m_ticket = 0;
     bool m_pending = false;
     bool m_adjusting = false;

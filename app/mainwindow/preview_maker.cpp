@@ -11,9 +11,9 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <sstream>
 
 namespace mirofoto::mainwindow {
@@ -27,18 +27,25 @@ QByteArray readFileBytes(const std::string& path) {
     return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-QImage embeddedPlaceholder(const PreviewRequest& r, const CopyTurn& turn) {
-    const ImageSizeInfo picture = GetImageSize(r.source, DetectionMode::Jpeg);
+namespace {
+
+// The size the request's file will have, or 0 x 0; picture gets the
+// picture's own size.
+PixelSize fileSize(const PreviewRequest& r, const CopyTurn& turn, ImageSizeInfo& picture) {
+    picture = GetImageSize(r.source, DetectionMode::Jpeg);
     if (picture.width <= 0 || picture.height <= 0) return {};
-    const PixelSize size = exactPreviewSize(picture.width, picture.height, r.boxWidth, r.boxHeight, turn);
+    return exactPreviewSize(picture.width, picture.height, r.boxWidth, r.boxHeight, turn);
+}
+
+}  // namespace
+
+QImage embeddedPlaceholder(const PreviewRequest& r, const CopyTurn& turn, const std::string& thumbnail) {
+    if (thumbnail.empty()) return {};
+    ImageSizeInfo picture;
+    const PixelSize size = fileSize(r, turn, picture);
     if (size.width <= 0 || size.height <= 0) return {};
-    // The control writes the thumbnail into a file of its own beside the
-    // preview; no other job works on this preview's name meanwhile.
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(r.destination).parent_path(), ec);
-    const std::string bytes = ReadEmbeddedThumbnail(r.source, r.destination + ".exif-thumbnail");
-    if (bytes.empty()) return {};
-    QImage thumb = QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()), "JPEG");
+    QImage thumb =
+        QImage::fromData(reinterpret_cast<const uchar*>(thumbnail.data()), static_cast<int>(thumbnail.size()), "JPEG");
     if (thumb.isNull()) return {};
     thumb = thumb.convertToFormat(QImage::Format_RGB32);
     // Judged by brightness: JPEG keeps it sharp at a band's edge, while the
@@ -52,6 +59,29 @@ QImage embeddedPlaceholder(const PreviewRequest& r, const CopyTurn& turn) {
     if (t.turn == 90 || t.turn == 180 || t.turn == 270) thumb = thumb.transformed(QTransform().rotate(t.turn));
     return thumb.scaled(size.width, size.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
+
+QImage cachedPlaceholder(const PreviewRequest& r, const CopyTurn& turn) {
+    if (r.standInFile.empty()) return {};
+    ImageSizeInfo picture;
+    const PixelSize size = fileSize(r, turn, picture);
+    if (size.width <= 0 || size.height <= 0) return {};
+    const QImage cached = QImage::fromData(readFileBytes(r.standInFile), "JPEG");
+    // Already turned as the file will be; one of other proportions was made
+    // for another turn and must not stand in.
+    if (cached.isNull() || !embeddedThumbnailFits(cached.width(), cached.height(), size.width, size.height)) return {};
+    return cached.scaled(size.width, size.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+namespace {
+
+CopyTurn turnAndHeader(const PreviewRequest& r, std::optional<ExifPreviewHeader>& header) {
+    return previewTurn(r.source, r.storedTurn, r.followOrientation, [&](const std::string&) {
+        if (!header) header = ReadExifPreviewHeader(r.source);
+        return header->orientation;
+    });
+}
+
+}  // namespace
 
 // The maker's jobs on the shared pool: how many are queued or running, and
 // whether the maker still takes their results.
@@ -114,6 +144,38 @@ void PreviewMaker::request(PreviewRequest r) {
 
 void PreviewMaker::run(std::function<void()> job) { submit(std::move(job)); }
 
+void PreviewMaker::sendStandIn(const std::shared_ptr<Jobs>& jobs, const PreviewRequest& r, const CopyTurn& turn,
+                               std::optional<ExifPreviewHeader>& header) {
+    // The cached thumbnail scaled up (an enlarged preview's), else the
+    // embedded one.
+    PreviewResult early;
+    early.request = r;
+    if (r.kind == PreviewRequest::Enlarged) early.image = cachedPlaceholder(r, turn);
+    if (early.image.isNull()) {
+        if (!header) header = ReadExifPreviewHeader(r.source);
+        early.image = embeddedPlaceholder(r, turn, header->thumbnail);
+    }
+    early.ok = !early.image.isNull();
+    std::lock_guard lock(jobs->mutex);
+    if (early.ok && jobs->alive)
+        QMetaObject::invokeMethod(this, [this, early] { emit placeholderReady(early); }, Qt::QueuedConnection);
+}
+
+void PreviewMaker::requestStandIns(std::vector<PreviewRequest> requests) {
+    if (requests.empty()) return;
+    auto job = [this, epochs = m_epochs, jobs = m_jobs, requests = std::move(requests)] {
+        for (const PreviewRequest& r : requests) {
+            if (epochs[r.kind].load() > r.epoch) return;
+            if (!r.force && PathExists(r.destination)) continue;
+            std::optional<ExifPreviewHeader> header;
+            const CopyTurn turn = turnAndHeader(r, header);
+            sendStandIn(jobs, r, turn, header);
+        }
+    };
+    if (m_onUiThread) job();
+    else submit(std::move(job));
+}
+
 void PreviewMaker::serveWaiting() {
     for (auto it = m_waiting.begin(); it != m_waiting.end() && m_running < static_cast<int>(m_threads);) {
         if (busyWith(it->destination)) {
@@ -129,6 +191,12 @@ void PreviewMaker::serveWaiting() {
 void PreviewMaker::start(PreviewRequest r) {
     ++m_running;
     m_inFlight.insert(r.destination);
+    // A stand-in file being made is not read; one that is read is not made
+    // meanwhile.
+    if (!r.standInFile.empty()) {
+        if (busyWith(r.standInFile)) r.standInFile.clear();
+        else m_inFlight.insert(r.standInFile);
+    }
     auto epochs = m_epochs;
     auto job = [this, epochs, jobs = m_jobs, r = std::move(r)] {
         PreviewResult result;
@@ -137,19 +205,11 @@ void PreviewMaker::start(PreviewRequest r) {
             const bool exists = PathExists(r.destination);
             bool ok = exists && !r.force;
             if (!ok) {
-                const CopyTurn turn = previewTurn(r.source, r.storedTurn, r.followOrientation);
-                // While the picture is decoded and resized, its embedded
-                // thumbnail stands in (a thumbnail cell's only).
-                if (r.kind == PreviewRequest::Thumbnail) {
-                    PreviewResult early;
-                    early.request = r;
-                    early.image = embeddedPlaceholder(r, turn);
-                    early.ok = !early.image.isNull();
-                    std::lock_guard lock(jobs->mutex);
-                    if (early.ok && jobs->alive)
-                        QMetaObject::invokeMethod(
-                            this, [this, early] { emit placeholderReady(early); }, Qt::QueuedConnection);
-                }
+                // One reading of the header gives the turn and the stand-in.
+                std::optional<ExifPreviewHeader> header;
+                const CopyTurn turn = turnAndHeader(r, header);
+                // While the picture is decoded and resized, a stand-in shows.
+                if (r.withStandIn) sendStandIn(jobs, r, turn, header);
                 ok = makePreviewFile(r.source, r.destination, r.boxWidth, r.boxHeight, r.quality, turn);
                 result.made = ok;
             }
@@ -167,8 +227,11 @@ void PreviewMaker::start(PreviewRequest r) {
 
 void PreviewMaker::done(const PreviewResult& result) {
     --m_running;
-    const auto it = m_inFlight.find(result.request.destination);
-    if (it != m_inFlight.end()) m_inFlight.erase(it);
+    for (const std::string* file : {&result.request.destination, &result.request.standInFile}) {
+        if (file->empty()) continue;
+        const auto it = m_inFlight.find(*file);
+        if (it != m_inFlight.end()) m_inFlight.erase(it);
+    }
     serveWaiting();
     emit finished(result);
     emit slotFreed();

@@ -9,6 +9,7 @@
 
 #include "app/previews/thumbnail_model.h"
 #include "app/settings/album_settings.h"
+#include "app/util/exif_info.h"
 
 #include <QImage>
 #include <QObject>
@@ -20,6 +21,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace mirofoto {
 class ThreadPool;
@@ -56,6 +58,11 @@ public:
     /// Starts the request now, or as soon as a worker (and its file) is
     /// free, before any later request.
     void request(PreviewRequest request);
+    /// Makes the stand-ins of these requests (standInOnly), in their order,
+    /// in one job on the pool that takes no worker from the files: each
+    /// comes back through placeholderReady as soon as it is made. Requests
+    /// whose file exists (and is only to be loaded) have none.
+    void requestStandIns(std::vector<PreviewRequest> requests);
     /// Runs other work (warming up the image library) on the pool; it counts
     /// as a job of the maker, which waits for it when it goes.
     void run(std::function<void()> job);
@@ -66,9 +73,10 @@ public:
 
 signals:
     void finished(const mirofoto::mainwindow::PreviewResult& result);
-    /// A thumbnail's stand-in while its file is made: the picture's embedded
-    /// EXIF thumbnail, turned and scaled to the size the file will have
-    /// (request and image only; never for a file that is only loaded).
+    /// A stand-in while a file is made: the picture's embedded EXIF
+    /// thumbnail (or, for an enlarged preview, its cached thumbnail), turned
+    /// and scaled to the size the file will have (request and image only;
+    /// never for a file that is only loaded).
     void placeholderReady(const mirofoto::mainwindow::PreviewResult& result);
     /// A worker became free (after finished was emitted).
     void slotFreed();
@@ -80,6 +88,9 @@ private:
 
     struct Jobs;
     void submit(std::function<void()> job);
+    /// Makes the request's stand-in and sends it (on a worker).
+    void sendStandIn(const std::shared_ptr<Jobs>& jobs, const PreviewRequest& r, const CopyTurn& turn,
+                     std::optional<ExifPreviewHeader>& header);
 
     ThreadPool& m_pool;
     unsigned m_threads = 1;
@@ -92,10 +103,16 @@ private:
 };
 
 /// The stand-in for the request's file made of the picture's embedded EXIF
-/// thumbnail: its black bands cut, mirrored and turned as the file will be
-/// and scaled to the file's size. A null image when the picture has no
-/// usable thumbnail (none, not a JPEG, not of the picture's proportions).
-QImage embeddedPlaceholder(const PreviewRequest& request, const CopyTurn& turn);
+/// thumbnail (its bytes): its black bands cut, mirrored and turned as the
+/// file will be and scaled to the file's size. A null image when the picture
+/// has no usable thumbnail (none, not a JPEG, not of the picture's
+/// proportions).
+QImage embeddedPlaceholder(const PreviewRequest& request, const CopyTurn& turn, const std::string& thumbnail);
+
+/// The stand-in made of the request's standInFile (a cached preview of the
+/// picture, already turned): scaled to the file's size. A null image when
+/// there is none, it does not load or its proportions are not the file's.
+QImage cachedPlaceholder(const PreviewRequest& request, const CopyTurn& turn);
 
 /// The whole file as bytes (the path's bytes as they are); empty when it
 /// cannot be read.

@@ -658,6 +658,9 @@ void ThumbnailPage::pump() {
     if (!m_maker || !m_model) return;
     const ThumbnailView v = view(onPage());
     const auto busyWith = [this](const std::string& file) { return m_maker->busyWith(file); };
+    // The stand-ins of the cells in view first: they come from the
+    // pictures' headers, long before the files.
+    m_maker->requestStandIns(m_model->standInsWanted(v));
     while (m_maker->freeSlots() > 0) {
         std::optional<PreviewRequest> r = m_model->nextPreview(v, busyWith);
         if (!r) break;
@@ -769,10 +772,10 @@ void ThumbnailPage::onPreviewFinished(const PreviewResult& result) {
 
 void ThumbnailPage::onPlaceholder(const PreviewResult& result) {
     const PreviewRequest& r = result.request;
-    if (!m_model || !m_model->awaiting(r)) return;
+    if (!m_model) return;
     // A cell without widgets waits for its exact preview.
     Cell* bound = boundCell(r.cell);
-    if (!bound) return;
+    if (!bound || !m_model->takeStandIn(r)) return;
     Cell& c = *bound;
     c.image->setPixmap(QPixmap::fromImage(result.image));
     const TwipsScale s = TwipsScale::of(this);
@@ -811,6 +814,14 @@ QString ThumbnailPage::cellComment(int i) {
     if (const Cell* c = boundCell(i)) return c->comment->text();
     const auto draft = m_drafts.find(i);
     return draft != m_drafts.end() ? draft->second : QString::fromStdString(m_model->entries()[i].comment);
+}
+bool ThumbnailPage::cellShowsPicture(int i) const {
+    if (cellHasPicture(i)) return true;
+    const Cell* c = boundCell(i);
+    return c && c->standIn;
+}
+std::vector<int> ThumbnailPage::cellsInView() const {
+    return m_model ? m_model->cellsInView(view(isVisibleTo(parentWidget()))) : std::vector<int>{};
 }
 
 void ThumbnailPage::onScroll() {

@@ -95,6 +95,10 @@ public:
     /// and the cells in view show their dates and comments.
     bool previewsSettled() const;
     bool cellHasPicture(int index) const;
+    /// Cell i shows a picture: its preview, or a stand-in while it is made.
+    bool cellShowsPicture(int index) const;
+    /// The cells in view now, as the model counts them.
+    std::vector<int> cellsInView() const;
     QString cellFileName(int index) const;
     /// Cell i's date and comment captions, read from the picture first when
     /// the reads on the pool have not reached it yet.

@@ -178,9 +178,12 @@ std::optional<int> ThumbnailModel::turnQuarter(int i, bool left) {
 void ThumbnailModel::makeAnew(int i) {
     Cell& c = m_cells[i];
     ++c.ticket;
+    ++c.standInTicket;
     c.pending = false;
     c.attempted = false;
     c.force = true;
+    c.standInAsked = false;
+    c.standInShown = false;
 }
 
 // ---- comments ----
@@ -280,6 +283,12 @@ PreviewRequest ThumbnailModel::previewRequest(int i, PreviewRequest::Kind kind) 
     r.quality = thumbnail ? m_settings.thumbQuality : m_settings.largeQuality;
     r.storedTurn = m_store.storedTurn(r.source);
     r.followOrientation = m_settings.followOrientation != 0;
+    // The cell's thumbnail file stands in only while it is current: not
+    // when it is to be made anew (a turn, F5) or is being made.
+    if (!thumbnail && cellExists(i)) {
+        const Cell& c = m_cells[i];
+        if (c.hasPicture && !c.force && !c.pending) r.standInFile = e.thumbnailPath();
+    }
     return r;
 }
 
@@ -300,7 +309,11 @@ std::vector<int> ThumbnailModel::cellsInView(const ThumbnailView& view) const {
 void ThumbnailModel::drawVisible(const ThumbnailView& view) {
     for (const int i : cellsInView(view)) {
         Cell& c = m_cells[i];
-        if (m_redraw) c.force = true;
+        if (m_redraw) {
+            c.force = true;
+            c.standInAsked = false;
+            c.standInShown = false;
+        }
         c.attempted = false;
     }
     if (m_built > 0) m_redraw = false;
@@ -333,9 +346,33 @@ std::optional<PreviewRequest> ThumbnailModel::nextPreview(const ThumbnailView& v
     r.epoch = m_epoch;
     r.ticket = ++c.ticket;
     r.force = c.force;
+    r.withStandIn = !c.standInShown;
     c.pending = true;
     c.force = false;
     return r;
+}
+
+std::vector<PreviewRequest> ThumbnailModel::standInsWanted(const ThumbnailView& view) {
+    std::vector<PreviewRequest> wantedNow;
+    if (!view.shown) return wantedNow;
+    for (const int i : cellsInView(view)) {
+        Cell& c = m_cells[i];
+        if (c.standInAsked || !wanted(i, {})) continue;
+        c.standInAsked = true;
+        PreviewRequest r = previewRequest(i, PreviewRequest::Thumbnail);
+        r.epoch = m_epoch;
+        r.ticket = ++c.standInTicket;
+        r.force = c.force;
+        r.standInOnly = true;
+        wantedNow.push_back(std::move(r));
+    }
+    return wantedNow;
+}
+
+bool ThumbnailModel::takeStandIn(const PreviewRequest& r) {
+    if (!awaiting(r) || m_cells[r.cell].standInShown) return false;
+    m_cells[r.cell].standInShown = true;
+    return true;
 }
 
 bool ThumbnailModel::previewFinished(const PreviewRequest& r, bool ok) {
@@ -344,6 +381,7 @@ bool ThumbnailModel::previewFinished(const PreviewRequest& r, bool ok) {
     if (c.ticket != r.ticket) return false;
     c.pending = false;
     c.attempted = true;
+    ++c.standInTicket;  // a stand-in still on its way must not cover the answer
     if (ok) c.hasPicture = true;
     else if (r.force) c.hasPicture = false;  // a failed making leaves the cell empty
     return true;
@@ -352,6 +390,7 @@ bool ThumbnailModel::previewFinished(const PreviewRequest& r, bool ok) {
 bool ThumbnailModel::awaiting(const PreviewRequest& r) const {
     if (r.kind != PreviewRequest::Thumbnail || r.epoch != m_epoch || !cellExists(r.cell)) return false;
     const Cell& c = m_cells[r.cell];
+    if (r.standInOnly) return c.standInTicket == r.ticket;
     return c.pending && c.ticket == r.ticket;
 }
 

@@ -36,6 +36,15 @@ struct PreviewRequest {
     std::optional<int> storedTurn;   ///< nothing when no turn is stored
     bool followOrientation = false;  ///< the settings' "EXIFの向きに従う"
     bool force = false;  ///< make it even when the file exists
+    /// A cached preview of the picture that may stand in, scaled up, while
+    /// the file is made (an enlarged preview's thumbnail); empty for none.
+    std::string standInFile;
+    /// Only a stand-in is wanted, no file (its ticket is the cell's
+    /// stand-in ticket).
+    bool standInOnly = false;
+    /// A stand-in is to be made while the file is made (not when the cell
+    /// shows one already).
+    bool withStandIn = true;
 };
 
 /// What the page shows now: the cell template and scroll value (twips and
@@ -214,8 +223,22 @@ public:
     /// it: the picture when ok, an empty cell when a forced making failed).
     bool previewFinished(const PreviewRequest& request, bool ok);
     /// Whether the cell still waits for this request's answer (a stand-in for
-    /// it may be shown meanwhile).
+    /// it may be shown meanwhile); for a stand-in-only request, whether its
+    /// stand-in may still be shown (the cell's file has not come since).
     bool awaiting(const PreviewRequest& request) const;
+    /// The stand-ins to make now, before any file: for each cell in view
+    /// that wants its picture and has had none asked for since it last did
+    /// (each is asked for once). Reading a header costs little, so a screen
+    /// fills with them long before the files are made.
+    std::vector<PreviewRequest> standInsWanted(const ThumbnailView& view);
+    /// Whether the view is to show this request's stand-in: the request is
+    /// still awaited and its cell shows none yet for this making (the same
+    /// picture would come twice when a file's job made its own before the
+    /// early one came). From then on it counts as shown, and the cell's
+    /// file, when asked for, needs none of its own; until then the file's
+    /// job makes one too, so a file made before the early stand-in's turn
+    /// came never shows without one first.
+    bool takeStandIn(const PreviewRequest& request);
     /// Nothing is waiting and no cell in view still wants its picture.
     bool settled(const ThumbnailView& view) const;
     bool hasPicture(int index) const;
@@ -226,7 +249,10 @@ private:
         bool pending = false;
         bool force = false;
         bool attempted = false;
+        bool standInAsked = false;
+        bool standInShown = false;
         std::uint64_t ticket = 0;
+        std::uint64_t standInTicket = 0;  ///< a new one drops the stand-ins asked for before
         std::string refusedComment;  ///< the text whose write was refused (told once)
     };
     struct ExifRun {

@@ -9,11 +9,13 @@
 #include "platform/com/variant.h"
 #include "platform/format.h"
 
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
-#include <cstdio>
-#include <fstream>
+#include <cerrno>
 #include <iostream>
-#include <iterator>
 
 namespace mirofoto {
 namespace {
@@ -136,79 +138,118 @@ std::string ReadShootingDate(std::string_view path, std::string* why) {
     return date;
 }
 
+namespace {
+
+// The Exif object of the loaded header, or null (the thread's error
+// information taken).
+ComPtr<IDispatch> loadHeader(IDispatch* control, std::string_view path) {
+    const std::u16string fileNameText = platform::pathToUtf16(path);
+    Variant fileName{std::u16string_view(fileNameText)};
+    Variant loaded;
+    if (invoke(control, kLoadHeader, DISPATCH_METHOD, &fileName, 1, &loaded) != S_OK) {
+        platform::com::takeErrorText();
+        return {};
+    }
+    return dispatchOf(loaded);
+}
+
+int orientationOf(IDispatch* exif) {
+    Variant main;
+    if (FAILED(platform::com::getProperty(exif, "IFDMain", &main))) return 0;
+    const ComPtr<IDispatch> ifd = dispatchOf(main);
+    if (!ifd) return 0;
+    Variant tags;
+    if (FAILED(platform::com::getProperty(ifd.get(), "Tags", &tags))) return 0;
+    const ComPtr<IDispatch> collection = dispatchOf(tags);
+    if (!collection) return 0;
+    Variant id(static_cast<LONG>(274));
+    Variant item;
+    if (FAILED(invoke(collection.get(), DISPID_VALUE, DISPATCH_PROPERTYGET | DISPATCH_METHOD, &id, 1, &item))) {
+        platform::com::takeErrorText();
+        return 0;
+    }
+    const ComPtr<IDispatch> tag = dispatchOf(item);
+    if (!tag) return 0;
+    Variant index(static_cast<LONG>(0));
+    Variant value;
+    if (FAILED(invoke(tag.get(), 6, DISPATCH_PROPERTYGET, &index, 1, &value))) {
+        platform::com::takeErrorText();
+        return 0;
+    }
+    return static_cast<int>(value.toLong().value_or(0));
+}
+
+// The control only writes a thumbnail into a named file. Each thread hands
+// it a file of its own that lives in memory (named through /proc), so a
+// thumbnail costs no disk write, and no file is left behind by a crash.
+int threadMemoryFile() {
+    struct File {
+        int fd = ::memfd_create("mirofoto-exif-thumbnail", MFD_CLOEXEC);
+        ~File() {
+            if (fd >= 0) ::close(fd);
+        }
+    };
+    thread_local File file;
+    return file.fd;
+}
+
+std::string thumbnailOf(IDispatch* exif) {
+    constexpr DISPID kSaveThumbnail = 1;
+    const int fd = threadMemoryFile();
+    if (fd < 0) return {};
+    const std::string name = "/proc/self/fd/" + std::to_string(fd);
+    const std::u16string nameText = platform::pathToUtf16(name);
+    Variant target{std::u16string_view(nameText)};
+    Variant written;
+    const HRESULT hr = invoke(exif, kSaveThumbnail, DISPATCH_METHOD, &target, 1, &written);
+    std::string bytes;
+    struct stat st {};
+    if (SUCCEEDED(hr) && written.toLong().value_or(0) != 0 && ::fstat(fd, &st) == 0 && st.st_size > 0) {
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        bytes.resize(done);
+    } else {
+        platform::com::takeErrorText();
+    }
+    // The memory goes back at once (the next thumbnail truncates it anyway).
+    [[maybe_unused]] const int truncated = ::ftruncate(fd, 0);
+    return bytes;
+}
+
+}  // namespace
+
 int ReadExifOrientation(std::string_view path, IDispatch* control) {
     try {
         std::string why;
         if (!control) control = exifControl(&why);
         if (!control) return 0;
-        const std::u16string fileNameText = platform::pathToUtf16(path);
-        Variant fileName{std::u16string_view(fileNameText)};
-        Variant loaded;
-        if (invoke(control, kLoadHeader, DISPATCH_METHOD, &fileName, 1, &loaded) != S_OK) {
-            platform::com::takeErrorText();
-            return 0;
-        }
-        const ComPtr<IDispatch> exif = dispatchOf(loaded);
-        if (!exif) return 0;
-        Variant main;
-        if (FAILED(platform::com::getProperty(exif.get(), "IFDMain", &main))) return 0;
-        const ComPtr<IDispatch> ifd = dispatchOf(main);
-        if (!ifd) return 0;
-        Variant tags;
-        if (FAILED(platform::com::getProperty(ifd.get(), "Tags", &tags))) return 0;
-        const ComPtr<IDispatch> collection = dispatchOf(tags);
-        if (!collection) return 0;
-        Variant id(static_cast<LONG>(274));
-        Variant item;
-        if (FAILED(invoke(collection.get(), DISPID_VALUE, DISPATCH_PROPERTYGET | DISPATCH_METHOD, &id, 1, &item))) {
-            platform::com::takeErrorText();
-            return 0;
-        }
-        const ComPtr<IDispatch> tag = dispatchOf(item);
-        if (!tag) return 0;
-        Variant index(static_cast<LONG>(0));
-        Variant value;
-        if (FAILED(invoke(tag.get(), 6, DISPATCH_PROPERTYGET, &index, 1, &value))) {
-            platform::com::takeErrorText();
-            return 0;
-        }
-        return static_cast<int>(value.toLong().value_or(0));
+        const ComPtr<IDispatch> exif = loadHeader(control, path);
+        return exif ? orientationOf(exif.get()) : 0;
     } catch (const std::exception&) {
         return 0;
     }
 }
 
-std::string ReadEmbeddedThumbnail(std::string_view path, const std::string& scratchFile, IDispatch* control) {
-    constexpr DISPID kSaveThumbnail = 1;
-    std::string bytes;
+ExifPreviewHeader ReadExifPreviewHeader(std::string_view path, IDispatch* control) {
+    ExifPreviewHeader header;
     try {
         std::string why;
         if (!control) control = exifControl(&why);
         if (!control) return {};
-        const std::u16string fileNameText = platform::pathToUtf16(path);
-        Variant fileName{std::u16string_view(fileNameText)};
-        Variant loaded;
-        if (invoke(control, kLoadHeader, DISPATCH_METHOD, &fileName, 1, &loaded) != S_OK) {
-            platform::com::takeErrorText();
-            return {};
-        }
-        const ComPtr<IDispatch> exif = dispatchOf(loaded);
+        const ComPtr<IDispatch> exif = loadHeader(control, path);
         if (!exif) return {};
-        const std::u16string scratchText = platform::pathToUtf16(scratchFile);
-        Variant scratch{std::u16string_view(scratchText)};
-        Variant written;
-        const HRESULT hr = invoke(exif.get(), kSaveThumbnail, DISPATCH_METHOD, &scratch, 1, &written);
-        if (SUCCEEDED(hr) && written.toLong().value_or(0) != 0) {
-            std::ifstream in(scratchFile, std::ios::binary);
-            bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        } else {
-            platform::com::takeErrorText();
-        }
+        header.orientation = orientationOf(exif.get());
+        header.thumbnail = thumbnailOf(exif.get());
     } catch (const std::exception&) {
-        bytes.clear();
+        header.thumbnail.clear();
     }
-    std::remove(scratchFile.c_str());
-    return bytes;
+    return header;
 }
 
 void ReleaseShootingDateReader() { t_exifCtl.reset(); }

@@ -25,13 +25,16 @@ std::string ReadShootingDate(std::string_view path, std::string* why = nullptr);
 /// own); 0 when the file has no EXIF data or no such tag.
 int ReadExifOrientation(std::string_view path, IDispatch* control = nullptr);
 
-/// The JPEG thumbnail embedded in the picture's EXIF data, as its bytes;
-/// empty when there is none, the file has no EXIF data or Tagora cannot be
-/// created. The control only writes a thumbnail into a file: it goes
-/// through scratchFile (a path of the caller's own, in the preview cache),
-/// which is removed again.
-std::string ReadEmbeddedThumbnail(std::string_view path, const std::string& scratchFile,
-                                  IDispatch* control = nullptr);
+/// What a preview needs of the picture's EXIF header, read once: the
+/// Orientation (tag 274 of the main directory; 0 when none) and the
+/// thumbnail embedded in it, as the bytes the control's SaveThumbnail gives
+/// (empty when there is none, the file has no EXIF data or Tagora cannot be
+/// created). The bytes never pass through a file on disk.
+struct ExifPreviewHeader {
+    int orientation = 0;
+    std::string thumbnail;
+};
+ExifPreviewHeader ReadExifPreviewHeader(std::string_view path, IDispatch* control = nullptr);
 
 /// Lets go of the calling thread's control (the next ReadShootingDate makes
 /// a new one), so that the Tagora module may be unloaded.

@@ -34,6 +34,7 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <unistd.h>
 
 using namespace window_testing;
@@ -174,6 +175,7 @@ private slots:
     void embeddedThumbnailsStandInUntilThePreviewIsMade();
     void aStandInGoesWhenItsPictureCannotBeMade();
     void datesAndCommentsFollowTheList();
+    void theEnlargedPageShowsAStandInAtItsSizeFirst();
 };
 
 void PreviewPagesTest::fivePicturesStandInTwoRows() {
@@ -1093,6 +1095,92 @@ void PreviewPagesTest::datesAndCommentsFollowTheList() {
     QTRY_COMPARE(status->text(), QString());
     QVERIFY(!progress->isVisible());
     if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + "/thumbnails-details-read.png");
+}
+
+// While the enlarged picture is made, the cell's thumbnail file stands in,
+// scaled up to the enlarged size, or without it the picture's embedded
+// thumbnail, turned as the picture is; a stale one never shows, and the
+// exact picture takes the stand-in's place without moving anything.
+void PreviewPagesTest::theEnlargedPageShowsAStandInAtItsSizeFirst() {
+    WindowFixture f;
+    const QColor blue(0, 0, 255), red(255, 0, 0), yellow(255, 255, 0), green(0, 255, 0), magenta(255, 0, 255);
+    testing_support::writeBytes(f.photos / "a.jpg", withExifThumbnail(flatJpeg(400, 300, blue), flatJpeg(160, 120, red)));
+    testing_support::writeBytes(f.photos / "b.jpg", withExifThumbnail(flatJpeg(300, 300, blue), flatJpeg(160, 120, green)));
+    testing_support::writeBytes(f.photos / "c.jpg",
+                                withExifThumbnail(flatJpeg(400, 300, blue), flatJpeg(160, 120, red, yellow), 6));
+    testing_support::writeBytes(f.photos / "d.jpg", damagedWithThumbnail());
+    Frm_Main& w = f.open();
+    QVERIFY(showThumbnails(f));
+    auto* picture = f.control<QLabel>("Img_拡大画像");
+    struct Seen {
+        QSize size;
+        QColor top, bottom;
+        TwipsRect name;
+    };
+    auto look = [&] {
+        const QImage shown = picture->pixmap().toImage();
+        return Seen{shown.size(), shown.pixelColor(shown.width() / 2, shown.height() / 5),
+                    shown.pixelColor(shown.width() / 2, shown.height() * 4 / 5),
+                    twipsGeometry(f.control("Lbl_拡大画像ファイル名"))};
+    };
+    std::optional<Seen> standIn;
+    const QByteArray dir = qgetenv("MIROFOTO_SCREENSHOT_DIR");
+    connect(w.enlargedPage(), &EnlargedPage::placeholderShown, this, [&](int i) {
+        standIn = look();
+        if (!dir.isEmpty()) w.grab().save(QString::fromUtf8(dir) + QStringLiteral("/enlarged-stand-in-%1.png").arg(i));
+    });
+    QSignalSpy shown(w.enlargedPage(), &EnlargedPage::pictureShown);
+    auto display = [&](int i) {
+        standIn.reset();
+        shown.clear();
+        w.setCurrentImage(i);
+        w.selectTab(kEnlarged);
+        return shown.wait(20000);
+    };
+
+    // The thumbnail file in the cache comes first (made another colour here
+    // to tell it from the exact picture).
+    const std::string cachedA = page(f)->entries()[0].thumbnailPath();
+    testing_support::writeBytes(cachedA, flatJpeg(120, 90, magenta).toStdString());
+    QVERIFY(display(0));
+    QVERIFY(standIn);
+    QVERIFY2(near(standIn->top, magenta), qPrintable(standIn->top.name()));
+    QCOMPARE(standIn->size, QSize(400, 300));
+    Seen exact = look();
+    QCOMPARE(exact.size, QSize(400, 300));
+    QVERIFY(near(exact.top, blue));
+    QCOMPARE(exact.name, standIn->name);  // nothing moved
+
+    // Without it, the embedded thumbnail.
+    for (int i = 0; i < 3; ++i) fs::remove(page(f)->entries()[i].thumbnailPath());
+    QVERIFY(display(0));
+    QVERIFY(standIn);
+    QVERIFY2(near(standIn->top, red), qPrintable(standIn->top.name()));
+    QCOMPARE(standIn->size, QSize(400, 300));
+    QVERIFY(near(look().top, blue));
+
+    // Stale (the picture cropped to a square): the page waits for the picture.
+    QVERIFY(display(1));
+    QVERIFY(!standIn);
+    QCOMPARE(look().size, QSize(300, 300));
+    QVERIFY(near(look().top, blue));
+
+    // Taken in portrait: the stand-in stands upright, its left half on top.
+    QVERIFY(display(2));
+    QVERIFY(standIn);
+    QCOMPARE(standIn->size, QSize(270, 360));
+    QVERIFY2(near(standIn->top, red), qPrintable(standIn->top.name()));
+    QVERIFY2(near(standIn->bottom, yellow), qPrintable(standIn->bottom.name()));
+    exact = look();
+    QCOMPARE(exact.size, QSize(270, 360));
+    QVERIFY(near(exact.top, blue));
+    QCOMPARE(exact.name, standIn->name);
+
+    // Damaged past its header: the stand-in goes again, the page ends empty.
+    QVERIFY(display(3));
+    QVERIFY(standIn);
+    QVERIFY(picture->pixmap().isNull());
+    QCOMPARE(twipsGeometry(picture).width, 480 * 15);
 }
 
 QTEST_MAIN(PreviewPagesTest)

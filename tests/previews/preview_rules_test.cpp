@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
 #include <optional>
 #include <set>
+#include <thread>
 
 using namespace mirofoto;
 using testing_support::TempDir;
@@ -295,6 +298,94 @@ TEST(Turns, OrientationIsReadThroughTagora) {
     writeBytes(tmp / "plain.jpg", plain);
     EXPECT_EQ(ReadExifOrientation(tmp.str("plain.jpg")), 0);
     EXPECT_EQ(ReadExifOrientation(tmp.str("missing.jpg")), 0);
+}
+
+namespace {
+
+// The JPEG with an EXIF block after its start marker: the main directory
+// (Orientation when given) and, when thumb is not empty, the thumbnail
+// directory pointing at it.
+std::string withExifThumbnail(const std::string& jpeg, const std::string& thumb, int orientation) {
+    std::string tiff = std::string("II*\0\x08\0\0\0", 8);
+    auto u16 = [&](unsigned v) { tiff += char(v & 0xFF), tiff += char(v >> 8); };
+    auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+    const int mainEntries = orientation ? 1 : 0;
+    const std::uint32_t ifd1 = 8 + 2 + 12 * mainEntries + 4;
+    u16(mainEntries);
+    if (orientation) u16(274), u16(3), u32(1), u16(orientation), u16(0);
+    u32(thumb.empty() ? 0 : ifd1);
+    if (!thumb.empty()) {
+        u16(2);
+        u16(0x0201), u16(4), u32(1), u32(ifd1 + 2 + 12 * 2 + 4);
+        u16(0x0202), u16(4), u32(1), u32(static_cast<std::uint32_t>(thumb.size()));
+        u32(0);
+        tiff += thumb;
+    }
+    const std::string body = std::string("Exif\0\0", 6) + tiff;
+    std::string app1 = "\xFF\xE1";
+    app1 += char((body.size() + 2) >> 8), app1 += char((body.size() + 2) & 0xFF);
+    return std::string(jpeg).insert(2, app1 + body);
+}
+
+std::string smallJpeg(int width, int height, std::uint32_t seed) {
+    samples::PhotoSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.seed = seed;
+    return samples::makePhotoJpeg(spec);
+}
+
+}  // namespace
+
+// One reading of the header gives both what a preview's turn and its
+// stand-in need; the thumbnail's bytes come whole, never from a file on disk,
+// and a short one read after a long one is not followed by the long one's
+// tail.
+TEST(ExifHeader, OrientationAndThumbnailFromOneReading) {
+    TempDir tmp;
+    const std::string picture = smallJpeg(320, 240, 1);
+    const std::string bigThumb = smallJpeg(160, 120, 2), smallThumb = smallJpeg(40, 30, 3);
+    ASSERT_GT(bigThumb.size(), smallThumb.size());
+    struct Case {
+        const char* name;
+        std::string bytes;
+        int orientation;
+        std::string thumbnail;
+    };
+    const std::vector<Case> cases = {
+        {"turned.jpg", withExifThumbnail(picture, bigThumb, 6), 6, bigThumb},
+        {"short.jpg", withExifThumbnail(picture, smallThumb, 0), 0, smallThumb},
+        {"mirrored.jpg", withExifThumbnail(picture, bigThumb, 5), 5, bigThumb},
+        {"no-thumbnail.jpg", withExifThumbnail(picture, "", 8), 8, ""},
+        {"plain.jpg", picture, 0, ""},
+        {"not-a-jpeg.jpg", "not a picture", 0, ""},
+    };
+    for (const Case& c : cases) writeBytes(tmp / c.name, c.bytes);
+    for (int round = 0; round < 2; ++round)
+        for (const Case& c : cases) {
+            const ExifPreviewHeader header = ReadExifPreviewHeader(tmp.str(c.name));
+            EXPECT_EQ(header.orientation, c.orientation) << c.name;
+            EXPECT_TRUE(header.thumbnail == c.thumbnail) << c.name << ": " << header.thumbnail.size() << " bytes";
+        }
+    const ExifPreviewHeader missing = ReadExifPreviewHeader(tmp.str("missing.jpg"));
+    EXPECT_EQ(missing.orientation, 0);
+    EXPECT_TRUE(missing.thumbnail.empty());
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(tmp.path())) files += entry.is_regular_file();
+    EXPECT_EQ(files, cases.size());
+
+    // Threads reading at once each get their own picture's thumbnail.
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            const Case& c = cases[t % 2];
+            for (int i = 0; i < 20; ++i)
+                if (ReadExifPreviewHeader(tmp.str(c.name)).thumbnail != c.thumbnail) ++wrong;
+            ReleaseShootingDateReader();
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(wrong, 0);
 }
 
 // The stand-in shown while a thumbnail is made must take the file's size, or

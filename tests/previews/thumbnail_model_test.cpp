@@ -147,6 +147,12 @@ TEST(ThumbnailModel, TurnedCellComesFirstAndStaleAnswersAreDropped) {
         answer.ticket = 1;  // the cell's first request
         EXPECT_TRUE(a.model.previewFinished(answer, true));
     }
+    // An enlarged preview's stand-in is the cell's thumbnail file only while
+    // that file is current: made, and not waiting to be made anew.
+    EXPECT_EQ(a.model.previewRequest(2, PreviewRequest::Enlarged).standInFile, a.model.entries()[2].thumbnailPath());
+    EXPECT_EQ(a.model.previewRequest(4, PreviewRequest::Enlarged).standInFile, "");  // never made
+    EXPECT_EQ(a.model.previewRequest(5, PreviewRequest::Enlarged).standInFile, "");  // turned, being made
+    EXPECT_EQ(a.model.previewRequest(2, PreviewRequest::Thumbnail).standInFile, "");
     EXPECT_FALSE(a.model.settled(shown));  // the turned cell still waits
     // A second turn makes the first answer stale, and any stand-in for it.
     EXPECT_TRUE(a.model.awaiting(*turned));
@@ -171,6 +177,57 @@ TEST(ThumbnailModel, TurnedCellComesFirstAndStaleAnswersAreDropped) {
     a.model.clear();
     EXPECT_FALSE(a.model.previewFinished(*remade, true));
     EXPECT_TRUE(a.model.redraw());
+}
+
+// The stand-ins of a screen are asked for at once and once, ahead of the
+// files; one that comes back after its cell's file, or after the cell was
+// made anew, must not cover what the cell shows.
+TEST(ThumbnailModel, StandInsOfTheCellsInViewComeFirstAndOnce) {
+    Album a;
+    a.open({"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg", "f.jpg"});
+    const ThumbnailView shown = a.view(0, 3000), hidden = a.view(0, 3000, false);
+    EXPECT_TRUE(a.model.standInsWanted(hidden).empty());
+    const std::vector<PreviewRequest> first = a.model.standInsWanted(shown);
+    std::vector<int> cells;
+    for (const PreviewRequest& r : first) {
+        cells.push_back(r.cell);
+        EXPECT_TRUE(r.standInOnly);
+        EXPECT_EQ(r.destination, a.model.entries()[r.cell].thumbnailPath());
+        EXPECT_TRUE(a.model.awaiting(r));
+    }
+    EXPECT_EQ(cells, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_TRUE(a.model.standInsWanted(shown).empty());
+
+    // A file follows without a stand-in of its own once its cell shows one;
+    // one asked for before its stand-in came makes one too.
+    EXPECT_TRUE(a.model.takeStandIn(first[0]));
+    EXPECT_FALSE(a.model.takeStandIn(first[0]));  // shown already
+    const auto file0 = a.model.nextPreview(shown, {});
+    ASSERT_TRUE(file0);
+    EXPECT_EQ(file0->cell, 0);
+    EXPECT_FALSE(file0->withStandIn);
+    const auto file1 = a.model.nextPreview(shown, {});
+    ASSERT_TRUE(file1);
+    EXPECT_TRUE(file1->withStandIn);
+    EXPECT_TRUE(a.model.takeStandIn(*file1));
+    EXPECT_FALSE(a.model.takeStandIn(first[1]));  // the early one, come late: the same picture
+    EXPECT_TRUE(a.model.awaiting(first[0]));  // still shown while the file is made
+    EXPECT_TRUE(a.model.previewFinished(*file0, true));
+    EXPECT_FALSE(a.model.awaiting(first[0]));
+    EXPECT_FALSE(a.model.awaiting(*file0));
+
+    // A turned cell gets a stand-in of its new turn; the old one is stale.
+    a.model.turnQuarter(1, false);
+    const std::vector<PreviewRequest> turned = a.model.standInsWanted(shown);
+    ASSERT_EQ(turned.size(), 1u);
+    EXPECT_EQ(turned[0].cell, 1);
+    EXPECT_EQ(turned[0].storedTurn, 90);
+    EXPECT_FALSE(a.model.awaiting(first[1]));
+    EXPECT_TRUE(a.model.takeStandIn(turned[0]));  // the new turn's replaces the old
+    EXPECT_TRUE(a.model.awaiting(first[2]));
+    a.model.clear();
+    EXPECT_FALSE(a.model.awaiting(first[2]));
+    EXPECT_FALSE(a.model.awaiting(turned[0]));
 }
 
 TEST(ThumbnailModel, CommentWritesAndTheReasonsTheyAreRefused) {
