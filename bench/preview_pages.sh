@@ -105,7 +105,11 @@ for photos in "${folders[@]}"; do
       echo with || echo without) embedded thumbnails); $(nproc) cores; load average $(cut -d' ' -f1-3 /proc/loadavg)"
   # The files read once, so every run starts from the same page cache.
   find "$photos" -name '*.JPG' -exec cat {} + >/dev/null
-  run build/bin/preview_pages_bench thumbnails "$PWD/$photos"
+  if [ "$photos" = "${folders[2]:-}" ]; then
+    run build/bin/preview_pages_bench thumbnails "$PWD/$photos" scroll
+  else
+    run build/bin/preview_pages_bench thumbnails "$PWD/$photos"
+  fi
   if [ "$photos" = "$plain" ]; then
     MIROFOTO_PREVIEW_THREADS=ui run build/bin/preview_pages_bench thumbnails "$PWD/$photos"
   fi
