@@ -9,7 +9,7 @@
 //                       picture; longest block: the largest gap between two
 //                       ticks of a 10 ms timer, from the click to the end.
 //                       Then the details: scan time, cells, peak memory;
-//   thumbnails FOLDER scroll   the same, then the page paged through from
+//   thumbnails FOLDER scroll   the same, then the page scrolled through from
 //                       top to bottom (each screen shown before the next
 //                       step), which the block and memory include;
 //   enlarged FOLDER [N] the enlarged page's display of the first N pictures
@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
         runUntil([&] { return screen(true) && page->previewsSettled(); });
         const double jumpExact = jump.nsecsElapsed() / 1e9;
         const int last = page->cellCount() - 1;
-        // With "scroll": back to the top, then down a page at a time to the
+        // With "scroll": back to the top, then down by the scroll bar's page step (about a row) to the
         // end, each screen shown before the next step, as a user pages
         // through the folder (what the widgets and pictures then cost).
         int steps = 0;
@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
                     how, page->maker()->threads(), page->cellCount(), scanned, firstCells, jumpExact,
                     worstAt / 1e9, page->cellHasPicture(last) ? "shown" : "NOT shown", peakMegabytes());
         if (steps > 0)
-            std::printf("  (scrolled from top to bottom a page at a time: %d steps, %.1f s; the peak memory above "
+            std::printf("  (scrolled from top to bottom by the scroll bar's page step: %d steps, %.1f s; the peak memory above "
                         "includes it)\n",
                         steps, scrolled);
         std::fflush(stdout);
