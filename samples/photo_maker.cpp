@@ -166,4 +166,26 @@ std::string withOrientation(std::string jpeg, int orientation) {
     return jpeg;
 }
 
+std::string withExifThumbnail(const std::string& jpeg, const std::string& thumb, int orientation) {
+    std::string tiff = std::string("II*\0\x08\0\0\0", 8);
+    auto u16 = [&](unsigned v) { tiff += char(v & 0xFF), tiff += char(v >> 8); };
+    auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+    const int mainEntries = orientation ? 1 : 0;
+    const std::uint32_t ifd1 = 8 + 2 + 12 * mainEntries + 4;
+    u16(mainEntries);
+    if (orientation) u16(274), u16(3), u32(1), u16(orientation), u16(0);
+    u32(thumb.empty() ? 0 : ifd1);
+    if (!thumb.empty()) {
+        u16(2);
+        u16(0x0201), u16(4), u32(1), u32(ifd1 + 2 + 12 * 2 + 4);
+        u16(0x0202), u16(4), u32(1), u32(static_cast<std::uint32_t>(thumb.size()));
+        u32(0);
+        tiff += thumb;
+    }
+    const std::string body = std::string("Exif\0\0", 6) + tiff;
+    std::string app1 = "\xFF\xE1";
+    app1 += char((body.size() + 2) >> 8), app1 += char((body.size() + 2) & 0xFF);
+    return std::string(jpeg).insert(2, app1 + body);
+}
+
 }  // namespace samples

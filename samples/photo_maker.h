@@ -42,4 +42,9 @@ namespace samples {
 /// whose main directory holds Orientation (tag 274) alone.
 std::string withOrientation(std::string jpeg, int orientation);
 
+/// The JPEG bytes with an APP1 EXIF segment right after the start marker:
+/// the main directory (Orientation when given) and, when thumb is not
+/// empty, the thumbnail directory pointing at thumb, as cameras store it.
+std::string withExifThumbnail(const std::string& jpeg, const std::string& thumb, int orientation = 0);
+
 }  // namespace samples

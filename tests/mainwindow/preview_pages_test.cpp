@@ -86,30 +86,9 @@ QByteArray flatJpeg(int width, int height, QColor colour, QColor rightHalf = {},
     return bytes;
 }
 
-/// The JPEG with an EXIF block after its start marker: the main directory
-/// (Orientation when given) and the thumbnail directory pointing at thumb.
+/// The JPEG with an EXIF block holding thumb (and Orientation when given).
 std::string withExifThumbnail(const QByteArray& jpeg, const QByteArray& thumb, int orientation = 0) {
-    std::string tiff = std::string("II*\0\x08\0\0\0", 8);
-    auto u16 = [&](unsigned v) { tiff += char(v & 0xFF), tiff += char(v >> 8); };
-    auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
-    const int mainEntries = orientation ? 1 : 0;
-    const std::uint32_t ifd1 = 8 + 2 + 12 * mainEntries + 4;
-    u16(mainEntries);
-    if (orientation) u16(274), u16(3), u32(1), u16(orientation), u16(0);
-    u32(ifd1);
-    const std::uint32_t data = ifd1 + 2 + 12 * 2 + 4;
-    u16(2);
-    u16(0x0201), u16(4), u32(1), u32(data);
-    u16(0x0202), u16(4), u32(1), u32(static_cast<std::uint32_t>(thumb.size()));
-    u32(0);
-    tiff.append(thumb.constData(), static_cast<std::size_t>(thumb.size()));
-    const std::string body = std::string("Exif\0\0", 6) + tiff;
-    const std::size_t length = body.size() + 2;
-    std::string app1 = "\xFF\xE1";
-    app1 += char(length >> 8), app1 += char(length & 0xFF);
-    app1 += body;
-    std::string out(jpeg.constData(), static_cast<std::size_t>(jpeg.size()));
-    return out.insert(2, app1);
+    return samples::withExifThumbnail(jpeg.toStdString(), thumb.toStdString(), orientation);
 }
 
 /// A picture cut off in its image data, with a sound embedded thumbnail.
