@@ -340,6 +340,7 @@ void ThumbnailPage::display(const QString& folderKey, const QString& albumText, 
     const std::optional<ThumbnailModel::Scan> scan = m_model->beginScan();
     if (!scan) return;
     const std::string folder = scan->folder;
+    const std::string keyText = scan->albumText;
     // The image library loads while the folder is read.
     if (!m_warmedUp && m_maker->threads() > 1) m_maker->run(warmUpImageLibrary);
     m_warmedUp = true;
@@ -353,22 +354,23 @@ void ThumbnailPage::display(const QString& folderKey, const QString& albumText, 
     ThumbnailPage* self = this;
     // Names only: the dates and comments follow on the pool once the list
     // is in, the cells in view first, with the search's progress meanwhile.
-    m_maker->run([self, state, epoch, folder, temp] {
+    m_maker->run([self, state, epoch, folder, keyText, temp] {
         if (state->cancelled) return;
         ImageScanHooks hooks;
         hooks.progress = [&](int, int) { return !state->cancelled; };
         std::vector<ImageEntry> entries = scanImageEntries(folder, temp, hooks);
         if (state->cancelled) return;
+        ThumbnailModel::Sharing sharing = ThumbnailModel::sharingOf(keyText, entries);
         QMetaObject::invokeMethod(
-            self, [self, epoch, entries = std::move(entries)]() mutable {
-                self->onScanDone(epoch, std::move(entries));
+            self, [self, epoch, entries = std::move(entries), sharing = std::move(sharing)]() mutable {
+                self->onScanDone(epoch, std::move(entries), std::move(sharing));
             },
             Qt::QueuedConnection);
     });
 }
 
-void ThumbnailPage::onScanDone(quint64 epoch, std::vector<ImageEntry> entries) {
-    if (!m_model || !m_model->listed(epoch, std::move(entries))) return;
+void ThumbnailPage::onScanDone(quint64 epoch, std::vector<ImageEntry> entries, ThumbnailModel::Sharing sharing) {
+    if (!m_model || !m_model->listed(epoch, std::move(entries), std::move(sharing))) return;
     m_scan.reset();
     unsetCursor();
     emit listed(m_model->count());

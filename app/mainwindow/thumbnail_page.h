@@ -172,7 +172,7 @@ private:
     /// Tab walks the bound cells in their order, whatever slots they took.
     void chainTabOrder();
     void rememberPicture(int index, const QPixmap& picture);
-    void onScanDone(quint64 epoch, std::vector<ImageEntry> entries);
+    void onScanDone(quint64 epoch, std::vector<ImageEntry> entries, ThumbnailModel::Sharing sharing);
     /// Asks the pool for the next dates and comments, one batch at a time.
     void readMoreDetails();
     void onDetailsRead(quint64 epoch, const std::vector<int>& cells, const std::vector<ImageDetails>& details);

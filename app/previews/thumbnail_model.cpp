@@ -44,18 +44,28 @@ void ThumbnailModel::show(std::string folder, std::string albumText) {
 std::optional<ThumbnailModel::Scan> ThumbnailModel::beginScan() {
     if (m_folder.empty()) return std::nullopt;
     m_scanPending = true;
-    return Scan{withTrailingSlash(m_folder), m_epoch};
+    return Scan{withTrailingSlash(m_folder), m_albumText, m_epoch};
+}
+
+ThumbnailModel::Sharing ThumbnailModel::sharingOf(std::string_view albumText, const std::vector<ImageEntry>& entries) {
+    std::vector<std::string> names;
+    names.reserve(entries.size());
+    for (const ImageEntry& e : entries) names.push_back(e.fileName);
+    return picturesSharingSettings(albumText, entries.empty() ? std::string() : entries.front().folder, names);
 }
 
 bool ThumbnailModel::listed(std::uint64_t epoch, std::vector<ImageEntry> entries) {
     if (epoch != m_epoch || !m_scanPending) return false;
+    Sharing sharing = sharingOf(m_albumText, entries);
+    return listed(epoch, std::move(entries), std::move(sharing));
+}
+
+bool ThumbnailModel::listed(std::uint64_t epoch, std::vector<ImageEntry> entries, Sharing sharing) {
+    if (epoch != m_epoch || !m_scanPending) return false;
+    if (sharing.size() != entries.size()) sharing = sharingOf(m_albumText, entries);
     m_scanPending = false;
     m_entries = std::move(entries);
-    std::vector<std::string> names;
-    names.reserve(m_entries.size());
-    for (const ImageEntry& e : m_entries) names.push_back(e.fileName);
-    m_sharing = picturesSharingSettings(m_albumText, m_entries.empty() ? std::string() : m_entries.front().folder,
-                                        names);
+    m_sharing = std::move(sharing);
     m_cells.assign(m_entries.size(), Cell{});
     m_detailsAsked.assign(m_entries.size(), 0);
     m_detailsNext = 0;

@@ -96,12 +96,20 @@ public:
     /// its answer must name. Nothing when no folder is shown.
     struct Scan {
         std::string folder;
+        std::string albumText;
         std::uint64_t epoch = 0;
     };
     std::optional<Scan> beginScan();
+    /// For each picture, the others whose tick and turn are stored under its
+    /// key (a scan's worker works this out, so a large folder's list costs
+    /// the user-interface thread nothing).
+    using Sharing = std::vector<std::vector<std::string>>;
+    static Sharing sharingOf(std::string_view albumText, const std::vector<ImageEntry>& entries);
     /// The scan asked for with epoch is in. False (and nothing taken) when the
     /// page was cleared or shown another folder meanwhile.
     bool listed(std::uint64_t epoch, std::vector<ImageEntry> entries);
+    /// The same with the sharing the scan worked out (sharingOf).
+    bool listed(std::uint64_t epoch, std::vector<ImageEntry> entries, Sharing sharing);
     bool scanPending() const { return m_scanPending; }
     const std::string& folder() const { return m_folder; }
     const std::string& albumText() const { return m_albumText; }
