@@ -16,7 +16,9 @@
 #include <unistd.h>
 #include <initializer_list>
 #include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace albumrun_testing {
 
@@ -121,5 +123,31 @@ protected:
         return platform::utf8ToCp932Html(text);
     }
 };
+
+// Every regular file under the folder, by relative path, but the ignored ones.
+inline std::map<std::string, std::string> filesUnder(const std::filesystem::path& folder,
+                                                     const std::set<std::string>& ignored = {}) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string rel = std::filesystem::relative(e.path(), folder).string();
+        if (e.is_regular_file() && !ignored.count(rel)) files[rel] = testing_support::readBytes(e.path());
+    }
+    return files;
+}
+
+// The files that stand in only one of two trees (a made one, then the one
+// it should equal) or differ, with why.
+inline std::vector<std::string> treeDifferences(const std::map<std::string, std::string>& made,
+                                                const std::map<std::string, std::string>& expected) {
+    std::vector<std::string> out;
+    for (const auto& [name, bytes] : made) {
+        const auto it = expected.find(name);
+        if (it == expected.end()) out.push_back(name + " (only in the one made)");
+        else if (it->second != bytes) out.push_back(name + " (differs)");
+    }
+    for (const auto& [name, bytes] : expected)
+        if (!made.count(name)) out.push_back(name + " (missing from the one made)");
+    return out;
+}
 
 }  // namespace albumrun_testing

@@ -16,25 +16,12 @@ using albumrun_testing::AlbumRunTest;
 namespace {
 
 using albumrun_testing::Silent;
+using albumrun_testing::filesUnder;
+using albumrun_testing::treeDifferences;
 
 std::string bytesOf(const fs::path& p) { return testing_support::readBytes(p); }
 
-std::map<std::string, std::string> tree(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(folder))
-        if (e.is_regular_file()) files[fs::relative(e.path(), folder).string()] = bytesOf(e.path());
-    return files;
-}
 
-std::vector<std::string> differences(const std::map<std::string, std::string>& a,
-                                     const std::map<std::string, std::string>& b) {
-    std::vector<std::string> out;
-    for (const auto& [name, bytes] : a)
-        if (!b.count(name) || b.at(name) != bytes) out.push_back(name);
-    for (const auto& [name, bytes] : b)
-        if (!a.count(name)) out.push_back(name + " (missing)");
-    return out;
-}
 
 std::int64_t mtimeNs(const fs::path& p) {
     struct stat st {};
@@ -120,7 +107,8 @@ TEST_F(PageStyleRun, SwitchingTheStyleRemakesOnlyPagesTwiceCopiesAndTheRootAlbum
     // copies untouched.
     AlbumRunResult r = run(output, ExistingAlbumPolicy::Update, kModernPages);
     ASSERT_TRUE(r.complete()) << (r.problems.empty() ? "" : r.problems[0]);
-    EXPECT_EQ(differences(tree(output), tree(fresh("modern", kModernPages))), std::vector<std::string>{});
+    EXPECT_EQ(treeDifferences(filesUnder(output), filesUnder(fresh("modern", kModernPages))),
+              std::vector<std::string>{});
     EXPECT_EQ(subfolderCopies(), classicCopies);
     // The root's two copies and its one 2x thumbnail; x and big: 2x copies.
     EXPECT_EQ(r.copiesMade, 2 + 1 + 1 + 2);
@@ -136,7 +124,8 @@ TEST_F(PageStyleRun, SwitchingTheStyleRemakesOnlyPagesTwiceCopiesAndTheRootAlbum
     // And back: today's album byte for byte.
     r = run(output, ExistingAlbumPolicy::Update, kClassicPages);
     ASSERT_TRUE(r.complete());
-    EXPECT_EQ(differences(tree(output), tree(fresh("classic", kClassicPages))), std::vector<std::string>{});
+    EXPECT_EQ(treeDifferences(filesUnder(output), filesUnder(fresh("classic", kClassicPages))),
+              std::vector<std::string>{});
     EXPECT_EQ(subfolderCopies(), classicCopies);
     EXPECT_EQ(r.copiesMade, 2);
     EXPECT_EQ(r.copiesRemoved, 4 + 2);

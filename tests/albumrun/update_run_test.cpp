@@ -22,32 +22,12 @@ using albumrun_testing::AlbumRunTest;
 namespace {
 
 using albumrun_testing::Silent;
+using albumrun_testing::filesUnder;
+using albumrun_testing::treeDifferences;
 
 std::string bytesOf(const fs::path& p) { return testing_support::readBytes(p); }
 
-// Every regular file under the folder, by relative path, but the ignored ones.
-std::map<std::string, std::string> tree(const fs::path& folder, const std::set<std::string>& ignored = {}) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(folder)) {
-        const std::string rel = fs::relative(e.path(), folder).string();
-        if (e.is_regular_file() && !ignored.count(rel)) files[rel] = bytesOf(e.path());
-    }
-    return files;
-}
 
-// The files that stand in only one of the trees or differ, with why.
-std::vector<std::string> differences(const std::map<std::string, std::string>& a,
-                                     const std::map<std::string, std::string>& b) {
-    std::vector<std::string> out;
-    for (const auto& [name, bytes] : a) {
-        const auto it = b.find(name);
-        if (it == b.end()) out.push_back(name + " (only in the update)");
-        else if (it->second != bytes) out.push_back(name + " (differs)");
-    }
-    for (const auto& [name, bytes] : b)
-        if (!a.count(name)) out.push_back(name + " (only in the full run)");
-    return out;
-}
 
 std::int64_t mtimeNs(const fs::path& p) {
     struct stat st {};
@@ -210,7 +190,8 @@ TEST_F(UpdateRunTest, EachChangeGivesWhatAFullRunGives) {
         ASSERT_TRUE(update.complete()) << (update.problems.empty() ? "" : update.problems[0]);
         ASSERT_TRUE(run(fresh, ExistingAlbumPolicy::OverwriteAll).complete());
 
-        EXPECT_EQ(differences(tree(fs::path(output), foreign), tree(fs::path(fresh))), std::vector<std::string>{});
+        EXPECT_EQ(treeDifferences(filesUnder(fs::path(output), foreign), filesUnder(fs::path(fresh))),
+              std::vector<std::string>{});
         for (const std::string& f : foreign) EXPECT_EQ(bytesOf(fs::path(output) / f), "mine") << f;
         std::set<std::string> listed;
         for (const std::string& p : update.leftAlone) listed.insert(fs::relative(p, fs::path(output)).string());
@@ -249,7 +230,8 @@ TEST_F(UpdateRunTest, AStoppedUpdateIsFinishedByTheNextOne) {
     }
     ASSERT_TRUE(run(output, ExistingAlbumPolicy::Update).complete());
     ASSERT_TRUE(run(fresh, ExistingAlbumPolicy::OverwriteAll).complete());
-    EXPECT_EQ(differences(tree(fs::path(output)), tree(fs::path(fresh))), std::vector<std::string>{});
+    EXPECT_EQ(treeDifferences(filesUnder(fs::path(output)), filesUnder(fs::path(fresh))),
+              std::vector<std::string>{});
 }
 
 // A record that is missing or damaged makes its album a full re-make, and
@@ -266,7 +248,8 @@ TEST_F(UpdateRunTest, AMissingOrDamagedRecordRemakesTheAlbum) {
     EXPECT_EQ(update.copiesMade, 6);
     EXPECT_EQ(update.copiesKept, 4);
     ASSERT_TRUE(run(fresh, ExistingAlbumPolicy::OverwriteAll).complete());
-    EXPECT_EQ(differences(tree(fs::path(output)), tree(fs::path(fresh))), std::vector<std::string>{});
+    EXPECT_EQ(treeDifferences(filesUnder(fs::path(output)), filesUnder(fs::path(fresh))),
+              std::vector<std::string>{});
 
     AlbumRecord record;
     EXPECT_FALSE(parseAlbumRecord(text, record));
@@ -312,7 +295,8 @@ TEST_F(UpdateRunTest, ACopyThatIsNotTheFileTheRunLeftIsMadeAnew) {
         EXPECT_EQ(update.copiesMade, 1);
         EXPECT_EQ(update.copiesKept, 9);
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(output + folderOf('t') + "/x_l.jpg")));
-        EXPECT_EQ(differences(tree(fs::path(output)), tree(fs::path(fresh))), std::vector<std::string>{});
+        EXPECT_EQ(treeDifferences(filesUnder(fs::path(output)), filesUnder(fs::path(fresh))),
+              std::vector<std::string>{});
     }
 }
 
