@@ -191,7 +191,7 @@ TEST_F(UpdateRunTest, EachChangeGivesWhatAFullRunGives) {
         ASSERT_TRUE(run(fresh, ExistingAlbumPolicy::OverwriteAll).complete());
 
         EXPECT_EQ(treeDifferences(filesUnder(fs::path(output), foreign), filesUnder(fs::path(fresh))),
-              std::vector<std::string>{});
+                  std::vector<std::string>{});
         for (const std::string& f : foreign) EXPECT_EQ(bytesOf(fs::path(output) / f), "mine") << f;
         std::set<std::string> listed;
         for (const std::string& p : update.leftAlone) listed.insert(fs::relative(p, fs::path(output)).string());
